@@ -1,0 +1,23 @@
+#pragma once
+// Message boxes. Every layer shows its messages through one sink, which the
+// window (real dialogs) or the headless console (printed, answered from the
+// command line) installs at start-up. Texts are Windows-1252 byte strings.
+#include <string>
+
+enum class MsgIcon { Error, Info, Question, Warning };
+enum class MsgButtons { Ok, YesNo, RetryAbort };
+enum class MsgResult { Ok, Yes, No, Retry, Abort };
+
+class DialogSink {
+ public:
+  virtual ~DialogSink() = default;
+  virtual MsgResult Show(const std::string& caption, const std::string& text,
+                         MsgIcon icon, MsgButtons buttons) = 0;
+};
+
+// Installs the sink; returns the previous one. nullptr restores the default,
+// which prints to standard error and answers No / Abort.
+DialogSink* SetDialogSink(DialogSink* sink);
+
+MsgResult ShowMessageBox(const std::string& caption, const std::string& text,
+                         MsgIcon icon, MsgButtons buttons = MsgButtons::Ok);
