@@ -1,0 +1,63 @@
+#pragma once
+// The instruments this delivery may update, read from ProgDevice.ini.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/FixedText.h"
+
+// How an instrument's firmware travels, chosen by the main file's extension.
+enum LoaderKind : int {
+  kLoaderSRecord = 0,   // external loader program, Motorola S-records
+  kLoaderTiTxt = 1,     // MSP430 bootstrap loader, TI-TXT
+  kLoaderWinCe = 2,     // Windows-CE file transfer
+  kLoaderIntelHex = 3,  // external loader program, Intel-hex
+};
+
+struct DeviceEntry {
+  FixedText<12> DeviceNrDef;
+  FixedText<12> DeviceNr;
+  FixedText<32> DeviceName;
+  FixedText<32> ProgFile1;
+  FixedText<512> ProgFile2;
+  FixedText<32> ProgFile3;
+  FixedText<64> SWKenn1;
+  FixedText<64> SWKenn2;
+  FixedText<64> SWKenn3;
+  FixedText<64> BootLoadKenn;
+  FixedText<12> FlashErase1;
+  FixedText<12> FlashErase2;
+  FixedText<12> FlashErase3;
+  FixedText<32> ProgDefFile;
+  int32_t ProzTyp = 0;
+};
+
+struct DeviceTexts {
+  FixedText<512> StarttextD;
+  FixedText<512> StarttextE;
+  FixedText<512> AbbruchtextD;
+  FixedText<512> AbbruchtextE;
+
+  const FixedText<512>& Starttext(int language) const { return language == 1 ? StarttextE : StarttextD; }
+  const FixedText<512>& Abbruchtext(int language) const { return language == 1 ? AbbruchtextE : AbbruchtextD; }
+};
+
+struct DeviceTable {
+  static constexpr std::size_t kCapacity = 20;
+  std::vector<DeviceEntry> entries;  // at most kCapacity
+  DeviceTexts texts;
+  // From DevStartCmd: program-wide, the last device block wins.
+  int StartCommandIndex = 0;
+  // Preliminary, from the first entry's ProgFile2.
+  LoaderKind loaderKind = kLoaderSRecord;
+};
+
+// Loader kind of a main file name: .txt 1, .exe 2, .hex 3 (wins), else 0.
+LoaderKind LoaderKindOf(std::string_view fileName);
+
+// 0 on success, -1 when the file cannot be loaded. Anything that does not
+// fit the table (more than 20 devices, an unknown DevStartCmd, a value
+// longer than its field) is reported in notes, never misread silently.
+int ReadProgDeviceIni(const std::string& fileName, DeviceTable& table,
+                      std::vector<std::string>* notes = nullptr);

@@ -1,0 +1,25 @@
+#pragma once
+// The user settings from Update.ini: language, version text, the baud
+// rates the search tries and an optional fixed port.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct UpdateSettings {
+  static constexpr std::size_t kMaxBaudEntries = 19;
+  static constexpr int kMaxBaudTag = 7;  // B115200
+
+  int language = 0;  // 0 German, 1 English
+  std::string version;
+  std::vector<uint8_t> baudList;  // BaudTag values, tried in order
+  bool fixedPort = false;
+  int fixedPortIndex = 0;  // 0-based
+};
+
+// 0 on success, -1 when the file cannot be loaded. Values the settings
+// cannot hold are reported in notes and left out.
+int ReadUpdateIni(const std::string& fileName, UpdateSettings& settings,
+                  std::vector<std::string>* notes = nullptr);
+// Rewrites the file as exactly four lines: Language, Version, Baud, Com.
+// 0 on success, -1 when the file cannot be loaded (it is then not written).
+int WriteUpdateIni(const std::string& fileName, const UpdateSettings& settings);

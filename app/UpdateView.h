@@ -1,0 +1,36 @@
+#pragma once
+// What the workflow shows. The window and the headless console both
+// implement it; the workflow never touches a widget.
+#include <string>
+
+enum class IdentityField { Name, Serial, Pcb, Software };
+
+// How a run ended, for the headless exit status.
+enum class RunOutcome {
+  Success,      // the success text was shown
+  Failed,       // abort text, refusal, failed transfer
+  ProgramEnds,  // the program ends on its own (missing settings, second failed search)
+};
+
+class UpdateView {
+ public:
+  virtual ~UpdateView() = default;
+
+  virtual void MemoClear() {}
+  virtual void MemoAdd(const std::string& /*text*/) {}
+  virtual void SetStatusPanel(int /*index*/, const std::string& /*text*/) {}
+  virtual void SetStatusHint(int /*index*/, const std::string& /*hint*/) {}
+  virtual void SetProgressMax(int /*max*/) {}
+  virtual void SetProgress(int /*position*/) {}
+  virtual void SetTitle(const std::string& /*title*/) {}
+  virtual void SetOkEnabled(bool /*enabled*/) {}
+  virtual void SetWaitPanelVisible(bool /*visible*/) {}
+  virtual void SetIdentity(IdentityField /*field*/, const std::string& /*text*/) {}
+  // Menu items by component name (DevMulti812q, LabXXX, TG812qProgramming …).
+  virtual void SetMenuEnabled(const std::string& /*name*/, bool /*enabled*/) {}
+  virtual void SetMenuVisible(const std::string& /*name*/, bool /*visible*/) {}
+  virtual void SetMenuChecked(const std::string& /*name*/, bool /*checked*/) {}
+  virtual void SetFileList(const std::string& /*names*/) {}
+  // The run has reached an end; the window waits for the user, the console exits.
+  virtual void RunEnded(RunOutcome /*outcome*/) {}
+};
