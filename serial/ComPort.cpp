@@ -1,0 +1,246 @@
+#include "serial/ComPort.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Dialogs.h"
+#include "platform/PortTable.h"
+#include "serial/V24Threads.h"
+
+namespace {
+
+// Bytes that frame a block under KVX_XonXoff: the instrument buffers what
+// comes between XOFF and XON.
+constexpr char kXoff = 0x13;
+constexpr char kXon = 0x11;
+// A read ends this long after a byte without another.
+constexpr long kReadIntervalMs = 20;
+
+LineParity ParityOf(ParitaetTag parity) {
+  switch (parity) {
+    case Odd: return LineParity::Odd;
+    case Even: return LineParity::Even;
+    case Mark: return LineParity::Mark;
+    case Space: return LineParity::Space;
+    default: return LineParity::None;
+  }
+}
+
+// 1.5 stop bits have no termios form; 2 is the nearer safe choice.
+int StopBitsOf(StopBitTag stop) { return stop == S_1 ? 1 : 2; }
+
+LineFlow FlowOf(HandshakeTag handshake) {
+  switch (handshake) {
+    case RTS_CTS: return LineFlow::RtsCts;
+    case XonXoff:
+    case KVX_XonXoff: return LineFlow::XonXoff;
+    default: return LineFlow::None;
+  }
+}
+
+}  // namespace
+
+TComPort::TComPort(QObject*) { Check_AllV24(); }
+
+TComPort::~TComPort() { Close(); }
+
+void TComPort::SetV24(TV24Parameter* source) {
+  if (source == nullptr || source == &v24_) return;
+  *v24_.GetParameter(false, "") = *source->GetParameter(false, "");
+}
+
+void TComPort::SetV24Dlg(TDlgParameter* source) {
+  if (source != nullptr) v24Dialog_.SetFlags(source->Flags());
+}
+
+V24ParameterTag* TComPort::GetV24Parameter() { return v24_.GetParameter(false, ""); }
+
+void TComPort::InitParameter(const V24ParameterTag* record, bool autoSearch) {
+  v24_.SetParameter(record);
+  autoSearch_ = autoSearch;
+}
+
+bool TComPort::TryOpen(int index) {
+  if (index < 0 || index >= kMaxPorts) return false;
+  return device_.Open(PortDevicePath(index)) == PortOpenStatus::Ok;
+}
+
+void TComPort::ShowOpenError(int index) const {
+  char name[16];
+  std::snprintf(name, sizeof name, "COM%u", static_cast<unsigned>(index + 1));
+  char text[96];
+  if (language_ == 0)
+    std::snprintf(text, sizeof text, "%s konnte nicht ge\xF6" "ffnet werden!", name);
+  else
+    std::snprintf(text, sizeof text, "Cannot open %s! ", name);
+  ShowMessageBox(language_ == 0 ? "Fehler" : "Error", text, MsgIcon::Error, MsgButtons::Ok);
+}
+
+ComHandle TComPort::Open(QObject* owner, int port, bool showError) {
+  if (open_) return NULL_COM_HANDLE;
+  V24ParameterTag record = *v24_.GetParameter(streamOn_, datei_);
+  int index = record.Schnittstelle;
+  if (port != -1) index = port;
+  if (autoSearch_) index = 0;
+  owner_ = owner;
+
+  bool opened = TryOpen(index);
+  if (!opened && autoSearch_) {
+    // COM1 first, then every present port in list order.
+    for (int i = 0; i < deviceCount_ && !opened; ++i) {
+      if (devices_[i] == 0) continue;
+      index = devices_[i];
+      opened = TryOpen(index);
+    }
+  }
+  if (!opened) {
+    if (showError) ShowOpenError(index);
+    return INVALID_COM_HANDLE;
+  }
+
+  record.Schnittstelle = static_cast<ComTag>(index);
+  v24_.SetParameter(&record);
+  open_ = true;
+  port_ = index;
+  handle_ = nextHandle_++;
+  if (nextHandle_ == INVALID_COM_HANDLE) nextHandle_ = 1;
+
+  writeThread_ = std::make_unique<TV24Write_Thread>(false, index, device_, owner, record.TXTimeOut);
+  readThread_ = std::make_unique<TV24Read_Thread>(true, index, device_, owner);
+
+  handshake_ = record.Handshake;
+  nullDiscard_ = record.KeinNullZeichen;
+  rxTimeOut_ = record.RXTimeOut;
+  LineSettings line;
+  line.baud = BaudRateOf(record.Baudrate);
+  line.dataBits = DataBitsOf(record.DatenBits);
+  line.parity = ParityOf(record.Paritaet);
+  line.stopBits = StopBitsOf(record.StopBits);
+  line.flow = FlowOf(record.Handshake);
+  device_.ConfigureRaw(line);  // a refused setting does not stop the run
+
+  // The first Write right after Open must not meet a transmitter that has
+  // not reached its idle state yet.
+  writeThread_->WaitUntilIdle(std::chrono::milliseconds(2000));
+  readThread_->Resume();
+  return handle_;
+}
+
+void TComPort::Close() {
+  if (!open_) return;
+  readThread_->Terminate();
+  readThread_->WaitFor();
+  writeThread_->Terminate();
+  writeThread_->WaitFor();
+  device_.Close();
+  readThread_.reset();
+  writeThread_.reset();
+  open_ = false;
+  port_ = -1;
+  handle_ = INVALID_COM_HANDLE;
+  nullDiscard_ = false;
+}
+
+int TComPort::Read(char* buffer, unsigned long length) {
+  if (!open_) return COM_NOT_OPEN;
+  if (buffer == nullptr) return 0;
+  const size_t n = length > static_cast<unsigned long>(INT_MAX) ? INT_MAX : length;
+  const long total = static_cast<long>(n) + rxTimeOut_;
+  const int got = n ? device_.Read(buffer, n, total, kReadIntervalMs, nullDiscard_) : 0;
+  buffer[got] = '\0';
+  // Cleared after reading: bytes still unread then announce themselves
+  // again, while bytes this read took raise no stale notification.
+  readThread_->SetAktiv(false);
+  return got;
+}
+
+int TComPort::Write(const char* data, int length, bool background) {
+  if (!open_) return COM_NOT_OPEN;
+  if (length == -1) length = data ? static_cast<int>(std::strlen(data)) : 0;
+  if (length < 0) return COM_BLOCK_TOO_LONG;  // a negative length is no block
+  if (data == nullptr) length = 0;
+  const bool framed = handshake_ == KVX_XonXoff && length > 0;
+  const long blockLength = static_cast<long>(length) + (framed ? 2 : 0);
+  if (blockLength > kComMaxBlock) return COM_BLOCK_TOO_LONG;
+
+  if (!framed) return writeThread_->Submit(data, length, background);
+  staging_[0] = kXoff;
+  std::memcpy(staging_ + 1, data, static_cast<size_t>(length));
+  staging_[length + 1] = kXon;
+  return writeThread_->Submit(staging_, static_cast<int>(blockLength), background);
+}
+
+void TComPort::GetWriteStatus() {
+  if (open_) writeThread_->ClearLatch();
+}
+
+void TComPort::Reset_SetAktiv() {
+  if (open_) readThread_->SetAktiv(false);
+}
+
+void TComPort::ChangeV24Parameter(BaudTag baud, StopBitTag stop, ParitaetTag parity,
+                                  bool nullDiscard) {
+  if (!open_) return;
+  LineSettings line;
+  line.baud = BaudRateOf(baud);
+  line.stopBits = StopBitsOf(stop);
+  line.parity = ParityOf(parity);
+  device_.Modify(line);
+  nullDiscard_ = nullDiscard;
+}
+
+void TComPort::ChangeBaudrate(BaudTag baud) {
+  if (!open_) return;
+  LineSettings line;
+  line.baud = BaudRateOf(baud);
+  device_.Modify(line);
+}
+
+void TComPort::ChangeHandShake(HandshakeTag handshake) {
+  if (!open_) return;
+  handshake_ = handshake;
+  LineSettings line;
+  line.flow = FlowOf(handshake);
+  device_.Modify(line);
+}
+
+void TComPort::SaveLastV24Parameter() {
+  if (!open_) return;
+  LineSnapshot line = device_.Save();
+  if (!line.Valid()) return;
+  saved_.line = std::move(line);
+  saved_.nullDiscard = nullDiscard_;
+  savedValid_ = true;
+}
+
+void TComPort::LoadLastV24Parameter() {
+  if (!open_ || !savedValid_) return;
+  device_.Restore(saved_.line);
+  nullDiscard_ = saved_.nullDiscard;
+}
+
+void TComPort::Check_AllV24() {
+  std::memset(devices_, 0, sizeof devices_);
+  std::memset(useable_, 0, sizeof useable_);
+  deviceCount_ = 0;
+  useableCount_ = 0;
+  const auto table = LoadPortTable();
+  for (size_t i = 0; i < table.size() && i < static_cast<size_t>(kMaxPorts); ++i) {
+    if (table[i].empty()) continue;
+    const PortOpenStatus status = SerialDevice::Probe(table[i]);
+    if (status == PortOpenStatus::Missing) continue;
+    devices_[deviceCount_++] = static_cast<uint8_t>(i);
+    if (status == PortOpenStatus::Ok) useable_[useableCount_++] = static_cast<uint8_t>(i);
+  }
+}
+
+uint8_t TComPort::Get_DeviceV24(int position) const {
+  return position >= 0 && position < 257 ? devices_[position] : 0;
+}
+
+uint8_t TComPort::Get_UseableV24(int position) const {
+  return position >= 0 && position < 257 ? useable_[position] : 0;
+}
+
+std::string TComPort::DevicePath(int index) const { return PortDevicePath(index); }

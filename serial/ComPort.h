@@ -1,0 +1,143 @@
+#pragma once
+// The serial-port component: every conversation with an instrument goes
+// through one TComPort. It opens a port of the port table exclusively,
+// configures the line from a V24ParameterTag, runs a receive thread that
+// posts ComMessageEvent notifications to its owner and a transmit thread for
+// background blocks, and offers blocking reads and blocking or background
+// writes with fixed result codes. All operations belong to the owner's
+// thread.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/SerialDevice.h"
+#include "serial/V24Parameter.h"
+
+class QObject;
+class TV24Read_Thread;
+class TV24Write_Thread;
+
+// Result of Open: a token for the opened port (neither 0 nor all bits set),
+// INVALID_COM_HANDLE when the port could not be opened, NULL_COM_HANDLE
+// when the component was already open.
+using ComHandle = uintptr_t;
+inline constexpr ComHandle INVALID_COM_HANDLE = ~ComHandle{0};
+inline constexpr ComHandle NULL_COM_HANDLE = 0;
+
+// Result codes of Read and Write; any other result is a byte count (>= 0).
+inline constexpr int COM_NOT_OPEN = -10;     // the port is not open
+inline constexpr int COM_TX_BUSY = -1;       // transmitter busy; nothing sent, retry later
+inline constexpr int COM_TX_ERROR = -100;    // a block went out short; nothing sent until GetWriteStatus
+inline constexpr int COM_BLOCK_TOO_LONG = -20;  // block over kComMaxBlock after framing; nothing sent
+
+// Most bytes one Write carries after framing.
+inline constexpr int kComMaxBlock = 32768;
+
+class TComPort {
+ public:
+  explicit TComPort(QObject* parent = nullptr);
+  ~TComPort();
+  TComPort(const TComPort&) = delete;
+  TComPort& operator=(const TComPort&) = delete;
+
+  // 0 German, anything else English.
+  void SetLanguage(int language) { language_ = language; }
+  int Language() const { return language_; }
+
+  TV24Parameter* V24() { return &v24_; }
+  void SetV24(TV24Parameter* source);
+  TDlgParameter* V24Dialog() { return &v24Dialog_; }
+  void SetV24Dlg(TDlgParameter* source);
+  bool StreamOn() const { return streamOn_; }
+  void SetStreamOn(bool value) { streamOn_ = value; }
+  bool AutoSearch() const { return autoSearch_; }
+  void SetAutoSearch(bool value) { autoSearch_ = value; }
+  const std::string& Datei() const { return datei_; }
+  void SetDatei(const std::string& value) { datei_ = value; }
+
+  // The live record (switches the settings-file binding off).
+  V24ParameterTag* GetV24Parameter();
+  // Stores the record for the next Open and sets AutoSearch.
+  void InitParameter(const V24ParameterTag* record, bool autoSearch);
+
+  // Opens port index `port` (0 = COM1; -1 = the record's Schnittstelle).
+  // The owner receives the ComMessageEvent notifications and must outlive
+  // the open port. Returns a ComHandle as documented above; on failure with
+  // showError a message box names the port.
+  ComHandle Open(QObject* owner, int port, bool showError);
+  // Waits for a background block (or its time-out), ends both threads and
+  // puts the line configuration found by Open back. Nothing when closed.
+  void Close();
+  bool IsOpen() const { return open_; }
+  // Port index of the open port, -1 when closed.
+  int OpenPort() const { return open_ ? port_ : -1; }
+
+  // Reads up to `length` bytes into buffer (which holds length + 1): ends
+  // when length bytes came, 20 ms after a byte without another, or after
+  // length + RXTimeOut ms. Leaves a NUL after the bytes; returns the count
+  // or COM_NOT_OPEN. Drops NUL bytes while KeinNullZeichen is in force.
+  int Read(char* buffer, unsigned long length);
+  // length -1: up to the terminating NUL. Under KVX_XonXoff the block goes
+  // out as 0x13, data, 0x11. Background: queued, the block length returned
+  // at once. Blocking: sent within length + TXTimeOut ms. Results: block
+  // length, 0 for an empty block, COM_NOT_OPEN, COM_TX_BUSY, COM_TX_ERROR,
+  // COM_BLOCK_TOO_LONG.
+  int Write(const char* data, int length, bool background);
+  // Clears the transmit error latch.
+  void GetWriteStatus();
+  // The next character posts a new WM_COM_RXDATA.
+  void Reset_SetAktiv();
+
+  // Line changes on the open port; failures are ignored, nothing when closed.
+  void ChangeV24Parameter(BaudTag baud, StopBitTag stop, ParitaetTag parity, bool nullDiscard);
+  void ChangeBaudrate(BaudTag baud);
+  void ChangeHandShake(HandshakeTag handshake);
+  // One saved slot, kept across Close and Open once filled.
+  void SaveLastV24Parameter();
+  void LoadLastV24Parameter();
+
+  // Port lists: devices (present) and usable (could be opened now).
+  void Check_AllV24();
+  int GetMaxV24Devices() const { return deviceCount_; }
+  int GetMaxV24Useable() const { return useableCount_; }
+  // Entry at a 0-based position; 0 beyond the count.
+  uint8_t Get_DeviceV24(int position) const;
+  uint8_t Get_UseableV24(int position) const;
+  // Device path of a port index from the port table; empty when none.
+  std::string DevicePath(int index) const;
+
+ private:
+  bool TryOpen(int index);
+  void ShowOpenError(int index) const;
+
+  TV24Parameter v24_;
+  TDlgParameter v24Dialog_;
+  bool streamOn_ = false;
+  bool autoSearch_ = false;
+  std::string datei_ = "ComData.cfg";
+  int language_ = 0;
+
+  bool open_ = false;
+  int port_ = -1;
+  ComHandle handle_ = INVALID_COM_HANDLE;
+  ComHandle nextHandle_ = 1;
+  QObject* owner_ = nullptr;
+  HandshakeTag handshake_ = NoHandshake;
+  bool nullDiscard_ = false;
+  long rxTimeOut_ = 0;
+  SerialDevice device_;
+  std::unique_ptr<TV24Read_Thread> readThread_;
+  std::unique_ptr<TV24Write_Thread> writeThread_;
+
+  struct SavedLine {
+    LineSnapshot line;
+    bool nullDiscard = false;
+  } saved_;
+  bool savedValid_ = false;
+
+  char staging_[kComMaxBlock];  // a framed block is formed here
+  uint8_t devices_[257] = {};
+  uint8_t useable_[257] = {};
+  int deviceCount_ = 0;
+  int useableCount_ = 0;
+};
