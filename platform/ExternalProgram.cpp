@@ -1,0 +1,128 @@
+#include "platform/ExternalProgram.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QStringList>
+#include <fstream>
+
+namespace {
+
+// File names reach the system as the bytes the caller composed.
+QString FromBytes(const std::string& text) { return QFile::decodeName(text.c_str()); }
+std::string ToBytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+bool IsWindowsProgram(const QString& path) {
+  std::ifstream in(QFile::encodeName(path).constData(), std::ios::binary);
+  char magic[2] = {};
+  return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+ProgramResult NotStarted(std::string why) {
+  ProgramResult result;
+  result.exitCode = kProgramNotStarted;
+  result.error = std::move(why);
+  return result;
+}
+
+}  // namespace
+
+ExternalProgram::~ExternalProgram() { Kill(); }
+
+void ExternalProgram::Kill() {
+  if (process_) process_->kill();
+}
+
+ProgramResult ExternalProgram::Run(const std::string& commandLine, const std::string& portTable) {
+  if (process_) return NotStarted("another external program is still running");
+  QStringList words = FromBytes(commandLine).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  if (words.isEmpty()) return NotStarted("empty command line");
+
+  QString program = words.takeFirst();
+  if (!program.contains(QLatin1Char('/'))) {
+    QString found = QStandardPaths::findExecutable(program);
+    if (found.isEmpty()) return NotStarted("program not found on PATH: " + ToBytes(program));
+    program = found;
+  } else if (!QFileInfo(program).isFile()) {
+    return NotStarted("program not found: " + ToBytes(program));
+  }
+  if (IsWindowsProgram(program)) {
+    // Without wine the file is still tried directly: binfmt_misc may run it.
+    QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+    if (!wine.isEmpty()) {
+      words.prepend(program);
+      program = wine;
+    }
+  }
+
+  QProcess process;
+  process.setProgram(program);
+  process.setArguments(words);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("UPDATE_PORTS"), FromBytes(portTable));
+  process.setProcessEnvironment(environment);
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.setProcessChannelMode(QProcess::ForwardedChannels);
+  // Standard output carries the headless log; the loader's chatter goes
+  // to standard error instead.
+  process.setChildProcessModifier([] { ::dup2(STDERR_FILENO, STDOUT_FILENO); });
+
+  bool finished = false;
+  bool failedToStart = false;
+  QEventLoop loop;
+  QObject::connect(&process, &QProcess::finished, &loop, [&] {
+    finished = true;
+    loop.quit();
+  });
+  QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+    if (error != QProcess::FailedToStart) return;
+    failedToStart = true;
+    loop.quit();
+  });
+
+  process_ = &process;
+  process.start();
+  // The nested loop keeps timers, the receive notifications and the window
+  // alive while the loader has the port.
+  if (!finished && !failedToStart) {
+    if (QCoreApplication::instance()) {
+      loop.exec();
+    } else {
+      process.waitForFinished(-1);
+      finished = process.state() == QProcess::NotRunning && !failedToStart;
+    }
+  }
+  process_ = nullptr;
+
+  if (failedToStart) return NotStarted("cannot start " + ToBytes(program) + ": " +
+                                       ToBytes(process.errorString()));
+  ProgramResult result;
+  if (process.exitStatus() == QProcess::CrashExit) {
+    // Killed by a signal: never a success, and never 1 (which means "run again").
+    int signal = process.exitCode();
+    result.exitCode = 128u + static_cast<uint32_t>(signal > 0 ? signal : 0);
+    result.error = ToBytes(program) + " was killed by signal " + std::to_string(signal);
+  } else {
+    result.exitCode = static_cast<uint32_t>(process.exitCode());
+    if (result.exitCode != 0)
+      result.error = ToBytes(program) + " ended with exit code " + std::to_string(result.exitCode);
+  }
+  return result;
+}
+
+ProgramResult RunExternalProgram(const std::string& commandLine, const std::string& portTable) {
+  ExternalProgram program;
+  return program.Run(commandLine, portTable);
+}
+
+bool OpenDocument(const std::string& path) {
+  QString file = FromBytes(path);
+  if (!QFileInfo(file).isFile()) return false;
+  return QProcess::startDetached(QStringLiteral("xdg-open"), {QFileInfo(file).absoluteFilePath()});
+}

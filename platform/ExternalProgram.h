@@ -1,0 +1,46 @@
+#pragma once
+// Starts an external program (the loaders delivered beside the tool) and
+// waits for it while the Qt event loop keeps running.
+#include <cstdint>
+#include <string>
+
+class QProcess;
+
+// Exit code for a program that could not be started, as a shell gives it.
+inline constexpr uint32_t kProgramNotStarted = 127;
+
+struct ProgramResult {
+  uint32_t exitCode = kProgramNotStarted;  // 0 = success; 128 + n for signal n
+  std::string error;                       // why it failed, for the log; empty on exit 0
+};
+
+class ExternalProgram {
+ public:
+  ExternalProgram() = default;
+  ~ExternalProgram();
+  ExternalProgram(const ExternalProgram&) = delete;
+  ExternalProgram& operator=(const ExternalProgram&) = delete;
+
+  // commandLine is split at blanks; the first word is the program. A
+  // Windows program (file starting with "MZ") runs under wine when wine is
+  // on PATH. The child gets the environment with UPDATE_PORTS = portTable,
+  // the current directory, no standard input, and its standard output on
+  // our standard error (standard output is the headless log). Returns when
+  // the child has ended; events and timers are processed meanwhile.
+  ProgramResult Run(const std::string& commandLine, const std::string& portTable);
+
+  // True while Run waits for a child.
+  bool IsRunning() const { return process_ != nullptr; }
+  // Kills a running child (window closing); Run then returns 128 + 9.
+  void Kill();
+
+ private:
+  QProcess* process_ = nullptr;
+};
+
+// One-shot form of ExternalProgram::Run.
+ProgramResult RunExternalProgram(const std::string& commandLine, const std::string& portTable);
+
+// Opens a document with the desktop's default viewer; false when the file
+// is missing or no viewer could be started.
+bool OpenDocument(const std::string& path);
