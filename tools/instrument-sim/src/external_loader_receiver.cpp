@@ -1,0 +1,104 @@
+#include "external_loader_receiver.h"
+
+#include "hexload_protocol.h"
+
+namespace sim {
+
+ExternalLoaderReceiver::ExternalLoaderReceiver(const Profile& profile, InstrumentLine& line)
+    : profile_(profile), line_(line) {}
+
+void ExternalLoaderReceiver::arm() {
+    buffer_.clear();
+    fileIndex_ = -1;
+    complete_ = false;
+    line_.report().event("", "state", "waiting for the external loader");
+}
+
+void ExternalLoaderReceiver::answer(unsigned char byte) {
+    line_.send(std::string(1, static_cast<char>(byte)), profile_.replyDelayMs);
+}
+
+void ExternalLoaderReceiver::received(std::string_view bytes) {
+    if (complete_) return;
+    if (line_.lineBaud() != profile_.loaderBaud) {
+        line_.report().event("rx", "ignored", std::to_string(bytes.size()) + " bytes (loader listens at " +
+                                                  std::to_string(profile_.loaderBaud) + ")", line_.lineBaud());
+        return;
+    }
+    buffer_.append(bytes);
+    for (;;) {
+        char type = 0;
+        std::string payload;
+        auto took = hexload::takeFrame(buffer_, type, payload);
+        if (took == hexload::Take::Incomplete) return;
+        if (took == hexload::Take::Damaged) {
+            line_.report().event("rx", "loader", "damaged frame");
+            answer(hexload::kNak);
+            continue;
+        }
+        onFrame(type, payload);
+        if (complete_) return;
+    }
+}
+
+void ExternalLoaderReceiver::onFrame(char type, const std::string& payload) {
+    auto& files = line_.report().files();
+    ReceivedFile* file = fileIndex_ >= 0 ? &files[fileIndex_] : nullptr;
+    if (type == hexload::kHello && payload.size() >= 4) {
+        ++runs_;
+        line_.report().event("rx", "loader", "hello, run " + std::to_string(runs_) + ", image " + payload.substr(4) +
+                                                 ", " + std::to_string(hexload::readU32(payload, 0)) + " bytes");
+        if (runs_ <= profile_.rejectLoaderRuns) {
+            line_.report().event("", "fault", "loader run " + std::to_string(runs_) + " refused");
+            answer(hexload::kCancel);
+            return;
+        }
+        ReceivedFile f;
+        f.name = payload.substr(4);
+        f.announcedSize = hexload::readU32(payload, 0);
+        files.push_back(f);
+        fileIndex_ = static_cast<int>(files.size()) - 1;
+        answer(hexload::kAck);
+        return;
+    }
+    if (!file) {
+        line_.report().violation("external loader frame before its hello");
+        answer(hexload::kNak);
+        return;
+    }
+    if (type == hexload::kData && payload.size() >= 4) {
+        uint32_t offset = hexload::readU32(payload, 0);
+        size_t n = payload.size() - 4;
+        if (offset + n == file->data.size() && offset + n > 0 && file->data.compare(offset, n, payload, 4, n) == 0) {
+            answer(hexload::kAck);  // a repeat after a lost answer
+            return;
+        }
+        if (offset != file->data.size()) {
+            line_.report().violation("external loader data at offset " + std::to_string(offset) + ", expected " +
+                                     std::to_string(file->data.size()));
+            answer(hexload::kNak);
+            return;
+        }
+        file->data.append(payload, 4, n);
+        answer(hexload::kAck);
+        return;
+    }
+    if (type == hexload::kEnd && payload.size() == 6) {
+        uint32_t size = hexload::readU32(payload, 0);
+        uint16_t crc = static_cast<unsigned char>(payload[4]) | static_cast<unsigned char>(payload[5]) << 8;
+        if (size != file->data.size() || size != static_cast<uint32_t>(file->announcedSize) || crc != hexload::crc16(file->data)) {
+            line_.report().violation("external loader image incomplete or damaged");
+            answer(hexload::kNak);
+            return;
+        }
+        file->state = "complete";
+        complete_ = true;
+        line_.report().event("rx", "loader", "image complete, " + std::to_string(size) + " bytes");
+        answer(hexload::kAck);
+        return;
+    }
+    line_.report().violation("external loader frame of unknown type");
+    answer(hexload::kNak);
+}
+
+}  // namespace sim

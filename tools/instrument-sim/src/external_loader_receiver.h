@@ -1,0 +1,31 @@
+#pragma once
+// The instrument's end of an external loader run: after the boot command
+// it takes one image from hexload-sim.
+#include <string>
+#include <string_view>
+
+#include "instrument_line.h"
+#include "profile.h"
+
+namespace sim {
+
+class ExternalLoaderReceiver {
+public:
+    ExternalLoaderReceiver(const Profile& profile, InstrumentLine& line);
+    void arm();
+    void received(std::string_view bytes);
+    bool complete() const { return complete_; }
+
+private:
+    void answer(unsigned char byte);
+    void onFrame(char type, const std::string& payload);
+
+    const Profile& profile_;
+    InstrumentLine& line_;
+    std::string buffer_;
+    int runs_ = 0;
+    int fileIndex_ = -1;
+    bool complete_ = false;
+};
+
+}  // namespace sim

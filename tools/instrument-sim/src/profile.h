@@ -1,0 +1,75 @@
+#pragma once
+// One simulated instrument, as read from a profile file.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fault_rules.h"
+
+namespace sim {
+
+enum class TargetKind { None, External, Bsl, BasicLoader, WinCe };
+
+struct Profile {
+    std::string name = "instrument";
+
+    // Identity replies and the codes they use.
+    std::string pcbNumber = "44943-01";
+    int pcbCode = 2013;
+    std::string deviceNumber = "61329";
+    int deviceCode = 2010;
+    std::string version = "1.23";
+    int versionCode = 2011;
+    std::string serialNumber = "12345678";
+    int serialCode = 205;
+    std::string startupVersion;      // "I.2011#..." after the serial number
+    bool usbOnly = false;            // "I.262#..." after the serial number
+    std::string basicLoaderVariant;  // answer "I.208#<c>" to "A.2005"
+    // Replace or extend the answer to a command: key "A.2001" -> lines.
+    std::map<std::string, std::vector<std::string>> replyOverride;
+    std::map<std::string, std::vector<std::string>> replyExtra;
+
+    // Line and behaviour.
+    unsigned baudRate = 4800;
+    std::string startCommand = "A.1111";
+    bool silent = false;
+    std::string clockReply = "31";  // "31", "30" or "!"
+    int replyDelayMs = 10;
+    bool exitOnFinal = false;
+
+    TargetKind target = TargetKind::None;
+
+    // External loader.
+    unsigned loaderBaud = 38400;
+    int rejectLoaderRuns = 0;
+
+    // MSP430 bootstrap loader.
+    unsigned bslDeviceId = 0xF149;
+    unsigned bslVersion = 0x0161;  // BCD as the loader reports it
+    int vectorReplyCode = 80;
+    std::string vector;            // empty: the default vector of BSL430.ini
+    int appStartMs = 500;
+    bool oldFirmware = false;
+    bool startInLoader = false;
+
+    // Basic-Loader.
+    unsigned basicLoaderReadRate = 8000;  // bytes per second
+    int basicLoaderEraseMs = 200;
+
+    // Windows-CE receiver.
+    int winCeReply260AtFrame = 0;
+    int winCeReply261AtFrame = 0;
+    int winCeReply261Value = 2;
+
+    // Fault injection.
+    FaultRule noAnswer, reject, dropReply, nak, corruptChecksum;
+    long stallAfterBytes = 0;
+    int stallMs = 0;
+    long unplugAfterBytes = 0;
+};
+
+// Returns false with a message naming the bad key.
+bool loadProfile(const std::string& path, Profile& out, std::string& error);
+bool parseProfile(const std::string& text, Profile& out, std::string& error);
+
+}  // namespace sim
