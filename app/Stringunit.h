@@ -17,3 +17,9 @@ int FindText(std::string_view text, std::string_view pattern, int start = 0);
 // Value of up to four hexadecimal digits, right-aligned, either case. The
 // value ends at the first character that is not a hexadecimal digit.
 int HexValue(std::string_view text);
+
+// The substring test of the identification and version rules: an empty
+// text or an empty pattern never matches.
+inline bool ContainsText(std::string_view text, std::string_view pattern) {
+  return FindText(text, pattern) > 0;
+}

@@ -1,6 +1,20 @@
-#include <QCoreApplication>
+// Program entry: the window, or with --headless the console mode.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/HeadlessRun.h"
+#include "app/UpdateForm.h"
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  return 0;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  HeadlessOptions options;
+  std::string error;
+  if (!ParseArguments(args, options, error)) {
+    std::fprintf(stderr, "update: %s\nusage: update [--headless [--answer yes|no] [--trace] "
+                         "[--delay-divisor N]]\n", error.c_str());
+    return 64;
+  }
+  if (options.headless) return RunHeadless(argc, argv, options);
+  return RunWindow(argc, argv);
 }

@@ -1,0 +1,32 @@
+#pragma once
+// The headless view: the log and every message box go to standard output,
+// questions are answered from the command line, and the end of a run ends
+// the program with its exit status.
+#include <cstdio>
+
+#include "app/UpdateView.h"
+#include "platform/Dialogs.h"
+
+class ConsoleView : public UpdateView, public DialogSink {
+ public:
+  explicit ConsoleView(bool answerYes, std::FILE* out = stdout);
+
+  void MemoAdd(const std::string& text) override;
+  void RunEnded(RunOutcome outcome) override;
+  MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,
+                 MsgButtons buttons) override;
+
+  // After SIGINT/SIGTERM every ending counts as interrupted.
+  void SetInterrupted() { interrupted_ = true; }
+  bool Ended() const { return ended_; }
+  int ExitCode() const { return exitCode_; }
+
+ private:
+  void WriteBlock(const std::string& text1252);
+
+  bool answerYes_;
+  std::FILE* out_;
+  bool interrupted_ = false;
+  bool ended_ = false;
+  int exitCode_ = 1;
+};

@@ -1,0 +1,89 @@
+// The external loader programs: the port is handed over to them while they
+// run, and taken back and restored afterwards.
+#include <filesystem>
+
+#include "app/IniLines.h"
+#include "app/UpdateMain.h"
+#include "platform/Dialogs.h"
+#include "platform/ExternalProgram.h"
+#include "platform/PortTable.h"
+#include "platform/ProgramDir.h"
+
+namespace {
+
+constexpr const char* kHexLoadProgram = "HEXLoad_8N1.exe";
+constexpr const char* kPic32Program = "PIC32_Serial_Bootloader.exe";
+constexpr const char* kHexLoadIni = "HEXLoad_8N1.ini";
+// An exit code of 1 asks for another run, up to three in all.
+constexpr int kAttempts = 3;
+
+long FileSize(const std::string& name) {
+  std::error_code ec;
+  auto size = std::filesystem::file_size(name, ec);
+  if (ec) size = std::filesystem::file_size(ProgramFolder() + "/" + name, ec);
+  return ec ? 0 : static_cast<long>(size);
+}
+
+}  // namespace
+
+void UpdateMain::WriteHexLoadIni() {
+  auto lines = LoadLines(kHexLoadIni);
+  if (!lines) return;  // the program then uses whatever file it finds
+  SetValue(*lines, "Port ", " " + std::to_string(comPort_));
+  SetValue(*lines, "Baudrate ", record_.MainFileMarker ? " 9600" : " 38400");
+  SaveLines(kHexLoadIni, *lines);
+}
+
+unsigned UpdateMain::RunHexLoad(const std::string& file) {
+  SetWaitPanelVisible(false);
+  if (record_.MainFile.size() < 5) return 1;
+  UpdateCom.SaveLastV24Parameter();
+  UpdateCom.Close();
+  WriteHexLoadIni();
+  wait.DelayTime(1000, true);
+  expectedTicks_ = static_cast<int>(FileSize(file) / 2000 + 33);
+  const std::string commandLine =
+      ProgramFolder() + "/" + kHexLoadProgram + " " + file + " -auto -exit";
+  return RunLoaderProgram(commandLine, file, true);
+}
+
+unsigned UpdateMain::RunPic32Loader(const std::string& file) {
+  SetWaitPanelVisible(false);
+  if (record_.MainFile.size() < 5) return 1;
+  if (comPort_ > 8) {
+    // The program takes the port as one digit: COM1..COM9.
+    MemoAdd("COM" + std::to_string(comPort_ + 1) + ": " + kPic32Program +
+            " can only reach COM1 to COM9.\r\n");
+    return 2;
+  }
+  UpdateCom.SaveLastV24Parameter();
+  UpdateCom.Close();
+  wait.DelayTime(1000, true);
+  expectedTicks_ = static_cast<int>(FileSize(file) / 800);
+  const std::string commandLine = ProgramFolder() + "/" + kPic32Program + " -f" + file + " -c" +
+                                  static_cast<char>('1' + comPort_) + " -b5 -a";
+  return RunLoaderProgram(commandLine, file, false);
+}
+
+unsigned UpdateMain::RunLoaderProgram(const std::string& commandLine, const std::string&,
+                                      bool hexLoad) {
+  unsigned exitCode = 1;
+  for (int attempt = 0; attempt < kAttempts && exitCode == 1; ++attempt) {
+    titleTicks_ = 0;
+    if (hexLoad) TitleTimer.start();
+    else TitleTimer.stop();
+    ProgramResult result = ::RunExternalProgram(commandLine, PortTableString());
+    exitCode = result.exitCode;
+    if (!result.error.empty()) MemoAdd(result.error + "\r\n");
+    TitleTimer.stop();
+    wait.DelayTime(hexLoad ? 2000 : 1500, true);
+  }
+  UpdateCom.Open(this, comPort_, true);
+  if (hexLoad && startCommandIndex_ == 2 && exitCode == 0)
+    UpdateCom.ChangeV24Parameter(B__9600, S_2, NoParity, true);
+  else
+    UpdateCom.LoadLastV24Parameter();
+  wait.DelayTime(hexLoad ? 500 : 200, true);
+  SetTitleProgress("", -1);
+  return exitCode;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// The headless mode for production lines: the same workflow as the
+// window, viewed on the console.
+#include <string>
+#include <vector>
+
+struct HeadlessOptions {
+  bool headless = false;
+  bool answerYes = false;
+  bool trace = false;
+  long delayDivisor = 1;
+};
+
+// False with a reason for an argument it does not know.
+bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& options,
+                    std::string& error);
+
+// Runs the program without a display; returns the exit status.
+int RunHeadless(int argc, char** argv, const HeadlessOptions& options);

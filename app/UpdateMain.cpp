@@ -1,0 +1,253 @@
+#include "app/UpdateMain.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "app/Infotext.h"
+#include "app/Placeholders.h"
+#include "platform/Dialogs.h"
+#include "serial/ComMessages.h"
+
+namespace {
+
+constexpr const char* kUpdateIni = "Update.ini";
+constexpr const char* kProgDeviceIni = "ProgDevice.ini";
+// Shown in both languages, untranslated.
+constexpr const char* kMissingUpdateIni = "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet";
+constexpr const char* kMissingProgDeviceIni = "Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet";
+
+}  // namespace
+
+UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
+    : QObject(parent), view_(view ? view : &nullView_) {
+  for (std::size_t i = 0; i < poolTimers_.size(); ++i) {
+    poolTimers_[i].setObjectName(QString("Timer%1").arg(i + 1));
+    const int tag = static_cast<int>(i + 1);
+    connect(&poolTimers_[i], &QTimer::timeout, this, [this, tag] { TimerIntervall(tag); });
+  }
+  SecTimer.setObjectName("SecTimer");
+  SecTimer.setInterval(500);
+  connect(&SecTimer, &QTimer::timeout, this, &UpdateMain::SecTimerTimer);
+  TitleTimer.setObjectName("TitleTimer");
+  TitleTimer.setInterval(300);
+  connect(&TitleTimer, &QTimer::timeout, this, &UpdateMain::TitleTimerTimer);
+
+  // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
+  // NUL bytes discarded, a long write time-out for slow instruments.
+  V24ParameterTag* rec = UpdateCom.GetV24Parameter();
+  rec->DatenBits = D_8;
+  rec->StopBits = S_2;
+  rec->Baudrate = B__4800;
+  rec->TXTimeOut = 10000;
+  rec->KeinNullZeichen = true;
+  UpdateCom.SetDatei("ComData.cfg");
+  wait.SetEnable(true);
+  wait.SetDividend(1);
+}
+
+UpdateMain::~UpdateMain() { Shutdown(); }
+
+void UpdateMain::Shutdown() {
+  for (auto& t : poolTimers_) t.stop();
+  SecTimer.stop();
+  TitleTimer.stop();
+  UpdateCom.Close();
+}
+
+bool UpdateMain::Construct() {
+  firmwareFiles_.clear();
+  firmwareFiles_.reserve(kFirmwareListCapacity);
+  QTimer* list[5];
+  for (std::size_t i = 0; i < poolTimers_.size(); ++i) list[i] = &poolTimers_[i];
+  timers_.RegisterTimers(5, list);
+
+  std::vector<std::string> notes;
+  if (ReadUpdateIni(kUpdateIni, settings_, &notes) != 0) {
+    ShowMessageBox("Error", kMissingUpdateIni, MsgIcon::Error);
+    view_->RunEnded(RunOutcome::ProgramEnds);
+    return false;
+  }
+  view_->SetMenuChecked("Deutsch", settings_.language == 0);
+  view_->SetMenuChecked("Englisch", settings_.language == 1);
+  if (ReadProgDeviceIni(kProgDeviceIni, table_, &notes) != 0) {
+    ShowMessageBox("Error", kMissingProgDeviceIni, MsgIcon::Error);
+    view_->RunEnded(RunOutcome::ProgramEnds);
+    return false;
+  }
+  startCommandIndex_ = table_.StartCommandIndex;
+  loaderKind_ = table_.loaderKind;
+  UpdateCom.SetLanguage(settings_.language);
+
+  versionGuard_ = true;
+  queue_.Subscribe(&workflowHandler_);
+
+  UpdateCom.Check_AllV24();
+  int firstPort;
+  if (settings_.fixedPort) {
+    portCount_ = 1;
+    firstPort = settings_.fixedPortIndex;
+  } else {
+    portCount_ = UpdateCom.GetMaxV24Useable();
+    firstPort = UpdateCom.Get_UseableV24(0);
+  }
+  SetStatusPanel(0, "Com" + std::to_string(firstPort + 1));
+  view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
+
+  hintShown_ = false;
+  parser_.ResetFramedRecordSeen();
+  usbOnly_ = false;
+  pumpReentry_ = 0;
+
+  ApplyFirmwareScan();
+  ShowStartText();
+  for (const auto& note : notes) MemoAdd(note + "\r\n");
+  return true;
+}
+
+void UpdateMain::ShowStartText() {
+  MemoAdd(FillPlaceholders(table_.texts.Starttext(settings_.language).view()));
+}
+
+// --- event plumbing -------------------------------------------------------
+
+void UpdateMain::PumpEvents() {
+  for (;;) {
+    WorkflowEvent e = queue_.FetchEvent();
+    if (e.IsEmpty()) break;
+    queue_.DispatchEvent(std::move(e));
+    e = queue_.FetchEvent();
+    if (e.IsEmpty()) break;
+    queue_.DispatchEvent(std::move(e));
+    if (insidePump_) {
+      if (++pumpReentry_ >= 10) pumpReentry_ = 0;
+    } else {
+      insidePump_ = true;
+      QCoreApplication::processEvents();
+      insidePump_ = false;
+    }
+  }
+}
+
+void UpdateMain::WaitForMessages() {
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void UpdateMain::customEvent(QEvent* event) {
+  if (event->type() != ComMessageEvent::EventType()) return;
+  auto* msg = static_cast<ComMessageEvent*>(event);
+  if (msg->message == WM_COM_RXDATA) {
+    queue_.PostEvent(ReplyCode::kDataReceived);
+    PumpEvents();
+  } else if (msg->message == WM_COM_FRAMEERROR) {
+    OnFramingError();
+  }
+}
+
+void UpdateMain::TimerIntervall(int tag) {
+  if (tag < 1 || tag > static_cast<int>(poolTimers_.size())) return;
+  if (!poolTimers_[tag - 1].isActive()) return;
+  queue_.PostTimer(tag);
+  PumpEvents();
+}
+
+void UpdateMain::OkBitBtnClick() {
+  queue_.PostKey(kKeyOk);
+  PumpEvents();
+}
+
+void UpdateMain::EscapeKey() {
+  queue_.PostKey(kKeyEscape);
+  PumpEvents();
+}
+
+void UpdateMain::SecTimerTimer() { SetProgressPosition(progress_ + 1); }
+
+void UpdateMain::TitleTimerTimer() {
+  ++titleTicks_;
+  SetTitleProgress("", static_cast<double>(titleTicks_) / (expectedTicks_ > 0 ? expectedTicks_ : 1) * 100.0);
+}
+
+// --- window state ---------------------------------------------------------
+
+void UpdateMain::MemoAdd(const std::string& text) {
+  memo_.push_back(text);
+  view_->MemoAdd(text);
+}
+
+void UpdateMain::MemoClear() {
+  memo_.clear();
+  view_->MemoClear();
+}
+
+void UpdateMain::LogLine(const std::string& text) {
+  if (trafficLog_) MemoAdd(FillPlaceholders(text));
+}
+
+std::string UpdateMain::FillPlaceholders(std::string_view text) {
+  PlaceholderValues v;
+  v.mainFile = record_.MainFile.str();
+  v.deviceName = record_.DeviceName.str();
+  v.comNumber = CurrentComNumber();
+  v.language = settings_.language;
+  return ::FillPlaceholders(text, v);
+}
+
+void UpdateMain::SetStatusPanel(int index, const std::string& text) {
+  if (index < 0 || index >= static_cast<int>(statusPanels_.size())) return;
+  statusPanels_[index] = text;
+  view_->SetStatusPanel(index, text);
+}
+
+void UpdateMain::SetProgressPosition(int position) {
+  progress_ = position;
+  view_->SetProgress(position);
+}
+
+void UpdateMain::SetProgressMax(int max) {
+  progressMax_ = max;
+  view_->SetProgressMax(max);
+}
+
+void UpdateMain::SetOkEnabled(bool enabled) {
+  okEnabled_ = enabled;
+  view_->SetOkEnabled(enabled);
+}
+
+void UpdateMain::SetWaitPanelVisible(bool visible) { view_->SetWaitPanelVisible(visible); }
+
+void UpdateMain::SetIdentity(IdentityField field, const std::string& text) {
+  view_->SetIdentity(field, text);
+}
+
+void UpdateMain::ClearIdentity() {
+  for (auto f : {IdentityField::Name, IdentityField::Serial, IdentityField::Pcb, IdentityField::Software})
+    SetIdentity(f, "");
+}
+
+std::string UpdateMain::Caption(bool error) const {
+  return InfoText(error ? InfoCaptionError : InfoCaptionInfo, settings_.language);
+}
+
+void UpdateMain::SetTitleProgress(const std::string& prefix, double percent) {
+  if (percent > 100) percent = 100;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, " %3.1f %%", percent);
+  const std::string text = buf;
+  if (percent > -2 && percent < 0) {
+    title_ = "Update";
+    SetStatusPanel(3, "");
+  } else if (percent >= -999) {
+    SetStatusPanel(3, prefix + text);
+    title_ = "Update [" + text + "]";
+  } else {
+    title_ = InfoText(InfoTitleDone, settings_.language);
+    SetStatusPanel(3, title_);
+  }
+  view_->SetTitle(title_);
+}
+
+bool UpdateMain::SendCommand(const std::string& command) {
+  int n = UpdateCom.Write(command.c_str(), -1, false);
+  LogLine(command);
+  return n >= 0;
+}

@@ -1,0 +1,207 @@
+#pragma once
+// The main window's logic: it owns the settings, the device table, the
+// record of the run, the event queue with its timers, the serial port and
+// the delay, and drives the whole download run from events. Widgets are
+// not its business: the window and the headless console view it.
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/DeviceRecord.h"
+#include "app/DeviceTable.h"
+#include "app/Events.h"
+#include "app/LoaderHost.h"
+#include "app/ReplyParser.h"
+#include "app/Settings.h"
+#include "app/Timer.h"
+#include "app/UpdateView.h"
+#include "serial/ComPort.h"
+#include "serial/Delay.h"
+
+class UpdateMain : public QObject, public LoaderHost {
+  Q_OBJECT
+
+ public:
+  static constexpr int kKeyOk = 13;
+  static constexpr int kKeyEscape = 27;
+  static constexpr int kFirmwareListCapacity = 90;
+
+  explicit UpdateMain(UpdateView* view, QObject* parent = nullptr);
+  ~UpdateMain() override;
+
+  // Runs the start-up steps; false when the program must end (a settings
+  // file is missing; its message has been shown).
+  bool Construct();
+
+  // --- user actions (the window and the console call these) ---
+  void OkBitBtnClick();
+  void EscapeKey();
+  void TG812qProgrammingClick(int tag);
+  void LabXXXClick();
+  void LanguageClick(int language);
+  void ReadmeClick();
+  void SWVersionClick();
+  void SpeedButton1Click();
+  void ShiftF12();
+  void CtrlF1();
+  void CtrlAltF10();
+  // The window is closing: the port is closed and its settings restored.
+  void Shutdown();
+
+  // --- LoaderHost ---
+  EventQueue& Events() override { return queue_; }
+  TimerPool& Timers() override { return timers_; }
+  TComPort& Port() override { return UpdateCom; }
+  TDelay& Delay() override { return wait; }
+  DeviceRecord& Record() override { return record_; }
+  int Language() const override { return settings_.language; }
+  int StartCommandIndex() const override { return startCommandIndex_; }
+  void PumpEvents() override;
+  void WaitForMessages() override;
+  void LogLine(const std::string& text) override;
+  void MemoAdd(const std::string& text) override;
+  void MemoClear() override;
+  std::string FillPlaceholders(std::string_view text) override;
+  void SetTitleProgress(const std::string& prefix, double percent) override;
+  int ProgressPosition() const override { return progress_; }
+  void SetProgressPosition(int position) override;
+  int ProgressMax() const override { return progressMax_; }
+  void SetProgressMax(int max) override;
+  void SetStatusPanel(int index, const std::string& text) override;
+
+  // --- state the views and the tests read ---
+  const std::vector<std::string>& Memo() const { return memo_; }
+  const std::string& StatusPanel(int index) const { return statusPanels_.at(index); }
+  const std::string& Title() const { return title_; }
+  bool OkEnabled() const { return okEnabled_; }
+  const UpdateSettings& Settings() const { return settings_; }
+  const DeviceTable& Table() const { return table_; }
+  const std::vector<std::string>& FirmwareFiles() const { return firmwareFiles_; }
+  int Step() const { return step_; }
+  bool TrafficLog() const { return trafficLog_; }
+  bool VersionGuard() const { return versionGuard_; }
+  bool TransferActive() const { return transferDepth_ > 0; }
+
+ protected:
+  void customEvent(QEvent* event) override;
+
+ private:
+  friend class UpdateMainTestAccess;
+
+  // --- construction and plumbing (UpdateMain.cpp) ---
+  void TimerIntervall(int tag);
+  void SecTimerTimer();
+  void TitleTimerTimer();
+  void SetOkEnabled(bool enabled);
+  void SetWaitPanelVisible(bool visible);
+  void SetIdentity(IdentityField field, const std::string& text);
+  void ClearIdentity();
+  void ShowStartText();
+  std::string Caption(bool error) const;
+  bool SendCommand(const std::string& command);
+  void ApplyFirmwareScan();
+
+  // --- search and identification (UpdateSearch.cpp) ---
+  void StartSearch();
+  bool ProbeNextPort(bool advance);
+  void SearchFailed();
+  void ParseReceived();
+  void OnFramingError();
+  void Identification(const WorkflowEvent& event);
+  void SendIdentificationQuery();
+  bool MatchDevice();
+  void TakeDeviceEntry(const DeviceEntry& entry);
+  int CurrentComNumber() const { return comPort_ + 1; }
+
+  // --- the workflow (UpdateWorkflow.cpp) ---
+  void WorkflowHandler(EventQueue& queue, WorkflowEvent& event);
+  void RetryHandler(EventQueue& queue, WorkflowEvent& event);
+  void MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& event);
+  void OnAcknowledge();
+  void ShowDuration(int mode);
+  void SendClock(bool seconds);
+  void FinishOk();
+  void FinishAbort(int code);
+  void SensorPhase();
+  bool MainToBeUpdated() const;
+  bool SensorToBeUpdated() const;
+  int RunExternalProgram(const std::string& file);
+  bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
+  void EndRun(RunOutcome outcome);
+
+  // --- external loader programs (ExternalLoaders.cpp) ---
+  unsigned RunHexLoad(const std::string& file);
+  unsigned RunPic32Loader(const std::string& file);
+  void WriteHexLoadIni();
+  unsigned RunLoaderProgram(const std::string& commandLine, const std::string& file,
+                            bool hexLoad);
+
+  UpdateView nullView_;
+  UpdateView* view_;
+
+  UpdateSettings settings_;
+  DeviceTable table_;
+  DeviceRecord record_;
+  int startCommandIndex_ = 0;
+  LoaderKind loaderKind_ = kLoaderSRecord;
+
+  EventQueue queue_;
+  TimerPool timers_;
+  std::array<QTimer, 5> poolTimers_;  // Timer1..Timer5
+  QTimer SecTimer;
+  QTimer TitleTimer;
+  TComPort UpdateCom;
+  TDelay wait;
+
+  MemberSubscriber<UpdateMain> workflowHandler_{this, &UpdateMain::WorkflowHandler};
+  MemberSubscriber<UpdateMain> retryHandler_{this, &UpdateMain::RetryHandler};
+  MemberSubscriber<UpdateMain> menuHandler_{this, &UpdateMain::MenuProgrammingHandler};
+
+  std::vector<std::string> firmwareFiles_;
+
+  // Window state mirrored for the views.
+  std::vector<std::string> memo_;
+  std::array<std::string, 4> statusPanels_;
+  std::string title_ = "Update";
+  int progress_ = 0;
+  int progressMax_ = 40;
+  bool okEnabled_ = true;
+
+  // Workflow state.
+  int step_ = 0;
+  bool refused_ = false;
+  bool preLoader_ = false;
+  int timeoutHandle_ = 0;
+  bool trafficLog_ = false;
+  bool versionGuard_ = true;
+  bool downloadConfirmed_ = false;
+  bool sensorPresent_ = false;
+  bool usbOnly_ = false;
+  bool winCe_ = false;
+  int bslCommandIndex_ = 0;
+  int startupGroupBegin_ = -1;
+  int startupGroupEnd_ = -1;
+  std::string bootCommand_ = "A.1200\r\n";
+  int titleTicks_ = 0;
+  int expectedTicks_ = 1;
+  int pumpReentry_ = 0;
+  bool insidePump_ = false;
+  int transferDepth_ = 0;
+
+  // Search state.
+  int portCount_ = 0;
+  int portIndex_ = -1;
+  int comPort_ = 0;  // port index in use
+  std::size_t baudIndex_ = 0;
+  std::vector<uint8_t> portBaud_;  // BaudTag per searched port
+  bool framingError_ = false;
+  int identStep_ = 0;
+  int failedSearches_ = 0;
+  bool hintShown_ = false;
+  bool searching_ = false;
+
+  ReplyParser parser_;
+};

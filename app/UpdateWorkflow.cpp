@@ -1,0 +1,404 @@
+// The workflow handler: what each event of a download run does, the retry
+// and menu-programming handlers, and the endings of a run.
+#include <QDateTime>
+#include <cstdio>
+#include <ctime>
+
+#include "app/CommandTexts.h"
+#include "app/Infotext.h"
+#include "app/Placeholders.h"
+#include "app/Stringunit.h"
+#include "app/UpdateMain.h"
+#include "app/VersionCheck.h"
+#if __has_include("loaders/Bsl430.h")
+#include "loaders/Bsl430.h"
+#define UPDATE_HAS_BSL430 1
+#endif
+
+namespace {
+
+// Workflow events the handler posts to itself.
+namespace Ev {
+constexpr int kTransferFailed = 10021;
+constexpr int kMainDone = 10022;
+constexpr int kBootCommand = 10023;
+constexpr int kSensorPhase = 10024;
+constexpr int kBasicLoader = 10025;
+constexpr int kMainTransfer = 10030;
+constexpr int kRetryAck = 10040;
+constexpr int kBslMain = 10043;
+constexpr int kLabDownload = 10045;
+constexpr int kBslRetry = 10046;
+constexpr int kSensorFailed = 10047;
+constexpr int kWinCe = 10050;
+constexpr int kIntelHex = 10051;
+}  // namespace Ev
+
+}  // namespace
+
+bool UpdateMain::MainToBeUpdated() const { return MainSoftwareToBeUpdated(record_, downloadConfirmed_); }
+bool UpdateMain::SensorToBeUpdated() const { return SensorSoftwareToBeUpdated(record_, downloadConfirmed_); }
+
+void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
+  if (e.kind == EventKind::kKey) {
+    if (e.code == kKeyOk) {
+      e.Clear();
+      StartSearch();
+    }
+    return;
+  }
+  if (e.kind == EventKind::kTimer) {
+    if (timeoutHandle_ != 0 && e.code == timeoutHandle_) {
+      e.Clear();
+      ProbeNextPort(!framingError_);
+    }
+    return;
+  }
+  if (e.kind != EventKind::kNotify) return;
+
+  const WorkflowEvent event = e;
+  e.Clear();
+  switch (event.code) {
+    case ReplyCode::kDataReceived:
+      ParseReceived();
+      return;
+    case 20: case 200: case 2010: case 23: case 203: case 2013:
+    case 21: case 201: case 2011: case 25: case 205: case 208:
+      Identification(event);
+      return;
+    case ReplyCode::kAcknowledge:
+    case Ev::kRetryAck:
+      OnAcknowledge();
+      return;
+    case Ev::kBootCommand:
+    case Ev::kIntelHex:
+      SecTimer.stop();
+      SetProgressPosition(0);
+      ShowDuration(event.code == Ev::kIntelHex ? 2 : 0);
+      if (MainToBeUpdated()) {
+        SendCommand(event.code == Ev::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
+      } else {
+        step_ = 6;
+        queue_.PostEvent(Ev::kSensorPhase);
+      }
+      return;
+    case Ev::kMainTransfer:
+      SecTimer.stop();
+      SetProgressPosition(0);
+      queue_.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0 ? Ev::kMainDone
+                                                                       : Ev::kTransferFailed);
+      return;
+    case Ev::kMainDone:
+      if (loaderKind_ == kLoaderSRecord && startCommandIndex_ == 0) {
+        MemoAdd(InfoText(InfoStoring, settings_.language));
+        wait.DelayTime(12000, false);
+        SendClock(true);
+      }
+      return;
+    case Ev::kBslMain:
+      step_ = 7;
+      ShowDuration(1);
+      if (MainToBeUpdated()) {
+        if (!RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, sensorPresent_))
+          queue_.PostEvent(Ev::kTransferFailed);
+      } else {
+        queue_.PostEvent(Ev::kSensorPhase);
+      }
+      return;
+    case Ev::kBslRetry:
+      SetOkEnabled(false);
+      record_.DirectEntry = true;
+      step_ = 7;
+      ShowDuration(1);
+      if (RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, false)) {
+        MemoAdd(InfoText(InfoStoring, settings_.language));
+        SecTimer.start();
+        SetProgressPosition(1);
+      } else {
+        queue_.PostEvent(Ev::kTransferFailed);
+      }
+      return;
+    case Ev::kWinCe:
+      step_ = 7;
+      ShowDuration(2);
+      winCe_ = true;
+      // Instruments with a Windows-CE file receiver are not served by this
+      // build: the run ends with the abort text, never with a success.
+      MemoAdd("Windows-CE file transfer is not available.\r\n");
+      queue_.PostEvent(Ev::kTransferFailed);
+      return;
+    case Ev::kSensorPhase:
+      SensorPhase();
+      return;
+    case Ev::kBasicLoader:
+      // The Basic-Loader transfer of sensor firmware is not served by this
+      // build: end with the abort text instead of a false success.
+      MemoAdd("Basic-Loader transfer is not available.\r\n");
+      queue_.PostEvent(Ev::kSensorFailed);
+      return;
+    case 30:
+      if (startCommandIndex_ != 2) {
+        MemoAdd(InfoText(InfoStoring, settings_.language));
+        wait.DelayTime(1000, false);
+        SendClock(true);
+        return;
+      }
+      [[fallthrough]];
+    case 31:
+      step_ = 8;
+      FinishOk();
+      return;
+    case 262:
+      usbOnly_ = true;
+      return;
+    case 920:
+      if (ContainsText(record_.DeviceNumber.view(), "52937") && record_.SoftwareVersionNumber <= 104) {
+        SendCommand(Command::kSpecialStart);
+      } else {
+        ++step_;
+        queue_.PostEvent(Ev::kBootCommand);
+        failedSearches_ = 0;
+      }
+      return;
+    case Ev::kTransferFailed:
+    case Ev::kSensorFailed:
+      FinishAbort(event.code);
+      return;
+    case ReplyCode::kFramedRecord:
+      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+      searching_ = false;
+      record_.BootLoaderId = event.text;
+      TG812qProgrammingClick(0);
+      return;
+    case ReplyCode::kBslAcknowledge:
+      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+      searching_ = false;
+      LabXXXClick();
+      return;
+    default:
+      e = event;  // not ours: pass it on unchanged
+      return;
+  }
+}
+
+void UpdateMain::OnAcknowledge() {
+  if (step_ == 0) {
+    SendCommand(Command::kOpen);
+    timers_.RestartTimeout(timeoutHandle_);
+  } else if (step_ == 1) {
+    SendIdentificationQuery();
+    identStep_ = 1;
+  } else if (step_ == 2 && !refused_) {
+    if (record_.ExtraFile.size() < 4) {
+      step_ = 4;
+    } else {
+      MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
+      if (RunExternalProgram(record_.ExtraFile.str()) != 0) {
+        queue_.PostEvent(Ev::kTransferFailed);
+      } else {
+        preLoader_ = true;
+        SecTimer.start();
+        MemoAdd(InfoText(InfoStoring, settings_.language));
+        SetProgressPosition(1);
+      }
+    }
+  }
+  if (!refused_) {
+    switch (step_) {
+      case 3: queue_.PostEvent(Ev::kBootCommand); break;
+      case 4: queue_.PostEvent(Ev::kMainTransfer); break;
+      case 5: queue_.PostEvent(Ev::kSensorPhase); break;
+      case 6: queue_.PostEvent(Ev::kBasicLoader); break;
+      case 7: queue_.PostEvent(Ev::kSensorPhase); break;
+      default: break;
+    }
+  }
+  ++step_;
+}
+
+void UpdateMain::SensorPhase() {
+  const int s = record_.SensorVersionNumber;
+  const int g = record_.SecondFileVersionNumber;
+  if (SensorToBeUpdated() && s > 200) {
+    SetStatusPanel(1, "19200");
+    SetStatusPanel(2, "Version " + record_.SecondFileVersion.str());
+    wait.DelayTime(2000, false);
+    SendCommand(Command::kSensorQuery);
+    return;
+  }
+  if (usbOnly_ || s > g || (s == g && (!downloadConfirmed_ || record_.SensorFile.size() < 5))) {
+    FinishOk();
+    return;
+  }
+  if (ContainsText(record_.PcbNumber.view(), "44943") && MainToBeUpdated()) {
+    // These instruments store the new main firmware before they answer again.
+    SetProgressMax(100);
+    SetProgressPosition(0);
+    SecTimer.start();
+    wait.DelayTime(32000, false);
+    SecTimer.stop();
+    SetProgressPosition(0);
+  }
+  record_.DirectEntry = false;
+  if (record_.SensorVersionNumber == 0 && !parser_.FramedRecordSeen()) record_.NoSensor = true;
+  wait.DelayTime(3000, false);
+  if (!RunBsl430(1, record_.SensorFile.str(), true, winCe_ || !record_.NoSensor))
+    queue_.PostEvent(Ev::kSensorFailed);
+}
+
+void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
+  if (!(e.kind == EventKind::kKey && e.code == kKeyOk)) return;
+  e.Clear();
+  queue.Unsubscribe(&retryHandler_);
+  if (preLoader_) {
+    queue_.PostEvent(Ev::kMainTransfer);
+  } else {
+    step_ = 2;
+    static constexpr int kRetryOfKind[] = {Ev::kRetryAck, Ev::kBslRetry, Ev::kWinCe, Ev::kRetryAck};
+    queue_.PostEvent(kRetryOfKind[loaderKind_]);
+  }
+  SetOkEnabled(false);
+  MemoClear();
+  SecTimer.stop();
+  SetProgressPosition(0);
+}
+
+void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
+  if (e.kind != EventKind::kNotify) return;
+  switch (e.code) {
+    case 30:
+      e.Clear();
+      queue.Unsubscribe(&menuHandler_);
+      queue_.PostKey(kKeyOk);
+      MemoClear();
+      return;
+    case Ev::kTransferFailed:
+    case Ev::kSensorFailed: {
+      int code = e.code;
+      e.Clear();
+      FinishAbort(code);
+      return;
+    }
+    case Ev::kRetryAck:
+      e.Clear();
+      MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
+      SetOkEnabled(false);
+      if (RunExternalProgram("TestDevice.mot") != 0) {
+        queue_.PostEvent(Ev::kTransferFailed);
+        return;
+      }
+      MemoAdd(InfoText(InfoStoring, settings_.language));
+      SecTimer.start();
+      SetProgressPosition(1);
+      UpdateCom.Close();
+      wait.DelayTime(3000, false);
+      queue_.PostKey(kKeyOk);
+      MemoClear();
+      preLoader_ = true;
+      queue.Unsubscribe(&menuHandler_);
+      return;
+    case Ev::kLabDownload: {
+      e.Clear();
+      SetOkEnabled(false);
+      std::string file = record_.ProgDefFile.size() > 4 ? record_.ProgDefFile.str() : "LabXXX.txt";
+      if (RunBsl430(bslCommandIndex_, file, false, false)) {
+        MemoAdd(InfoText(InfoStoring, settings_.language));
+        SetProgressPosition(1);
+        UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);
+      } else {
+        queue_.PostEvent(Ev::kTransferFailed);
+      }
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void UpdateMain::ShowDuration(int mode) {
+  int minutes = 0;
+  if (MainToBeUpdated()) minutes = 2;
+  if (mode == 2) minutes = 15;
+  const bool sensor = SensorToBeUpdated();
+  if (sensor) minutes += 1;
+  if (record_.ExtraFile.size() > 3) minutes += 2;
+  if (sensor && record_.SensorVersionNumber > 200) minutes += 35;
+  MemoClear();
+  MemoAdd(ReplaceFirstX(InfoText(InfoDuration, settings_.language), std::to_string(minutes)));
+}
+
+void UpdateMain::SendClock(bool seconds) {
+  std::string command = Command::kClock;
+  if (seconds) {
+    // Whole seconds since 31 December 2002, 00:00 local time.
+    std::tm epoch{};
+    epoch.tm_year = 2002 - 1900;
+    epoch.tm_mon = 11;
+    epoch.tm_mday = 31;
+    epoch.tm_isdst = -1;
+    const std::time_t base = std::mktime(&epoch);
+    const std::time_t now = std::time(nullptr);
+    command += std::to_string(static_cast<unsigned long>(now > base ? now - base : 0));
+  } else {
+    // Local date and time as days since 30 December 1899 with the day's fraction.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate base(1899, 12, 30);
+    const double days = static_cast<double>(base.daysTo(now.date())) +
+                        now.time().msecsSinceStartOfDay() / 86400000.0;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6f", days);
+    command += buf;
+  }
+  command += "\r\n";
+  if (startCommandIndex_ == 2) {
+    UpdateCom.LoadLastV24Parameter();
+    wait.DelayTime(500, false);
+  }
+  SendCommand(command);
+}
+
+void UpdateMain::FinishOk() {
+  wait.DelayTime(3000, true);
+  if (startCommandIndex_ == 2) UpdateCom.LoadLastV24Parameter();
+  SendCommand(std::string(FinalCommand(loaderKind_)));
+  MemoAdd(FillPlaceholders(InfoText(InfoDownloadOk, settings_.language)));
+  SetIdentity(IdentityField::Software, record_.MainFileVersion.str());
+  SetOkEnabled(false);
+  SecTimer.stop();
+  SetProgressPosition(0);
+  SetTitleProgress("", -1000);
+  EndRun(RunOutcome::Success);
+}
+
+void UpdateMain::FinishAbort(int code) {
+  MemoClear();
+  MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
+  SetOkEnabled(true);
+  if (code == Ev::kTransferFailed) queue_.Subscribe(&retryHandler_);
+  EndRun(RunOutcome::Failed);
+}
+
+void UpdateMain::EndRun(RunOutcome outcome) { view_->RunEnded(outcome); }
+
+int UpdateMain::RunExternalProgram(const std::string& file) {
+  ++transferDepth_;
+  unsigned result = (loaderKind_ / 2 == 0) ? RunHexLoad(file) : RunPic32Loader(file);
+  --transferDepth_;
+  return static_cast<int>(result);
+}
+
+bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncFirst,
+                           bool queryVector) {
+  ++transferDepth_;
+  bool ok = false;
+#ifdef UPDATE_HAS_BSL430
+  {
+    T_BSL430 loader(*this);
+    ok = loader.Download(commandIndex, file, syncFirst, queryVector);
+  }
+#else
+  (void)commandIndex, (void)file, (void)syncFirst, (void)queryVector;
+#endif
+  --transferDepth_;
+  return ok;
+}

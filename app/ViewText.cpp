@@ -1,0 +1,17 @@
+#include "app/ViewText.h"
+
+#include "platform/Text1252.h"
+
+std::string ViewText(std::string_view text) {
+  std::string lines;
+  lines.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      lines += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      lines += text[i];
+    }
+  }
+  return Cp1252ToUtf8(lines);
+}
