@@ -1,0 +1,83 @@
+#include "loaders/BslConstants.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return s;
+}
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+int32_t ParseHex(std::string_view digits, std::size_t maxDigits) {
+  if (digits.empty() || digits.size() > maxDigits) return -1;
+  int32_t value = 0;
+  for (char c : digits) {
+    const int d = HexDigit(c);
+    if (d < 0) return -1;
+    value = value * 16 + d;
+  }
+  return value;
+}
+
+}  // namespace
+
+int32_t ParseVectorText(std::string_view text) {
+  text = Trim(text);
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+  return ParseHex(text, 4);
+}
+
+BslConstantsResult ParseBslConstants(std::string_view text) {
+  BslConstantsResult result;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trim(text.substr(pos, end - pos));
+    pos = end + 1;
+    const std::size_t eq = line.find('=');
+    if (line.empty() || line[0] == ';' || line[0] == '#' || line[0] == '[' ||
+        eq == std::string_view::npos)
+      continue;
+    const std::string_view key = Trim(line.substr(0, eq));
+    const std::string_view value = Trim(line.substr(eq + 1));
+    if (SameNoCase(key, "PasswordFill")) {
+      const int32_t fill = ParseHex(value, 2);
+      if (fill < 0) result.badKey = "PasswordFill";
+      else result.constants.passwordFill = static_cast<uint8_t>(fill);
+    } else if (SameNoCase(key, "DefaultVector") || SameNoCase(key, "AlternativeVector")) {
+      const bool isDefault = SameNoCase(key, "DefaultVector");
+      if (ParseVectorText(value) < 0) result.badKey = isDefault ? "DefaultVector" : "AlternativeVector";
+      else (isDefault ? result.constants.defaultVector : result.constants.alternativeVector) = value;
+    }
+    if (!result.ok()) return result;
+  }
+  return result;
+}
+
+BslConstantsResult LoadBslConstants(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return {};
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return ParseBslConstants(text);
+}
