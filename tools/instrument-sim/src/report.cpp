@@ -18,6 +18,20 @@ void Report::event(const std::string& direction, const std::string& kind, const 
                    unsigned baud) {
     std::lock_guard lock(mutex_);
     events_.push_back({since(), direction, kind, text, baud});
+    changed_.notify_all();
+}
+
+bool Report::waitForEvent(const std::string& kind, const std::string& needle, int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    size_t seen = 0;
+    auto found = [&] {
+        for (; seen < events_.size(); ++seen) {
+            const Entry& e = events_[seen];
+            if (e.kind == kind && (e.direction + " " + e.text).find(needle) != std::string::npos) return true;
+        }
+        return false;
+    };
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), found);
 }
 
 void Report::violation(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 // What the simulated instrument saw and did, written as JSON at the end.
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ public:
     std::vector<std::string> violations() const;
     std::vector<std::string> eventTexts(const std::string& kind) const;
     double wireSeconds() const;
+    // Blocks until an event of that kind whose "dir text" contains needle
+    // has been recorded; false after the time-out.
+    bool waitForEvent(const std::string& kind, const std::string& needle, int timeoutMs) const;
 
     std::mutex& mutex() const { return mutex_; }
 
@@ -54,6 +58,7 @@ private:
     double since() const;
 
     mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
     Clock::time_point start_;
     std::vector<Entry> events_;
     std::vector<std::pair<double, std::string>> violations_;

@@ -13,7 +13,7 @@ namespace {
 using std::chrono::milliseconds;
 constexpr int kDisconnectedPollMs = 20;  // POLLHUP is level-triggered: look again this often
 constexpr int kSpeedWaitMs = 6000;       // how long an answer waits for the tool's speed change
-constexpr int kEndingGraceMs = 500;
+constexpr int kEndingGraceMs = 1000;
 
 }  // namespace
 
@@ -85,7 +85,7 @@ void Simulator::unplug(const std::string& reason) {
 void Simulator::endScenario(const std::string& reason) {
     // Let the last answers go out first.
     endingReason_ = reason;
-    endingAt_ = Clock::now() + milliseconds(kEndingGraceMs);
+    endingAt_ = std::max(lastDue_, Clock::now()) + milliseconds(kEndingGraceMs);
 }
 
 void Simulator::checkConnection() {
@@ -192,7 +192,9 @@ std::string Simulator::run() {
         readInput();
         flushOutput();
         if (endReason_) break;
-        if (endingAt_ && (out_.empty() || Clock::now() >= *endingAt_)) {
+        // Closing the master throws away what the tool has not read yet:
+        // end once the answers are out and the tool let go or had time to read.
+        if (endingAt_ && ((out_.empty() && !connected_) || Clock::now() >= *endingAt_)) {
             endReason_ = endingReason_;
             break;
         }
