@@ -9,7 +9,7 @@ namespace {
 std::string Record(char type, uint32_t address, const std::vector<uint8_t>& data) {
   const int count = 2 + static_cast<int>(data.size()) + 1;
   unsigned sum = static_cast<unsigned>(count) + ((address >> 8) & 0xFF) + (address & 0xFF);
-  char buf[8];
+  char buf[16];
   std::snprintf(buf, sizeof buf, "S%c%02X%04X", type, count, address & 0xFFFF);
   std::string line = buf;
   for (uint8_t b : data) {

@@ -1,0 +1,116 @@
+#include "tests/e2e/E2eWorld.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "FirmwareGen.h"
+
+E2eWorld::E2eWorld() = default;
+
+void E2eWorld::WriteUpdateIni(int language, const std::string& baud) {
+  dir_.Write("Update.ini", "[Update]\r\nLanguage=" + std::to_string(language) +
+                               "\r\nVersion=V 1.00\r\nBaud=" + baud + "\r\nCom=\r\n");
+}
+
+void E2eWorld::WriteProgDeviceIni(const std::vector<DeviceBlockSpec>& devices) {
+  std::string text;
+  for (const auto& d : devices) {
+    text += "DevStartCmd=" + d.startCmd + "\r\nDeviceNrDef=" + d.deviceNrDef + "\r\nDeviceNr=" +
+            d.deviceNr + "\r\nDeviceName=" + d.deviceName + "\r\nProgFile1=" + d.progFile1 +
+            "\r\nProgFile2=" + d.progFile2 + "\r\nProgFile3=" + d.progFile3 +
+            "\r\nSWKenn1=\r\nSWKenn2=" + (d.swKenn2.empty() ? SRecordVersionKey("1.30") : d.swKenn2) +
+            "\r\nSWKenn3=\r\nBootLoadKenn=\r\nFlashErase1=0\r\nFlashErase2=0\r\nFlashErase3=0\r\n"
+            "ProgDefFile=\r\nProzTyp=0\r\n" + d.extra + "\r\n";
+  }
+  text += "StarttextD=Start NAME\r\nStarttextE=Start NAME\r\n"
+          "AbbruchtextD=Abbruch NAME\\rZweite Zeile\\rDritte Zeile\r\n"
+          "AbbruchtextE=Aborted NAME\\rSecond line\\rThird line\r\n";
+  dir_.Write("ProgDevice.ini", text);
+}
+
+std::string E2eWorld::WriteFirmware(const std::string& name, const std::string& version,
+                                    std::size_t size) {
+  dir_.Write(name, MakeSRecordFirmware(version, size, 7));
+  return SRecordVersionKey(version);
+}
+
+void E2eWorld::InstallLoaders() {
+  namespace fs = std::filesystem;
+  const fs::path sim = fs::path(UPDATE_BINARY_DIR) / "hexload-sim";
+  for (const char* name : {"HEXLoad_8N1.exe", "PIC32_Serial_Bootloader.exe"})
+    fs::create_symlink(sim, fs::path(Folder()) / name);
+  dir_.Write("HEXLoad_8N1.ini", "[HEXLoad]\r\nPort = 0\r\nBaudrate = 38400\r\nAutoExit = 1\r\n");
+}
+
+SimProcess& E2eWorld::AddSim(const std::string& profile, const std::string& extraArgs) {
+  sims_.push_back(std::make_unique<SimProcess>(Folder(), "sim" + std::to_string(sims_.size()),
+                                               profile, extraArgs));
+  ports_.push_back(sims_.back()->Slave());
+  return *sims_.back();
+}
+
+void E2eWorld::AddSilentPort() { AddSim("[Line]\nSilent = yes\n"); }
+
+std::string E2eWorld::Ports() const {
+  std::string s;
+  for (std::size_t i = 0; i < ports_.size(); ++i) s += (i ? ":" : "") + ports_[i];
+  return s;
+}
+
+ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, int timeoutSeconds) {
+  ToolResult result;
+  int out[2];
+  if (pipe(out) != 0) return result;
+  const std::string ports = Ports();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    if (chdir(Folder().c_str()) != 0) _exit(126);
+    setenv("UPDATE_PORTS", ports.c_str(), 1);
+    setenv("UPDATE_PROGRAM_DIR", Folder().c_str(), 1);
+    std::vector<std::string> all = {std::string(UPDATE_BINARY_DIR) + "/update", "--headless"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  pollfd p{out[0], POLLIN, 0};
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) {
+      result.timedOut = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    char buf[4096];
+    ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    result.output.append(buf, static_cast<std::size_t>(n));
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+std::string ExternalProfile(const std::string& version, const std::string& more) {
+  return "[Identity]\nName = external\nPcbNumber = 50000-01\nPcbCode = 2013\n"
+         "DeviceNumber = 12345\nDeviceCode = 2010\nVersion = " + version +
+         "\nVersionCode = 2011\nSerialNumber = 11223344\nSerialCode = 205\n"
+         "[Line]\nBaudRate = 4800\nStartCommand = A.1111\nClockReply = 31\nReplyDelayMs = 5\n"
+         "[Target]\nTarget = external\nLoaderBaud = 38400\n" + more;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// One test's world for whole runs of the tool: a folder with the settings
+// files, firmware files and the stand-in loader programs, simulators on
+// pseudo-terminals, and the tool run headless against them.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
+
+struct DeviceBlockSpec {
+  std::string startCmd = "1";
+  std::string deviceNrDef = "50000";
+  std::string deviceNr = "12345";
+  std::string deviceName = "Test Meter";
+  std::string progFile1;
+  std::string progFile2 = "meter.mot";
+  std::string progFile3;
+  std::string swKenn2;  // empty: the key of the generated firmware file
+  std::string extra;    // further key=value lines
+};
+
+struct ToolResult {
+  int exitCode = -1;
+  std::string output;
+  bool timedOut = false;
+};
+
+class E2eWorld {
+ public:
+  E2eWorld();
+
+  const std::string& Folder() const { return dir_.path(); }
+  TempDir& Dir() { return dir_; }
+
+  void WriteUpdateIni(int language, const std::string& baud = "2");
+  void WriteProgDeviceIni(const std::vector<DeviceBlockSpec>& devices);
+  // An S-record firmware file with the version text; returns its key.
+  std::string WriteFirmware(const std::string& name, const std::string& version,
+                            std::size_t size = 4096);
+  // hexload-sim under both loader names, and its settings file.
+  void InstallLoaders();
+
+  // A simulator on a new pseudo-terminal; its slave becomes the next port.
+  SimProcess& AddSim(const std::string& profile, const std::string& extraArgs = "");
+  // A port entry that leads nowhere (a pty nobody answers on).
+  void AddSilentPort();
+  std::string Ports() const;
+
+  ToolResult RunHeadless(const std::vector<std::string>& args, int timeoutSeconds = 120);
+
+ private:
+  TempDir dir_;
+  std::vector<std::unique_ptr<SimProcess>> sims_;
+  std::vector<std::string> ports_;
+};
+
+// A simulator profile of an S-record instrument with an external loader.
+std::string ExternalProfile(const std::string& version = "1.23", const std::string& more = "");

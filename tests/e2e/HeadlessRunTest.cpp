@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+
+#include "tests/e2e/E2eWorld.h"
+
+namespace {
+
+const std::string kSuccess = "Download erfolgreich ausgef\xC3\xBChrt !";
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> Commands(const QJsonObject& report) {
+  std::vector<std::string> lines;
+  for (const auto& l : SimProcess::ReceivedLines(report))
+    if (!l.empty()) lines.push_back(l.rfind("A.1600#", 0) == 0 ? "A.1600#" : l);
+  return lines;
+}
+
+}  // namespace
+
+TEST(HeadlessRun, UsualRunOfAnSRecordInstrumentOnTheSecondPort) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  w.AddSilentPort();
+  SimProcess& meter = w.AddSim(ExternalProfile());
+  ASSERT_TRUE(meter.Started());
+
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_TRUE(Has(r.output, kSuccess)) << r.output;
+  EXPECT_TRUE(Has(r.output, "Trennen Sie das Test Meter von der Schnittstelle COM 2.")) << r.output;
+  EXPECT_EQ(Commands(report),
+            (std::vector<std::string>{"A.1111", "A.1000", "A.2003", "A.2000", "A.2001", "A.4001",
+                                      "A.1200", "A.1600#", "A.1111"}));
+  EXPECT_TRUE(report.value("violations").toArray().isEmpty());
+}
+
+TEST(HeadlessRun, NoMeterEndsAfterTheSecondFailedSearch) {
+  E2eWorld w;
+  w.WriteUpdateIni(0, "3,2");
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  EXPECT_EQ(r.exitCode, 2) << r.output;
+  EXPECT_TRUE(Has(r.output, "Kein Ger\xC3\xA4t gefunden !!")) << r.output;
+  EXPECT_TRUE(Has(r.output, "Programm wird abgebrochen !!")) << r.output;
+}
+
+TEST(HeadlessRun, WrongMeterIsRefusedWithTheDeviceNames) {
+  E2eWorld w;
+  w.WriteUpdateIni(1);
+  DeviceBlockSpec a, b;
+  a.deviceNr = "77777";
+  a.deviceNrDef = "88888";
+  a.deviceName = "Meter A";
+  b.deviceNr = "66666";
+  b.deviceNrDef = "99999";
+  b.deviceName = "Meter B";
+  w.WriteProgDeviceIni({a, b});
+  w.WriteFirmware("meter.mot", "1.30");
+  SimProcess& meter = w.AddSim(ExternalProfile());
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  meter.Stop();
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_TRUE(Has(r.output, "Wrong device connected !!")) << r.output;
+  EXPECT_TRUE(Has(r.output, "Download is for an Meter A, Meter B !")) << r.output;
+}
+
+TEST(HeadlessRun, EqualVersionsAskAndNoRefuses) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  SimProcess& meter = w.AddSim(ExternalProfile("1.30"));
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "no"});
+  meter.Stop();
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_TRUE(Has(r.output, "ist schon im Ger\xC3\xA4t")) << r.output;
+  EXPECT_TRUE(Has(r.output, "-> No")) << r.output;
+}
+
+TEST(HeadlessRun, EqualVersionsDownloadWhenConfirmed) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  SimProcess& meter = w.AddSim(ExternalProfile("1.30"));
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "yes"});
+  meter.Stop();
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_TRUE(Has(r.output, kSuccess)) << r.output;
+}
+
+TEST(HeadlessRun, NewerMeterIsRefusedByTheVersionGuard) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  SimProcess& meter = w.AddSim(ExternalProfile("2.00"));
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "yes"});
+  QJsonObject report = meter.Stop();
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_TRUE(Has(r.output, "keine g\xC3\xBCltige Software-Version !!")) << r.output;
+  for (const auto& line : SimProcess::ReceivedLines(report)) EXPECT_NE(line, "A.1200");
+}
+
+TEST(HeadlessRun, LoaderFailingTwiceWithOneIsRunAgain) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  SimProcess& meter = w.AddSim(ExternalProfile("1.23", "RejectLoaderRuns = 2\n"));
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  QJsonObject report = meter.Stop();
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_TRUE(Has(r.output, kSuccess)) << r.output;
+  EXPECT_EQ(report.value("files").toArray().size(), 1) << "one image arrived";
+}
+
