@@ -40,7 +40,7 @@ VersionTexts ReadVersionTexts(DeviceRecord& record, const std::string& programFo
     std::size_t i = 0;
     for (;;) {
       // An empty main slot sends each entry's version there.
-      record.MainFileVersion.Clear();
+      record.MainFileVersion.Assign("");
       std::string_view name = record.DownloadList[i].view();
       std::string text = ReadFileVersion(key2, InFolder(programFolder, name), record, language);
       int32_t number = VersionNumber(text);

@@ -10,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QStringList>
+#include <csignal>
 #include <fstream>
 
 namespace {
@@ -93,6 +94,17 @@ ProgramResult ExternalProgram::Run(const std::string& commandLine, const std::st
   if (!finished && !failedToStart) {
     if (QCoreApplication::instance()) {
       loop.exec();
+      if (!finished && !failedToStart) {
+        // The application is quitting and ended every event loop: the child
+        // has not finished, so its exit code would read as a false success.
+        process.kill();
+        process.waitForFinished(5000);
+        process_ = nullptr;
+        ProgramResult interrupted;
+        interrupted.exitCode = 128u + SIGKILL;
+        interrupted.error = ToBytes(program) + " was stopped: the application is ending";
+        return interrupted;
+      }
     } else {
       process.waitForFinished(-1);
       finished = process.state() == QProcess::NotRunning && !failedToStart;
