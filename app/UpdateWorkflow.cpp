@@ -10,10 +10,7 @@
 #include "app/Stringunit.h"
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
-#if __has_include("loaders/Bsl430.h")
 #include "loaders/Bsl430.h"
-#define UPDATE_HAS_BSL430 1
-#endif
 
 namespace {
 
@@ -390,15 +387,11 @@ int UpdateMain::RunExternalProgram(const std::string& file) {
 bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncFirst,
                            bool queryVector) {
   ++transferDepth_;
-  bool ok = false;
-#ifdef UPDATE_HAS_BSL430
+  bool ok;
   {
     T_BSL430 loader(*this);
     ok = loader.Download(commandIndex, file, syncFirst, queryVector);
   }
-#else
-  (void)commandIndex, (void)file, (void)syncFirst, (void)queryVector;
-#endif
   --transferDepth_;
   return ok;
 }

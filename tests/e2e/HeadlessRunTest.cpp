@@ -129,3 +129,40 @@ TEST(HeadlessRun, LoaderFailingTwiceWithOneIsRunAgain) {
   EXPECT_EQ(report.value("files").toArray().size(), 1) << "one image arrived";
 }
 
+
+TEST(HeadlessRun, BaudListIsTriedInOrder) {
+  E2eWorld w;
+  w.WriteUpdateIni(0, "3,2");
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  SimProcess& meter = w.AddSim(ExternalProfile());
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  QJsonObject report = meter.Stop();
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  std::vector<int> startBauds;
+  for (const auto& v : report.value("events").toArray()) {
+    QJsonObject e = v.toObject();
+    // At a speed it does not listen at, the meter ignores what it gets.
+    if (e.value("dir").toString() == "rx" && e.value("text").toString().startsWith("A.1111"))
+      startBauds.push_back(e.value("baud").toInt());
+  }
+  ASSERT_GE(startBauds.size(), 2u);
+  EXPECT_EQ(startBauds[0], 9600);
+  EXPECT_EQ(startBauds[1], 4800);
+}
+
+TEST(HeadlessRun, MeterUnpluggedDuringTheTransferEndsWithTheAbortText) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30", 16384);
+  w.InstallLoaders();
+  SimProcess& meter = w.AddSim(ExternalProfile("1.23", "UnplugAfterBytes = 3000\n"));
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  meter.Stop();
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_TRUE(Has(r.output, "Abbruch Test Meter")) << r.output;
+  EXPECT_FALSE(Has(r.output, kSuccess));
+}

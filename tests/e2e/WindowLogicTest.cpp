@@ -1,0 +1,116 @@
+// Whole runs through the window's logic in this process: what the window
+// shows, and what the OK button does after an ending.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/UpdateMain.h"
+#include "tests/e2e/E2eWorld.h"
+#include "tests/e2e/RecordingView.h"
+
+namespace {
+
+class WindowRun {
+ public:
+  explicit WindowRun(E2eWorld& w) : world_(w) {
+    setenv("UPDATE_PORTS", w.Ports().c_str(), 1);
+    setenv("UPDATE_PROGRAM_DIR", w.Folder().c_str(), 1);
+    w.Dir().Enter();
+    main = std::make_unique<UpdateMain>(&view);
+  }
+  ~WindowRun() {
+    main.reset();
+    unsetenv("UPDATE_PORTS");
+    unsetenv("UPDATE_PROGRAM_DIR");
+  }
+
+  RecordingView view;
+  std::unique_ptr<UpdateMain> main;
+
+ private:
+  E2eWorld& world_;
+};
+
+}  // namespace
+
+TEST(WindowLogic, FailedTransferIsRetriedByOkWithoutANewSearch) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  // The loader fails with 2 on its first run, then hands over to the stand-in.
+  std::filesystem::remove(w.Folder() + "/HEXLoad_8N1.exe");
+  w.Dir().Write("HEXLoad_8N1.exe",
+                "#!/bin/sh\nif [ ! -e failed-once ]; then touch failed-once; exit 2; fi\nexec " +
+                    std::string(UPDATE_BINARY_DIR) + "/hexload-sim \"$@\"\n");
+  std::filesystem::permissions(w.Folder() + "/HEXLoad_8N1.exe", std::filesystem::perms::owner_all);
+  SimProcess& meter = w.AddSim(ExternalProfile());
+
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Failed);
+  ASSERT_FALSE(run.view.memo.empty());
+  EXPECT_EQ(run.view.memo.front().rfind("Abbruch Test Meter", 0), 0u) << run.view.memo.front();
+  EXPECT_TRUE(run.main->OkEnabled());
+
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  EXPECT_TRUE(run.view.LogHas("Download erfolgreich ausgef\xFChrt !"));
+  run.main->Shutdown();
+  std::vector<std::string> lines = SimProcess::ReceivedLines(meter.Stop());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.2003"), 1) << "no second identification";
+}
+
+TEST(WindowLogic, GuardSwitchedOffDowngradesANewerMeter) {
+  E2eWorld w;
+  w.WriteUpdateIni(1);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  w.AddSim(ExternalProfile("2.00"));
+
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->CtrlAltF10();
+  EXPECT_FALSE(run.main->VersionGuard());
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  ASSERT_EQ(run.view.boxes.size(), 1u);
+  EXPECT_EQ(run.view.boxes[0], "Error|No valid software version !!");
+  EXPECT_EQ(run.view.identity[static_cast<int>(IdentityField::Software)], "1.30");
+}
+
+TEST(WindowLogic, PairedRepliesKeepTheSensorValue) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  DeviceBlockSpec d;
+  d.startCmd = "3";
+  d.swKenn2 = w.WriteFirmware("meter.mot", "2.50");
+  w.WriteProgDeviceIni({d});
+  w.InstallLoaders();
+  w.AddSim(ExternalProfile("1.23,2.01",
+                           "[Identity]\nDeviceNumber = 61000,12345\nPcbNumber = 50000-01,7\n"
+                           "SerialNumber = 1,998877\n"));
+
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  // The run goes on to the boot command; the identity is what matters here.
+  for (int i = 0; i < 200 && !run.view.LogHas("Der Download kann bis zu"); ++i)
+    run.view.WaitForEnd(50);
+  EXPECT_EQ(run.view.identity[static_cast<int>(IdentityField::Name)], "12345  [Test Meter]");
+  EXPECT_EQ(run.view.identity[static_cast<int>(IdentityField::Software)], "2.01");
+  EXPECT_EQ(run.view.identity[static_cast<int>(IdentityField::Serial)], "998877");
+  EXPECT_EQ(run.main->StartCommandIndex(), 2);
+  EXPECT_TRUE(run.view.LogHas("Der Download kann bis zu 2 Minuten dauern!"));
+  run.main->Shutdown();
+}
