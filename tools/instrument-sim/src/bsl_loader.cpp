@@ -112,6 +112,7 @@ void BslLoader::onSync() {
     unsigned n = counter_.bump("sync");
     line_.report().event("rx", "bsl", "SYNC", baud_);
     if (profile_.dropReply.matches("sync", n)) {
+        synced_ = true;  // the loader saw it; only its ACK is lost
         line_.report().event("", "fault", "ACK to SYNC dropped");
         return;
     }
