@@ -1,39 +1,24 @@
 #pragma once
-// Answers message boxes from a script and records what was shown.
+// Answers message boxes from a script (then No) and records what was shown.
 #include <deque>
 #include <string>
 #include <vector>
 
 #include "platform/Dialogs.h"
 
-struct ShownMessage {
-  std::string caption;
-  std::string text;
-  MsgIcon icon;
-  MsgButtons buttons;
-};
+struct RecordingDialogSink : DialogSink {
+  struct Shown { std::string caption, text; MsgIcon icon; MsgButtons buttons; };
+  std::vector<Shown> shown;
+  std::deque<MsgResult> answers;
+  DialogSink* previous = SetDialogSink(this);
 
-class RecordingDialogSink : public DialogSink {
- public:
-  RecordingDialogSink() : previous_(SetDialogSink(this)) {}
-  ~RecordingDialogSink() override { SetDialogSink(previous_); }
-
-  // Answers for the next questions, in order; unanswered questions get No.
-  void Answer(std::initializer_list<MsgResult> answers) { answers_.insert(answers_.end(), answers); }
-
+  ~RecordingDialogSink() override { SetDialogSink(previous); }
   MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,
                  MsgButtons buttons) override {
     shown.push_back({caption, text, icon, buttons});
     if (buttons != MsgButtons::YesNo) return MsgResult::Ok;
-    if (answers_.empty()) return MsgResult::No;
-    MsgResult answer = answers_.front();
-    answers_.pop_front();
+    MsgResult answer = answers.empty() ? MsgResult::No : answers.front();
+    if (!answers.empty()) answers.pop_front();
     return answer;
   }
-
-  std::vector<ShownMessage> shown;
-
- private:
-  DialogSink* previous_;
-  std::deque<MsgResult> answers_;
 };

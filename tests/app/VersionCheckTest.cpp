@@ -7,10 +7,6 @@
 
 namespace {
 
-std::string ProgramWithVersion(const std::string& value) {
-  return VersionResourceBuilder().Block("StringFileInfo").String("FileVersion", value).bytes();
-}
-
 DeviceRecord Versions(int32_t instrument, int32_t file, int32_t sensor = 0, int32_t sensorFile = 0) {
   DeviceRecord r;
   r.SoftwareVersion = "1.50";
@@ -24,48 +20,45 @@ DeviceRecord Versions(int32_t instrument, int32_t file, int32_t sensor = 0, int3
 struct Check {
   RecordingDialogSink sink;
   std::vector<std::string> memo;
-  VersionCheckContext context;
+  VersionCheckContext context{0, true, false, [this](const std::string& t) { memo.push_back(t); }};
   bool confirmed = false;
-
-  Check() { context.addMemo = [this](const std::string& t) { memo.push_back(t); }; }
-  bool Run(DeviceRecord& r) { return CheckVersions(r, context, confirmed); }
+  bool Run(DeviceRecord r) {
+    record = r;
+    return CheckVersions(record, context, confirmed);
+  }
+  DeviceRecord record;
 };
+
+DeviceRecord WithPrograms(const TempDir& dir, std::initializer_list<std::pair<const char*, const char*>> files,
+                          std::initializer_list<const char*> list) {
+  for (const auto& [name, version] : files) dir.Write(name, ProgramWithFileVersion(version));
+  DeviceRecord r;
+  r.SWKenn2 = "FileVersion";
+  r.MainFile = "main.exe";
+  for (const char* n : list) r.DownloadList.emplace_back(n);
+  return r;
+}
 
 }  // namespace
 
 TEST(ReadVersionTexts, DownloadListScanStopsBeforeANameThatIsNoProgram) {
   TempDir dir;
-  RecordingDialogSink sink;
-  dir.Write("main.exe", ProgramWithVersion("V1.00"));
-  dir.Write("a.exe", ProgramWithVersion("V1.50"));
-  dir.Write("b.dll", ProgramWithVersion("V2.10"));
-  // c.txt does not exist: reading it would show an error.
-  DeviceRecord r;
-  r.SWKenn2 = "FileVersion";
-  r.MainFile = "main.exe";
-  for (const char* n : {"a.exe", "b.dll", "c.txt"}) r.DownloadList.emplace_back(n);
-
+  RecordingDialogSink sink;  // c.txt does not exist: reading it would show an error
+  DeviceRecord r = WithPrograms(dir, {{"main.exe", "V1.00"}, {"a.exe", "V1.50"}, {"b.dll", "V2.10"}},
+                                {"a.exe", "b.dll", "c.txt"});
   VersionTexts texts = ReadVersionTexts(r, dir.path(), 0);
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_EQ(texts.statusText, "Version 2.10");
-  EXPECT_EQ(r.MainFileVersion, "2.10");
   EXPECT_EQ(r.MainFileVersionNumber, 210);
   EXPECT_FALSE(texts.sendStartupQuery);
 }
 
-TEST(ReadVersionTexts, StartupProgramGroupAndHighestVersionKeepsTheMainFile) {
+TEST(ReadVersionTexts, StartupProgramGroupAndTheMainFileStayingHighest) {
   TempDir dir;
   RecordingDialogSink sink;
-  dir.Write("main.exe", ProgramWithVersion("V3.00"));
-  dir.Write("a.dll", ProgramWithVersion("V1.00"));
-  dir.Write("VernixStartUp.exe", ProgramWithVersion("V1.07"));
-  dir.Write("b.exe", ProgramWithVersion("V0.50"));
-  DeviceRecord r;
-  r.SWKenn2 = "FileVersion";
-  r.MainFile = "main.exe";
-  for (const char* n : {"a.dll", "VernixStartUp.exe", "b.exe", "notes.txt", "c.exe"})
-    r.DownloadList.emplace_back(n);
-
+  DeviceRecord r = WithPrograms(
+      dir, {{"main.exe", "V3.00"}, {"a.dll", "V1.00"}, {"VernixStartUp.exe", "V1.07"}, {"b.exe", "V0.50"}},
+      {"a.dll", "VernixStartUp.exe", "b.exe", "notes.txt", "c.exe"});
   VersionTexts texts = ReadVersionTexts(r, dir.path(), 0);
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_TRUE(texts.sendStartupQuery);
@@ -78,7 +71,6 @@ TEST(ReadVersionTexts, StartupProgramGroupAndHighestVersionKeepsTheMainFile) {
 
 TEST(ReadVersionTexts, ExtraAndSensorVersionsAreAppendedAndLandInTheSecondSlot) {
   TempDir dir;
-  RecordingDialogSink sink;
   dir.Write("main.mot", "S0030000FC\r\n");  // holds no version text
   dir.Write("extra.mot", "EXTRA312E303100\r\n");
   dir.Write("sensor.txt", "@1000\r\n32 2E 30 31 00\r\n");
@@ -89,108 +81,66 @@ TEST(ReadVersionTexts, ExtraAndSensorVersionsAreAppendedAndLandInTheSecondSlot) 
   r.MainFile = "main.mot";
   r.ExtraFile = "extra.mot";
   r.SensorFile = "sensor.txt";
-
-  VersionTexts texts = ReadVersionTexts(r, dir.path(), 0);
-  EXPECT_EQ(texts.statusText, "Version  / 1.01 / 2.01");
-  EXPECT_TRUE(r.MainFileVersion.empty());
+  EXPECT_EQ(ReadVersionTexts(r, dir.path(), 0).statusText, "Version  / 1.01 / 2.01");
   EXPECT_EQ(r.MainFileVersionNumber, 0);
   EXPECT_EQ(r.SecondFileVersionNumber, 201);
 }
 
 TEST(CheckVersions, EqualVersionsAskAndTheAnswerDecides) {
-  {
-    Check check;
-    check.sink.Answer({MsgResult::No});
-    DeviceRecord r = Versions(150, 150, 120, 120);
-    EXPECT_FALSE(check.Run(r));
-    EXPECT_FALSE(check.confirmed);
-    ASSERT_EQ(check.sink.shown.size(), 1u);
-    EXPECT_EQ(check.sink.shown[0].text,
-              "Die aktuelle Software-Version1.50 ist schon im Ger\xE4t.\r\n"
-              "Wollen Sie trotzdem den Download fortsetzen ?");
-    EXPECT_EQ(check.sink.shown[0].caption, "Info");
-    EXPECT_EQ(check.sink.shown[0].buttons, MsgButtons::YesNo);
-  }
-  {
-    Check check;
-    check.sink.Answer({MsgResult::Yes});
-    DeviceRecord r = Versions(150, 150, 120, 120);
-    EXPECT_TRUE(check.Run(r));
-    EXPECT_TRUE(check.confirmed);
-    EXPECT_TRUE(MainSoftwareToBeUpdated(r, check.confirmed));
-    EXPECT_TRUE(SensorSoftwareToBeUpdated(r, check.confirmed));
-  }
+  Check no;
+  EXPECT_FALSE(no.Run(Versions(150, 150, 120, 120)));
+  EXPECT_FALSE(no.confirmed);
+  ASSERT_EQ(no.sink.shown.size(), 1u);
+  EXPECT_EQ(no.sink.shown[0].text, "Die aktuelle Software-Version1.50 ist schon im Ger\xE4t.\r\n"
+                                   "Wollen Sie trotzdem den Download fortsetzen ?");
+  EXPECT_EQ(no.sink.shown[0].buttons, MsgButtons::YesNo);
+
+  Check yes;
+  yes.sink.answers = {MsgResult::Yes};
+  EXPECT_TRUE(yes.Run(Versions(150, 150, 120, 120)));
+  EXPECT_TRUE(yes.confirmed);
+  EXPECT_TRUE(MainSoftwareToBeUpdated(yes.record, yes.confirmed));
+  EXPECT_TRUE(SensorSoftwareToBeUpdated(yes.record, yes.confirmed));
 }
 
 TEST(CheckVersions, InstrumentNewerIsRefusedWithTheGuardAndDowngradedWithout) {
-  {
-    Check check;
-    DeviceRecord r = Versions(160, 150);
-    EXPECT_FALSE(check.Run(r));
-    ASSERT_EQ(check.sink.shown.size(), 1u);
-    EXPECT_EQ(check.sink.shown[0].text, "keine g\xFCltige Software-Version !!");
-    EXPECT_EQ(check.sink.shown[0].caption, "Fehler");
-    EXPECT_EQ(check.sink.shown[0].icon, MsgIcon::Error);
-    ASSERT_EQ(check.memo.size(), 1u);
-    EXPECT_EQ(check.memo[0].find("Die Software-Version1.50 in Ihrem Ger\xE4t ist aktueller"), 0u);
-  }
-  {
-    Check check;
-    check.context.versionGuard = false;
-    check.context.language = 1;
-    DeviceRecord r = Versions(160, 150);
-    EXPECT_TRUE(check.Run(r));
-    ASSERT_EQ(check.sink.shown.size(), 1u);  // the message, no question
-    EXPECT_EQ(check.sink.shown[0].text, "No valid software version !!");
-    EXPECT_TRUE(check.memo.empty());
-    EXPECT_TRUE(check.confirmed);
-    EXPECT_EQ(r.SoftwareVersionNumber, 150);
-    EXPECT_TRUE(MainSoftwareToBeUpdated(r, check.confirmed));
-  }
-  {
-    // A newer sensor file makes it no downgrade as a whole.
-    Check check;
-    DeviceRecord r = Versions(160, 150, 100, 110);
-    EXPECT_TRUE(check.Run(r));
-    EXPECT_TRUE(check.sink.shown.empty());
-    EXPECT_FALSE(MainSoftwareToBeUpdated(r, check.confirmed));
-    EXPECT_TRUE(SensorSoftwareToBeUpdated(r, check.confirmed));
-  }
+  Check guarded;
+  EXPECT_FALSE(guarded.Run(Versions(160, 150)));
+  ASSERT_EQ(guarded.sink.shown.size(), 1u);
+  EXPECT_EQ(guarded.sink.shown[0].text, "keine g\xFCltige Software-Version !!");
+  EXPECT_EQ(guarded.sink.shown[0].caption, "Fehler");
+  ASSERT_EQ(guarded.memo.size(), 1u);
+  EXPECT_EQ(guarded.memo[0].find("Die Software-Version1.50 in Ihrem Ger\xE4t ist aktueller"), 0u);
+
+  Check unguarded;
+  unguarded.context.versionGuard = false;
+  EXPECT_TRUE(unguarded.Run(Versions(160, 150)));
+  EXPECT_EQ(unguarded.sink.shown.size(), 1u);  // the message, no question
+  EXPECT_TRUE(unguarded.memo.empty());
+  EXPECT_EQ(unguarded.record.SoftwareVersionNumber, 150);
+  EXPECT_TRUE(MainSoftwareToBeUpdated(unguarded.record, unguarded.confirmed));
+
+  Check newerSensorFile;  // then it is no downgrade as a whole
+  EXPECT_TRUE(newerSensorFile.Run(Versions(160, 150, 100, 110)));
+  EXPECT_TRUE(newerSensorFile.sink.shown.empty());
+  EXPECT_FALSE(MainSoftwareToBeUpdated(newerSensorFile.record, false));
+  EXPECT_TRUE(SensorSoftwareToBeUpdated(newerSensorFile.record, false));
 }
 
 TEST(CheckVersions, NewerFilesGoAheadUnlessTheSensorCanOnlyBeUpdatedOverUsb) {
-  {
-    Check check;
-    DeviceRecord r = Versions(140, 150, 120, 130);
-    EXPECT_TRUE(check.Run(r));
-    EXPECT_TRUE(check.sink.shown.empty());
-  }
-  {
-    Check check;
-    check.context.usbOnly = true;
-    check.sink.Answer({MsgResult::No});
-    DeviceRecord r = Versions(140, 150, 120, 130);
-    EXPECT_FALSE(check.Run(r));
-    ASSERT_EQ(check.sink.shown.size(), 1u);
-    EXPECT_EQ(check.sink.shown[0].text.find("Die Software f\xFCr die Sensoridentifizierung"), 0u);
-  }
-  {
-    // Start-up program differs only: go ahead without asking.
-    Check check;
-    DeviceRecord r = Versions(150, 150);
-    r.StartupVersionInstrument = 100;
-    r.StartupVersionFiles = 107;
-    EXPECT_TRUE(check.Run(r));
-    EXPECT_TRUE(check.sink.shown.empty());
-  }
-  {
-    // Same versions confirmed, then the USB question has the last word.
-    Check check;
-    check.context.usbOnly = true;
-    check.sink.Answer({MsgResult::Yes, MsgResult::Yes});
-    DeviceRecord r = Versions(150, 150);
-    EXPECT_TRUE(check.Run(r));
-    EXPECT_EQ(check.sink.shown.size(), 2u);
-    EXPECT_TRUE(check.confirmed);
-  }
+  Check newer;
+  EXPECT_TRUE(newer.Run(Versions(140, 150, 120, 130)));
+  EXPECT_TRUE(newer.sink.shown.empty());
+
+  Check usb;
+  usb.context.usbOnly = true;
+  EXPECT_FALSE(usb.Run(Versions(140, 150, 120, 130)));
+  ASSERT_EQ(usb.sink.shown.size(), 1u);
+  EXPECT_EQ(usb.sink.shown[0].text.find("Die Software f\xFCr die Sensoridentifizierung"), 0u);
+
+  Check sameThenUsb;  // confirmed, then the USB question has the last word
+  sameThenUsb.context.usbOnly = true;
+  sameThenUsb.sink.answers = {MsgResult::Yes, MsgResult::Yes};
+  EXPECT_TRUE(sameThenUsb.Run(Versions(150, 150)));
+  EXPECT_EQ(sameThenUsb.sink.shown.size(), 2u);
 }
