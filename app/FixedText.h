@@ -21,7 +21,7 @@ class FixedText {
   // Returns false when the text had to be cut.
   bool Assign(std::string_view text) {
     std::size_t n = text.size() < kMaxLength ? text.size() : kMaxLength;
-    std::memcpy(data_.data(), text.data(), n);
+    if (n > 0) std::memcpy(data_.data(), text.data(), n);
     data_[n] = '\0';
     length_ = n;
     return n == text.size();
