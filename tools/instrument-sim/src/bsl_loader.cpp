@@ -69,9 +69,9 @@ void BslLoader::process() {
         unsigned char first = static_cast<unsigned char>(buffer_[0]);
         if (!synced_) {
             buffer_.erase(0, 1);
+            // A waiting loader hunts for SYNC and drops everything else.
             if (first == bsl::kSync) onSync();
-            else line_.report().violation("byte " + hexBytes(std::string(1, static_cast<char>(first))) +
-                                          " outside a frame, SYNC expected");
+            else line_.report().event("rx", "ignored", hexBytes(std::string(1, static_cast<char>(first))) + " before SYNC", baud_);
             continue;
         }
         if (first != bsl::kSync) {

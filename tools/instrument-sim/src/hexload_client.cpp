@@ -73,7 +73,7 @@ public:
         }
         return true;
     }
-    // The answer byte, or -1 after the time-out.
+    // The answer byte, -1 after the time-out, -2 when the line hung up.
     int answer() {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnswerTimeoutMs);
         for (;;) {
@@ -83,6 +83,7 @@ public:
                 if (c == hexload::kAck || c == hexload::kNak || c == hexload::kCancel) return c;
                 continue;  // noise from the meter's firmware
             }
+            if (n == 0 || (n < 0 && errno != EAGAIN)) return -2;
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
             if (left <= 0) return -1;
             pollfd p{fd_, POLLIN, 0};
@@ -177,6 +178,10 @@ int sendImage(const HexLoadRequest& request, const std::string& device, std::str
             if (a == hexload::kAck) return kHexLoadOk;
             if (a == hexload::kCancel) {
                 message = std::string("instrument refused the ") + what;
+                return kHexLoadFailed;
+            }
+            if (a == -2) {
+                message = std::string("the instrument went away during the ") + what;
                 return kHexLoadFailed;
             }
             if (a < 0) {
