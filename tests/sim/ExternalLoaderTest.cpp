@@ -27,8 +27,10 @@ struct LoaderFolder {
     }
     ~LoaderFolder() { std::system(("rm -rf " + dir).c_str()); }
 
-    int run(const std::string& commandLine, const std::string& ports) {
-        std::string cmd = "cd " + dir + " && UPDATE_PORTS='" + ports + "' ./" + commandLine + " 2>/dev/null";
+    // The tool starts "<program folder>/<name> ..." from its own working directory.
+    int run(const std::string& commandLine, const std::string& ports, const std::string& cwd = "") {
+        std::string cmd = "cd " + (cwd.empty() ? dir : cwd) + " && UPDATE_PORTS='" + ports + "' " + dir + "/" +
+                          commandLine + " 2>/dev/null";
         int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -62,11 +64,11 @@ TEST(ExternalLoader, HexLoadCommandLineSendsTheImageAndTheMeterAnswersTheClock) 
     EXPECT_TRUE(sim.report().violations().empty());
 }
 
-TEST(ExternalLoader, Pic32CommandLineNamesThePortByDigit) {
+TEST(ExternalLoader, Pic32CommandLineNamesThePortByDigitAndFindsTheImageBesideItself) {
     RunningSim sim("Target = external\nReplyDelayMs = 1\n");
     LoaderFolder folder("");
     bootCommand(sim);
-    EXPECT_EQ(folder.run("PIC32_Serial_Bootloader.exe -ffw.mot -c3 -b5 -a", "::" + sim.path()), 0);
+    EXPECT_EQ(folder.run("PIC32_Serial_Bootloader.exe -ffw.mot -c3 -b5 -a", "::" + sim.path(), "/"), 0);
     sim.finish();
     ASSERT_EQ(sim.report().files().size(), 1u);
     EXPECT_EQ(sim.report().files()[0].data, folder.image);

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #include "hexload_client.h"
 
@@ -15,6 +16,11 @@ int main(int argc, char** argv) {
         std::cerr << "hexload-sim: " << message << "\n";
         return sim::kHexLoadError;
     }
+    // The tool names firmware files of its program folder, where the loader
+    // programs live too; the working directory may be elsewhere.
+    std::string self = argv[0];
+    if (access(request.image.c_str(), F_OK) != 0 && request.image[0] != '/' && self.find('/') != std::string::npos)
+        request.image = self.substr(0, self.rfind('/') + 1) + request.image;
     const char* table = std::getenv("UPDATE_PORTS");
     std::string device = table ? sim::portDevice(table, request.portIndex) : "";
     if (device.empty()) {
