@@ -21,6 +21,9 @@ class RecordingView : public UpdateView, public DialogSink {
     memo.push_back(text);
     log.push_back(text);
   }
+  void SetStatusPanel(int index, const std::string& text) override {
+    panels.push_back(std::to_string(index) + ":" + text);
+  }
   void SetIdentity(IdentityField f, const std::string& text) override {
     identity[static_cast<int>(f)] = text;
   }
@@ -31,6 +34,7 @@ class RecordingView : public UpdateView, public DialogSink {
   MsgResult Show(const std::string& caption, const std::string& text, MsgIcon,
                  MsgButtons buttons) override {
     boxes.push_back(caption + "|" + text);
+    if (loop_ && quitOnBox) loop_->quit();
     if (buttons == MsgButtons::YesNo) return answerYes ? MsgResult::Yes : MsgResult::No;
     if (buttons == MsgButtons::RetryAbort) return MsgResult::Abort;
     return MsgResult::Ok;
@@ -42,7 +46,9 @@ class RecordingView : public UpdateView, public DialogSink {
     QEventLoop loop;
     loop_ = &loop;
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    const std::size_t boxesBefore = boxes.size();
     if (outcomes.size() == before) loop.exec();
+    if (quitOnBox && boxes.size() != boxesBefore) return std::nullopt;
     loop_ = nullptr;
     if (outcomes.size() == before) return std::nullopt;
     return outcomes.back();
@@ -55,6 +61,8 @@ class RecordingView : public UpdateView, public DialogSink {
   }
 
   bool answerYes = true;
+  bool quitOnBox = false;  // WaitForEnd also returns at a message box
+  std::vector<std::string> panels;  // "index:text" in order
   std::vector<std::string> memo;
   std::vector<std::string> log;  // every text ever added
   std::vector<std::string> boxes;

@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/UpdateMain.h"
+#include "tests/e2e/E2eWorld.h"
+#include "tests/e2e/RecordingView.h"
+
+// With the baud list 3,2 and two ports the search probes port 1 and port 2
+// at 9600, then both at 4800, then both in the boot-loader phase, and then
+// reports that nothing was found.
+TEST(Search, PortsAndBaudRatesAreProbedInOrder) {
+  E2eWorld w;
+  w.WriteUpdateIni(0, "3,2");
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.AddSilentPort();
+  w.AddSilentPort();
+  setenv("UPDATE_PORTS", w.Ports().c_str(), 1);
+  setenv("UPDATE_PROGRAM_DIR", w.Folder().c_str(), 1);
+  w.Dir().Enter();
+  {
+    RecordingView view;
+    view.quitOnBox = true;
+    UpdateMain main(&view);
+    ASSERT_TRUE(main.Construct());
+    main.Delay().SetDividend(20);
+    view.panels.clear();
+    main.OkBitBtnClick();
+    view.WaitForEnd(60000);
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_NE(view.boxes[0].find("Kein Ger\xE4t gefunden !!"), std::string::npos);
+    std::vector<std::string> probes;
+    std::string port;
+    for (const auto& p : view.panels) {
+      if (p.rfind("0:", 0) == 0) port = p.substr(2);
+      if (p.rfind("1:", 0) == 0) probes.push_back(port + "@" + p.substr(2));
+    }
+    // The OK posted by the failure message starts the next search at once.
+    ASSERT_GE(probes.size(), 6u);
+    probes.resize(6);
+    EXPECT_EQ(probes, (std::vector<std::string>{"Com1@9600", "Com2@9600", "Com1@4800", "Com2@4800",
+                                                "Com1@BL-Baud", "Com2@BL-Baud"}));
+    main.Shutdown();
+  }
+  unsetenv("UPDATE_PORTS");
+  unsetenv("UPDATE_PROGRAM_DIR");
+}
