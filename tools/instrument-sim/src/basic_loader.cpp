@@ -1,5 +1,7 @@
 #include "basic_loader.h"
 
+#include <cstdio>
+
 #include "srecord_check.h"
 
 namespace sim {
@@ -70,12 +72,16 @@ void BasicLoader::onRecord(const std::string& text) {
         state_ = State::Failed;
         return;
     }
+    char where[16];
+    std::snprintf(where, sizeof where, "%X", rec.address);
+    line_.report().event("rx", "srecord", std::string("S") + rec.type + " " + where + ", " +
+                                               std::to_string(rec.data.size()) + " bytes", kBaud);
     if (rec.isData()) {
         for (size_t i = 0; i < rec.data.size(); ++i)
             line_.report().flash().set(rec.address + static_cast<uint32_t>(i), static_cast<uint8_t>(rec.data[i]));
     }
     if (rec.isEnd()) {
-        line_.report().event("rx", "srecord", std::to_string(records_) + " records", kBaud);
+        line_.report().event("", "state", std::to_string(records_) + " S-records programmed");
         sendLine("Flash-Memory programmed", 0);
         state_ = State::Done;
     }

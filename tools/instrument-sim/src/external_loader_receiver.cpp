@@ -80,6 +80,7 @@ void ExternalLoaderReceiver::onFrame(char type, const std::string& payload) {
             return;
         }
         file->data.append(payload, 4, n);
+        line_.report().event("rx", "loader", "data at " + std::to_string(offset) + ", " + std::to_string(n) + " bytes");
         answer(hexload::kAck);
         return;
     }
