@@ -175,6 +175,10 @@ void TComPort::GetWriteStatus() {
   if (open_) writeThread_->ClearLatch();
 }
 
+bool TComPort::WaitWriteIdle(int timeoutMs) {
+  return open_ && writeThread_->WaitUntilIdle(std::chrono::milliseconds(timeoutMs));
+}
+
 void TComPort::Reset_SetAktiv() {
   if (open_) readThread_->SetAktiv(false);
 }

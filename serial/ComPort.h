@@ -85,6 +85,10 @@ class TComPort {
   int Write(const char* data, int length, bool background);
   // Clears the transmit error latch.
   void GetWriteStatus();
+  // Blocks until a background block has gone out or been cut by its
+  // time-out (the transmitter is idle); false when closed or still busy
+  // after timeoutMs.
+  bool WaitWriteIdle(int timeoutMs);
   // The next character posts a new WM_COM_RXDATA.
   void Reset_SetAktiv();
 
