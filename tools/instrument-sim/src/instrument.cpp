@@ -38,6 +38,10 @@ void Instrument::connectionChanged(bool connected) {
 void Instrument::received(std::string_view bytes) {
     if (unplugged_) return;
     if (inTransfer_ && !countTransferBytes(bytes.size())) return;
+    dispatch(bytes);
+}
+
+void Instrument::dispatch(std::string_view bytes) {
     switch (mode_) {
     case Mode::Firmware: interpret(bytes); break;
     case Mode::Bootstrap:
@@ -100,14 +104,18 @@ void Instrument::interpret(std::string_view bytes) {
     buffer_.append(bytes);
     for (;;) {
         if (wince_.active() && buffer_.rfind("D.", 0) == 0) {
+            if (line_.lineBaud() != appBaud_) {
+                line_.report().event("rx", "ignored", "data frame (meter listens at " + std::to_string(appBaud_) + ")",
+                                     line_.lineBaud());
+                buffer_.clear();
+                return;
+            }
             std::string answer;
             auto parsed = wince_.takeFrame(buffer_, answer);
             if (parsed == WinCeReceiver::Parse::Incomplete) return;
             if (parsed == WinCeReceiver::Parse::Frame) {
-                if (line_.lineBaud() == appBaud_ && !answer.empty()) {
-                    line_.send(answer + "\r\n", profile_.replyDelayMs);
-                    line_.report().event("tx", "line", answer, appBaud_);
-                }
+                line_.send(answer + "\r\n", profile_.replyDelayMs);
+                line_.report().event("tx", "line", answer, appBaud_);
                 continue;
             }
         }
@@ -123,7 +131,7 @@ void Instrument::interpret(std::string_view bytes) {
             // Whatever followed belongs to the loader now.
             std::string rest;
             rest.swap(buffer_);
-            if (!rest.empty()) received(rest);
+            if (!rest.empty()) dispatch(rest);
             return;
         }
     }

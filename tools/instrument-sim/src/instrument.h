@@ -28,6 +28,7 @@ public:
     BslLoader& bsl() { return bsl_; }
 
 private:
+    void dispatch(std::string_view bytes);
     void interpret(std::string_view bytes);
     void onLine(const std::string& line);
     void command(const std::string& code, const std::string& arg, const std::string& line);
