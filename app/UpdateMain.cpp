@@ -31,6 +31,8 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   TitleTimer.setObjectName("TitleTimer");
   TitleTimer.setInterval(300);
   connect(&TitleTimer, &QTimer::timeout, this, &UpdateMain::TitleTimerTimer);
+  replyWatchdog_.setInterval(120000);
+  connect(&replyWatchdog_, &QTimer::timeout, this, &UpdateMain::ReplyWatchdogExpired);
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
   // NUL bytes discarded, a long write time-out for slow instruments.
@@ -51,6 +53,7 @@ void UpdateMain::Shutdown() {
   for (auto& t : poolTimers_) t.stop();
   SecTimer.stop();
   TitleTimer.stop();
+  replyWatchdog_.stop();
   UpdateCom.Close();
 }
 
@@ -136,6 +139,7 @@ void UpdateMain::customEvent(QEvent* event) {
   if (event->type() != ComMessageEvent::EventType()) return;
   auto* msg = static_cast<ComMessageEvent*>(event);
   if (msg->message == WM_COM_RXDATA) {
+    if (replyWatchdog_.isActive()) replyWatchdog_.start();
     queue_.PostEvent(ReplyCode::kDataReceived);
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {

@@ -84,6 +84,9 @@ class UpdateMain : public QObject, public LoaderHost {
   bool TrafficLog() const { return trafficLog_; }
   bool VersionGuard() const { return versionGuard_; }
   bool TransferActive() const { return transferDepth_ > 0; }
+  // How long the instrument may stay silent once the run is past the
+  // search and no transfer supervises it.
+  void SetReplyTimeout(int ms) { replyWatchdog_.setInterval(ms); }
 
  protected:
   void customEvent(QEvent* event) override;
@@ -131,6 +134,8 @@ class UpdateMain : public QObject, public LoaderHost {
   int RunExternalProgram(const std::string& file);
   bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
   void EndRun(RunOutcome outcome);
+  void ArmReplyWatchdog();
+  void ReplyWatchdogExpired();
 
   // --- external loader programs (ExternalLoaders.cpp) ---
   unsigned RunHexLoad(const std::string& file);
@@ -153,6 +158,7 @@ class UpdateMain : public QObject, public LoaderHost {
   std::array<QTimer, 5> poolTimers_;  // Timer1..Timer5
   QTimer SecTimer;
   QTimer TitleTimer;
+  QTimer replyWatchdog_;
   TComPort UpdateCom;
   TDelay wait;
 

@@ -40,6 +40,7 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
     EndRun(RunOutcome::Failed);
     return;
   }
+  ArmReplyWatchdog();
   queue_.PostEvent(kEventRetryAck);
   queue_.Subscribe(&menuHandler_);
   if (table_.entries.size() > 1) {
@@ -62,6 +63,7 @@ void UpdateMain::LabXXXClick() {
     return;
   }
   record_.DirectEntry = true;
+  ArmReplyWatchdog();
   queue_.PostEvent(kEventLabDownload);
   queue_.Subscribe(&menuHandler_);
   PumpEvents();

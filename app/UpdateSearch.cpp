@@ -28,6 +28,7 @@ bool DropUpToComma(FixedText<N>& field) {
 }  // namespace
 
 void UpdateMain::StartSearch() {
+  replyWatchdog_.stop();
   UpdateCom.Close();
   UpdateCom.Check_AllV24();
   portCount_ = settings_.fixedPort ? 1 : UpdateCom.GetMaxV24Useable();
@@ -228,6 +229,7 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
 
   searching_ = false;
   if (MatchDevice()) {
+    ArmReplyWatchdog();
     static constexpr int kEventOfKind[] = {10023, 10043, 10050, 10051};
     queue_.PostEvent(kEventOfKind[loaderKind_]);
     return;

@@ -247,6 +247,7 @@ void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
   if (!(e.kind == EventKind::kKey && e.code == kKeyOk)) return;
   e.Clear();
   queue.Unsubscribe(&retryHandler_);
+  ArmReplyWatchdog();
   if (preLoader_) {
     queue_.PostEvent(Ev::kMainTransfer);
   } else {
@@ -368,6 +369,7 @@ void UpdateMain::FinishOk() {
 }
 
 void UpdateMain::FinishAbort(int code) {
+  replyWatchdog_.stop();
   MemoClear();
   MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
   SetOkEnabled(true);
@@ -375,12 +377,30 @@ void UpdateMain::FinishAbort(int code) {
   EndRun(RunOutcome::Failed);
 }
 
-void UpdateMain::EndRun(RunOutcome outcome) { view_->RunEnded(outcome); }
+void UpdateMain::EndRun(RunOutcome outcome) {
+  replyWatchdog_.stop();
+  view_->RunEnded(outcome);
+}
+
+void UpdateMain::ArmReplyWatchdog() { replyWatchdog_.start(); }
+
+// Between the identification and the end of a run the instrument answers
+// commands that no time-out of the search or of a loader supervises; a meter
+// that falls silent there must not leave the run waiting for ever.
+void UpdateMain::ReplyWatchdogExpired() {
+  if (transferDepth_ > 0) return;  // the transfer supervises itself
+  replyWatchdog_.stop();
+  MemoAdd(settings_.language == 1 ? "The instrument does not answer.\r\n"
+                                  : "Das Ger\xE4t antwortet nicht.\r\n");
+  queue_.PostEvent(Ev::kTransferFailed);
+  PumpEvents();
+}
 
 int UpdateMain::RunExternalProgram(const std::string& file) {
   ++transferDepth_;
   unsigned result = (loaderKind_ / 2 == 0) ? RunHexLoad(file) : RunPic32Loader(file);
   --transferDepth_;
+  if (replyWatchdog_.isActive()) replyWatchdog_.start();
   return static_cast<int>(result);
 }
 
@@ -393,5 +413,6 @@ bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncF
     ok = loader.Download(commandIndex, file, syncFirst, queryVector);
   }
   --transferDepth_;
+  if (replyWatchdog_.isActive()) replyWatchdog_.start();
   return ok;
 }

@@ -114,3 +114,21 @@ TEST(WindowLogic, PairedRepliesKeepTheSensorValue) {
   EXPECT_TRUE(run.view.LogHas("Der Download kann bis zu 2 Minuten dauern!"));
   run.main->Shutdown();
 }
+
+TEST(WindowLogic, MeterFallingSilentAfterIdentificationEndsTheRun) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  w.WriteProgDeviceIni({DeviceBlockSpec{}});
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  w.AddSim(ExternalProfile("1.23", "NoAnswer = A.1200\n"));
+
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->SetReplyTimeout(1500);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Failed);
+  EXPECT_TRUE(run.view.LogHas("Das Ger\xE4t antwortet nicht."));
+  EXPECT_TRUE(run.main->OkEnabled()) << "OK retries the transfer";
+}
