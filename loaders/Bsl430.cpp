@@ -152,8 +152,10 @@ void T_BSL430::OnEvent(EventQueue&, WorkflowEvent& event) {
 
   switch (event.code) {
     case BslEvent::kDataReceived:
-      host.Timers().RestartTimeout(timerId);
-      if (!bslActive) return;  // the window's reply parser reads the line
+      if (!bslActive) {
+        host.Timers().RestartTimeout(timerId);
+        return;  // the window's reply parser reads the line
+      }
       event.Clear();
       ReceiveBytes();
       return;
@@ -172,10 +174,12 @@ void T_BSL430::OnEvent(EventQueue&, WorkflowEvent& event) {
       Fail();
       return;
     case BslEvent::kVector80:
-    case BslEvent::kVector81:
+    case BslEvent::kVector81: {
+      const std::string text = event.text;
       event.Clear();
-      if (!bslActive && !vectorKnown) TakeVector(event.text);
+      if (!bslActive && !vectorKnown) TakeVector(text);
       return;
+    }
     default:
       return;
   }

@@ -24,6 +24,9 @@ void T_BSL430::ReceiveBytes() {
     const std::size_t want = std::min(reply.wanted, kRxBufferSize - rxCount);
     const int got = host.Port().Read(reinterpret_cast<char*>(rxBuffer.data() + rxCount), want);
     if (got <= 0) return;  // nothing more now, or the port is gone
+    // Only bytes that came hold the time-out off: a port that lost its
+    // meter may keep announcing data it does not have.
+    host.Timers().RestartTimeout(timerId);
     rxCount += static_cast<std::size_t>(got);
     if (static_cast<std::size_t>(got) < want) {
       // The rest is still on the line: take what is complete and wait for

@@ -160,7 +160,9 @@ TEST(BslImageReader, RandomImagesLandByteForByte) {
     const auto got = Flatten(image);
     for (const auto& [a, v] : expected) ASSERT_EQ(got.at(a), v) << std::hex << a;
     for (const auto& [a, v] : got) {
-      if (!expected.count(a)) ASSERT_EQ(v, 0xFF) << "stray byte at " << std::hex << a;
+      if (!expected.count(a)) {
+        ASSERT_EQ(v, 0xFF) << "stray byte at " << std::hex << a;
+      }
     }
     for (const BslBlock& block : image.blocks) ASSERT_LE(block.DataLength(), BslBlock::kMaxData);
   }

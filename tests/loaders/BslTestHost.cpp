@@ -1,0 +1,96 @@
+#include "tests/loaders/BslTestHost.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include "serial/ComMessages.h"
+
+BslTestHost::BslTestHost() : replyParser_(this, &BslTestHost::OnReplyEvent) {
+  QTimer* timers[5];
+  for (std::size_t i = 0; i < timerObjects_.size(); ++i) {
+    timers[i] = &timerObjects_[i];
+    const int handle = static_cast<int>(i) + 1;
+    QObject::connect(&timerObjects_[i], &QTimer::timeout, this, [this, handle] {
+      queue_.PostTimer(handle);
+      PumpEvents();
+    });
+  }
+  timers_.RegisterTimers(5, timers);
+  delay_.SetEnable(true);
+  // The window's workflow handler is subscribed first, so it sees what
+  // the loader leaves.
+  queue_.Subscribe(&replyParser_);
+}
+
+BslTestHost::~BslTestHost() {
+  port_.Close();
+  queue_.Unsubscribe(&replyParser_);
+}
+
+bool BslTestHost::OpenPort() {
+  port_.Check_AllV24();
+  return port_.Open(this, 0, false) != INVALID_COM_HANDLE;
+}
+
+void BslTestHost::PumpEvents() {
+  for (;;) {
+    WorkflowEvent e = queue_.FetchEvent();
+    if (e.IsEmpty()) return;
+    queue_.DispatchEvent(e);
+  }
+}
+
+void BslTestHost::WaitForMessages() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+
+void BslTestHost::SetTitleProgress(const std::string&, double percent) {
+  lastPercent = percent;
+  if (onProgress) onProgress(percent);
+}
+
+bool BslTestHost::event(QEvent* e) {
+  if (e->type() != ComMessageEvent::EventType()) return QObject::event(e);
+  if (static_cast<ComMessageEvent*>(e)->message == WM_COM_RXDATA) {
+    queue_.PostEvent(10000);
+    PumpEvents();
+  }
+  return true;
+}
+
+namespace {
+
+// The reply event a line stands for, 0 for none; the vector text goes to text.
+int ReplyEventOf(const std::string& line, std::string& text) {
+  for (int code : {80, 81}) {
+    const std::string mark = "I." + std::to_string(code) + "#";
+    const std::size_t at = line.find(mark);
+    if (at != std::string::npos) {
+      text = line.substr(at + mark.size());
+      return code;
+    }
+  }
+  if (line.find('!') != std::string::npos) return 10010;
+  if (line.find("A.") != std::string::npos || line.find("C.") != std::string::npos) return 10011;
+  if (line.find('?') != std::string::npos) return 10012;
+  return 0;
+}
+
+}  // namespace
+
+// A minimal stand-in for the window's reply parser: whole lines only.
+void BslTestHost::OnReplyEvent(EventQueue& queue, WorkflowEvent& event) {
+  if (!event.Is(EventKind::kNotify, 10000)) return;
+  event.Clear();
+  char buffer[257];
+  const int n = port_.Read(buffer, 256);
+  if (n <= 0) return;
+  pendingLine_.append(buffer, static_cast<std::size_t>(n));
+  std::size_t end;
+  while ((end = pendingLine_.find('\n')) != std::string::npos) {
+    std::string line = pendingLine_.substr(0, end);
+    pendingLine_.erase(0, end + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    replyLines.push_back(line);
+    std::string text;
+    if (const int code = ReplyEventOf(line, text)) queue.PostEvent(code, text);
+  }
+}
