@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "SimHarness.h"
@@ -135,4 +136,17 @@ TEST(CommandProtocol, ReportCountsTheWireTimeOfEveryByte) {
     std::string json = sim.report().toJson();
     EXPECT_NE(json.find("\"exit_reason\": \"stopped by signal\""), std::string::npos);
     EXPECT_NE(json.find("\"text\": \"A.1111\""), std::string::npos);
+}
+
+TEST(Profiles, EveryShippedExampleLoads) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::path(__FILE__).parent_path() / "../../tools/instrument-sim/profiles";
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        sim::Profile profile;
+        std::string error;
+        EXPECT_TRUE(sim::loadProfile(entry.path().string(), profile, error)) << entry.path() << ": " << error;
+        ++count;
+    }
+    EXPECT_GE(count, 6);
 }

@@ -137,3 +137,19 @@ TEST(TransferFaults, StallStopsReadingUntilTheToolsWritesBlock) {
     pollfd p{c.fd(), POLLOUT, 0};
     EXPECT_EQ(poll(&p, 1, 20000), 1);
 }
+
+TEST(ExternalLoader, MeterWaitingInItsBootLoaderAnswersTheWakeUpBytesWithItsRecord) {
+    RunningSim sim("Target = external\nStartInLoader = yes\nBootRecord = TG812 BL 1.0\nReplyDelayMs = 1\n");
+    LoaderFolder folder;
+    {
+        Client c(sim.path(), 4800);
+        c.write("\r\n\r\nA.1111\r\n");
+        c.write(bytes({0x68, 0x00, 0x00, 0x68, 0x00, 0x00, 0x00, 0x00, 0x16}));
+        std::string expected = "h00h\x1DTG812 BL 1.0\x0C\x16";
+        EXPECT_EQ(c.readBytes(expected.size()), expected);
+        EXPECT_TRUE(c.nothingPending()) << "the firmware is not running: no answer to A.1111";
+    }
+    EXPECT_EQ(folder.run("HEXLoad_8N1.exe fw.mot -auto -exit", ":" + sim.path()), 0);
+    Client c(sim.path(), 4800);
+    identify(c);
+}

@@ -18,8 +18,26 @@ void ExternalLoaderReceiver::answer(unsigned char byte) {
     line_.send(std::string(1, static_cast<char>(byte)), profile_.replyDelayMs);
 }
 
+void ExternalLoaderReceiver::watchForWakeUp(std::string_view bytes) {
+    // The tool's boot-loader probe; the speed it uses is the tool's choice,
+    // so the loader answers it at any speed.
+    static const std::string kWakeUp("\x68\x00\x00\x68\x00\x00\x00\x00\x16", 9);
+    recent_.append(bytes);
+    if (recent_.find(kWakeUp) != std::string::npos) {
+        bool h00h = profile_.bootRecordMarker == "h00h";
+        std::string record = profile_.bootRecordMarker + (h00h ? '\x1D' : '\x1E') + profile_.bootRecord +
+                             (h00h ? '\x0C' : '\x0A') + '\x16';
+        line_.report().event("rx", "loader", "wake-up bytes");
+        line_.report().event("tx", "loader", "boot-loader record " + profile_.bootRecord);
+        line_.send(record, profile_.replyDelayMs);
+        recent_.clear();
+    }
+    if (recent_.size() > kWakeUp.size()) recent_.erase(0, recent_.size() - kWakeUp.size() + 1);
+}
+
 void ExternalLoaderReceiver::received(std::string_view bytes) {
     if (complete_) return;
+    if (!profile_.bootRecord.empty()) watchForWakeUp(bytes);
     if (line_.lineBaud() != profile_.loaderBaud) {
         line_.report().event("rx", "ignored", std::to_string(bytes.size()) + " bytes (loader listens at " +
                                                   std::to_string(profile_.loaderBaud) + ")", line_.lineBaud());

@@ -18,11 +18,13 @@ public:
 
 private:
     void answer(unsigned char byte);
+    void watchForWakeUp(std::string_view bytes);
     void onFrame(char type, const std::string& payload);
 
     const Profile& profile_;
     InstrumentLine& line_;
     std::string buffer_;
+    std::string recent_;  // last bytes seen, for the wake-up sequence
     int runs_ = 0;
     int fileIndex_ = -1;
     bool complete_ = false;

@@ -27,6 +27,11 @@ Instrument::Instrument(const Profile& profile, const Bsl430Settings& settings, I
       wince_(profile, line),
       appBaud_(profile.baudRate) {
     if (profile.startInLoader && profile.target == TargetKind::Bsl) enterBootstrap();
+    if (profile.startInLoader && profile.target == TargetKind::External) {
+        mode_ = Mode::ExternalLoader;
+        inTransfer_ = true;
+        external_.arm();
+    }
 }
 
 void Instrument::connectionChanged(bool connected) {

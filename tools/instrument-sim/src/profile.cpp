@@ -109,6 +109,10 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
 
     r.number("LoaderBaud", p.loaderBaud, {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200});
     r.number("RejectLoaderRuns", p.rejectLoaderRuns);
+    r.text("BootRecord", p.bootRecord);
+    r.text("BootRecordMarker", p.bootRecordMarker);
+    if (p.bootRecordMarker != "h00h" && p.bootRecordMarker != "h11h")
+        r.fail("bad value for BootRecordMarker: " + p.bootRecordMarker);
 
     r.number("BslDeviceId", p.bslDeviceId);
     if (auto v = ini.get("BslVersion")) {

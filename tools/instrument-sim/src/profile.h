@@ -42,6 +42,10 @@ struct Profile {
     // External loader.
     unsigned loaderBaud = 38400;
     int rejectLoaderRuns = 0;
+    // A meter waiting in its boot loader answers the tool's wake-up bytes
+    // with a framed identification record (empty: it stays silent).
+    std::string bootRecord;
+    std::string bootRecordMarker = "h00h";
 
     // MSP430 bootstrap loader.
     unsigned bslDeviceId = 0xF149;
