@@ -137,6 +137,7 @@ class T_BSL430 {
   void AfterRunPatch();
   void ThroughPatch(Step next);
   bool FrameMatchesBlock(const BslBlock& block) const;
+  int32_t EraseLowerBound() const;
 
   LoaderHost& host;
   MemberSubscriber<T_BSL430> subscriber;

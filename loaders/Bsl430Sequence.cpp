@@ -17,6 +17,7 @@ constexpr int32_t kSegmentSize = 0x200;
 constexpr int32_t kTopSegment = 0xFE00;
 constexpr int32_t kTopSegmentErase = 0xFFFF;  // any address inside it
 constexpr int32_t kInfoSegment = 0x1080;
+constexpr int32_t kLowestMainSegment = 0x1100;
 constexpr int32_t kEraseEnd = 0x0E80;
 constexpr int32_t kNoRetryBelow = 0x1200;  // information area: skip, do not insist
 constexpr int32_t kHighBase = 0x10000;
@@ -105,7 +106,7 @@ void T_BSL430::EvaluateDeviceInfo() {
   eraseAddress = eraseStart > 0 ? eraseStart : kDefaultEraseStart;
   const bool keepBaudRate = which == 0 ? record.MainFileMarker : record.SensorFileMarker;
 
-  progressMax += ((eraseAddress - image.blocks[1].address) / kSegmentSize + 2) * 2;
+  progressMax += ((eraseAddress - EraseLowerBound()) / kSegmentSize + 2) * 2;
   host.SetProgressMax(progressMax);
 
   deviceId = rxFrame[4] * 256 + rxFrame[5];
@@ -164,7 +165,7 @@ void T_BSL430::EraseSegment() {
 void T_BSL430::NextEraseSegment() {
   eraseAddress -= kSegmentSize;
   if (eraseAddress > kEraseEnd) {
-    const int32_t low = image.blocks[1].address;
+    const int32_t low = EraseLowerBound();
     if (eraseAddress == low - 0x100) eraseAddress = low;
     if (eraseAddress < low) eraseAddress = kInfoSegment;
     SyncThen(&T_BSL430::EraseSegment);
@@ -173,6 +174,15 @@ void T_BSL430::NextEraseSegment() {
   }
   blockIndex = 0;
   SyncThen(&T_BSL430::ProgramBlock);
+}
+
+// Block 1 bounds the erase (block 0 is the information segment's). A high
+// block 1 says nothing about low memory: its stored address would take the
+// erase into the information segment that holds the calibration.
+int32_t T_BSL430::EraseLowerBound() const {
+  for (std::size_t i : {std::size_t{1}, std::size_t{0}})
+    if (!image.blocks[i].high) return image.blocks[i].address;
+  return kLowestMainSegment;
 }
 
 // ----------------------------------------------------------- memory offset
@@ -301,6 +311,7 @@ void T_BSL430::StartProgram() {
 
 void T_BSL430::Finish() {
   bslActive = false;
+  errorCode = BslError::kNone;
   host.SetProgressPosition(host.ProgressMax());
   host.SetTitleProgress("", 100.0);
   finished = true;

@@ -140,6 +140,21 @@ TEST_F(BslDownload, ReachesHighMemoryThroughTheMemoryOffset) {
   EXPECT_EQ(erased[8], "0xFC00..0xFDFF");  // 0xFE00 waits until it is programmed
 }
 
+TEST_F(BslDownload, KeepsTheInformationSegmentWhenOnlyOneLowBlockPrecedesHighMemory) {
+  Start(Profile("Vector = 0x1E7\n"));
+  host->Record().FlashErase2 = 0x10200;
+  ImageLayout layout;
+  layout.infoBytes = 0;
+  layout.mainBytes = 200;  // one block at 0x1100, then the high blocks
+  layout.highBytes = 600;
+  const ByteMap image = WriteTiTxtImage(dir.File("fw.txt"), layout);
+  ASSERT_TRUE(Run(dir.File("fw.txt")));
+  ExpectFlashEquals(image);
+  const auto erased = EventTexts(report, "", "erase");
+  EXPECT_EQ(std::count(erased.begin(), erased.end(), "0x1000..0x107F"), 0);
+  EXPECT_EQ(std::count(erased.begin(), erased.end(), "0x1100..0x11FF"), 1);
+}
+
 TEST_F(BslDownload, LoadsThePatchForLoader110) {
   Start(Profile("BslVersion = 1.10\n"));
   dir.Write("Patch.TXT", "@0220\r\n31 40 00 0A B2 40 80 5A 20 01 30 41 03 43 03 43\r\n"
