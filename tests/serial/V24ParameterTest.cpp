@@ -54,34 +54,6 @@ V24ParameterTag SampleRecord() {
 
 }  // namespace
 
-TEST(V24Parameter, EnumeratorsCarryTheirPositions) {
-  EXPECT_EQ(B__4800, 2);
-  EXPECT_EQ(B_19200, 4);
-  EXPECT_EQ(B115200, 7);
-  EXPECT_EQ(Com__9, 8);
-  EXPECT_EQ(Com_10, 9);
-  EXPECT_EQ(Com_99, 98);
-  EXPECT_EQ(Com100, 99);
-  EXPECT_EQ(Com256, 255);
-  EXPECT_EQ(KVX_XonXoff, 3);
-  EXPECT_EQ(S1_5, 1);
-}
-
-TEST(V24Parameter, NewObjectHoldsTheDefaults) {
-  TV24Parameter p;
-  EXPECT_EQ(p.DatenBits(), D_8);
-  EXPECT_EQ(p.Paritaet(), NoParity);
-  EXPECT_EQ(p.StopBits(), S_1);
-  EXPECT_EQ(p.Baudrate(), B__4800);
-  EXPECT_EQ(p.Handshake(), NoHandshake);
-  EXPECT_EQ(p.RXTimeOut(), 0);
-  EXPECT_EQ(p.TXTimeOut(), 1000);
-  EXPECT_EQ(p.Schnittstelle(), Com__1);
-  EXPECT_FALSE(p.KeinNullZeichen());
-  TDlgParameter d;
-  for (bool flag : d.Flags()) EXPECT_FALSE(flag);
-}
-
 TEST(V24Parameter, ImageIsLittleEndianWithZeroPadding) {
   const V24Image image = EncodeV24Image(SampleRecord());
   const V24Image expected = {0, 4, 2, 7, 3, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF,
@@ -178,17 +150,4 @@ TEST(V24Parameter, BindingDecidesWhetherTheFileIsTouched) {
   V24ParameterTag fromFile{};
   ASSERT_EQ(p.LoadFromFile(name, &fromFile), 0);
   EXPECT_EQ(fromFile.TXTimeOut, 10000);
-}
-
-TEST(V24Parameter, DialogFlagsComeInStorageOrder) {
-  TDlgParameter d;
-  d.Schnittstelle = true;
-  d.TXTimeOut = true;
-  const auto flags = d.Flags();
-  EXPECT_TRUE(flags[1]);
-  EXPECT_TRUE(flags[7]);
-  EXPECT_FALSE(flags[0]);
-  TComPort port;
-  port.SetV24Dlg(&d);
-  EXPECT_EQ(port.V24Dialog()->Flags(), flags);
 }
