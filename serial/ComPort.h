@@ -35,6 +35,8 @@ inline constexpr int kComMaxBlock = 32768;
 
 class TComPort {
  public:
+  // The parent is accepted for the form's sake; whoever constructs the
+  // component owns it.
   explicit TComPort(QObject* parent = nullptr);
   ~TComPort();
   TComPort(const TComPort&) = delete;
