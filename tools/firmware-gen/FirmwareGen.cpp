@@ -41,3 +41,37 @@ std::string MakeSRecordFirmware(const std::string& version, std::size_t size, ui
   }
   return out + Record('9', 0x1000, {});
 }
+
+namespace {
+
+void AppendTiTxtSection(std::string& out, uint32_t address, const std::vector<uint8_t>& data) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "@%04X\r\n", address);
+  out += buf;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%02X", data[i]);
+    out += buf;
+    out += (i % 16 == 15 || i + 1 == data.size()) ? "\r\n" : " ";
+  }
+}
+
+}  // namespace
+
+std::string MakeTiTxtFirmware(const std::string& version, std::size_t size, uint32_t seed) {
+  std::string out;
+  std::vector<uint8_t> text(version.begin(), version.end());
+  text.push_back(0);
+  if (text.size() % 2) text.push_back(0);
+  AppendTiTxtSection(out, 0x1000, text);
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> code(size);
+  for (auto& b : code) b = static_cast<uint8_t>(rng());
+  AppendTiTxtSection(out, 0x1100, code);
+  std::vector<uint8_t> vectors(32, 0xFF);
+  // The loader starts the firmware at the word of 0xFFFC; the processor's
+  // reset vector at 0xFFFE points at the same code.
+  vectors[28] = vectors[30] = 0x00;
+  vectors[29] = vectors[31] = 0x11;
+  AppendTiTxtSection(out, 0xFFE0, vectors);
+  return out + "q\r\n";
+}

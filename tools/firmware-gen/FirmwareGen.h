@@ -11,3 +11,8 @@ std::string SRecordVersionKey(const std::string& version);
 // An S-record image of `size` bytes from address 0x1000 with the version
 // in its header record.
 std::string MakeSRecordFirmware(const std::string& version, std::size_t size, uint32_t seed);
+
+// A TI-TXT image: the version text with its zero byte at 0x1000 (found by
+// the key "@1000" CR LF), `size` bytes of seeded code from 0x1100 and the
+// vector table at 0xFFE0 whose reset vector points at the code.
+std::string MakeTiTxtFirmware(const std::string& version, std::size_t size, uint32_t seed);
