@@ -1,7 +1,11 @@
 // T_BSL430 against the instrument simulator over a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,8 +50,23 @@ class BslDownload : public ::testing::Test {
     loader.SetTimeouts(5000, 1500);
     const bool ok = loader.Download(commandIndex, file, syncFirst, queryVector);
     errorCode = loader.GetErrorCode();
+    if (beforeStop) beforeStop();
     report = sim->Stop();
     return ok;
+  }
+
+  // The restarted meter answers at its own speed only if the tool's line
+  // is back at that speed.
+  bool MeterAnswers(const char* command) {
+    host->replyLines.clear();
+    host->Port().Write(command, -1, false);
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+      for (const std::string& line : host->replyLines)
+        if (line.find('!') != std::string::npos) return true;
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    }
+    return false;
   }
 
   bool HasState(const std::string& text) const {
@@ -71,6 +90,7 @@ class BslDownload : public ::testing::Test {
   std::unique_ptr<BslTestHost> host;
   QJsonObject report;
   int errorCode = -1;
+  std::function<void()> beforeStop;  // runs while the meter is still there
 };
 
 }  // namespace
@@ -117,9 +137,12 @@ TEST_F(BslDownload, WritesRandomImagesOfOneToFortyEightKiBExactly) {
     layout.seed = static_cast<uint32_t>(size);
     const ByteMap image = WriteTiTxtImage(dir.File("fw.txt"), layout);
     ASSERT_FALSE(image.empty());
+    bool answered = false;
+    beforeStop = [&] { answered = MeterAnswers("A.1000\r\n"); };
     ASSERT_TRUE(Run(dir.File("fw.txt"))) << errorCode << " " << (Violations(report).empty() ? "" : Violations(report)[0]);
     ExpectFlashEquals(image);
     EXPECT_TRUE(HasState("new firmware started at 0x1100"));
+    EXPECT_TRUE(answered) << "line not restored to the meter's speed";
   }
 }
 
