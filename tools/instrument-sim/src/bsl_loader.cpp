@@ -27,8 +27,8 @@ std::string hex16(uint32_t v) {
 }  // namespace
 
 BslLoader::BslLoader(const Profile& profile, const Bsl430Settings& settings, InstrumentLine& line,
-                     OccurrenceCounter& counter)
-    : profile_(profile), settings_(settings), line_(line), counter_(counter) {
+                     OccurrenceCounter& counter, bool sensor)
+    : profile_(profile), settings_(settings), line_(line), counter_(counter), sensor_(sensor) {
     memory_.reset(profile.oldFirmware, profile.bslDeviceId, profile.bslVersion);
 }
 
@@ -234,7 +234,7 @@ BslLoader::Reply BslLoader::programBlock(std::string_view p) {
     }
     for (size_t i = 0; i < n; ++i) {
         memory_.write(a + i, static_cast<uint8_t>(d[i]));
-        line_.report().flash().set(a + i, static_cast<uint8_t>(d[i]));
+        reportImage().set(a + i, static_cast<uint8_t>(d[i]));
     }
     return Reply::Ack;
 }
@@ -246,7 +246,7 @@ BslLoader::Reply BslLoader::eraseSegment(std::string_view p) {
         return refuse("erase segment at " + hex16(a) + " without the segment-erase key 02 A5");
     if (memory_.area(a) != Msp430Memory::Area::Flash) return refuse("erase segment outside flash at " + hex16(a));
     auto [from, to] = memory_.eraseSegment(a);
-    line_.report().flash().erase(from, to);
+    reportImage().erase(from, to);
     line_.report().event("", "erase", hex16(from) + ".." + hex16(to - 1));
     return Reply::Ack;
 }

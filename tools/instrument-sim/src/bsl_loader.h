@@ -15,8 +15,9 @@ namespace sim {
 
 class BslLoader {
 public:
+    // sensor: the loader of the sensor's own processor, reported apart.
     BslLoader(const Profile& profile, const Bsl430Settings& settings, InstrumentLine& line,
-              OccurrenceCounter& counter);
+              OccurrenceCounter& counter, bool sensor = false);
 
     // The loader starts locked, at 9600 baud.
     void enter();
@@ -40,6 +41,7 @@ private:
     Reply setOffset(std::string_view payload);
     void sendByte(unsigned char b);
     Reply refuse(const std::string& why);
+    MemoryImage& reportImage() { return sensor_ ? line_.report().sensorFlash() : line_.report().flash(); }
     bool patchNeeded() const { return profile_.bslVersion == 0x0110; }
 
     const Profile& profile_;
@@ -47,6 +49,7 @@ private:
     InstrumentLine& line_;
     OccurrenceCounter& counter_;
     Msp430Memory memory_;
+    bool sensor_;
 
     std::string buffer_;
     unsigned baud_ = 9600;

@@ -1,5 +1,6 @@
 #include "instrument.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "ini_file.h"
@@ -22,11 +23,12 @@ Instrument::Instrument(const Profile& profile, const Bsl430Settings& settings, I
     : profile_(profile),
       line_(line),
       bsl_(profile, settings, line, counter_),
+      sensorBsl_(profile, settings, line, counter_, true),
       basic_(profile, line),
       external_(profile, line),
       wince_(profile, line),
       appBaud_(profile.baudRate) {
-    if (profile.startInLoader && profile.target == TargetKind::Bsl) enterBootstrap();
+    if (profile.startInLoader && profile.target == TargetKind::Bsl) enterBootstrap(false);
     if (profile.startInLoader && profile.target == TargetKind::External) {
         mode_ = Mode::ExternalLoader;
         inTransfer_ = true;
@@ -50,8 +52,8 @@ void Instrument::dispatch(std::string_view bytes) {
     switch (mode_) {
     case Mode::Firmware: interpret(bytes); break;
     case Mode::Bootstrap:
-        bsl_.received(bytes);
-        if (bsl_.firmwareStarted()) firmwareRestarted(profile_.appStartMs);
+        activeBsl_->received(bytes);
+        if (activeBsl_->firmwareStarted()) firmwareRestarted(profile_.appStartMs);
         break;
     case Mode::BasicLoader:
         basic_.received(bytes);
@@ -93,16 +95,20 @@ void Instrument::firmwareRestarted(unsigned delayMs) {
     buffer_.clear();
     if (delayMs > 0) {
         // The new firmware greets at its own speed once it runs.
-        line_.send(std::string(kAck) + "\r\n", static_cast<int>(delayMs), appBaud_);
-        line_.report().event("tx", "line", kAck, appBaud_);
+        const auto& replies = profile_.appStartReplies;
+        const std::string& greeting = replies[std::min<std::size_t>(appStarts_, replies.size() - 1)];
+        ++appStarts_;
+        line_.send(greeting + "\r\n", static_cast<int>(delayMs), appBaud_);
+        line_.report().event("tx", "line", greeting, appBaud_);
     }
 }
 
-void Instrument::enterBootstrap() {
+void Instrument::enterBootstrap(bool sensor) {
     mode_ = Mode::Bootstrap;
     inTransfer_ = true;
     buffer_.clear();
-    bsl_.enter();
+    activeBsl_ = sensor ? &sensorBsl_ : &bsl_;
+    activeBsl_->enter();
 }
 
 void Instrument::interpret(std::string_view bytes) {
@@ -237,7 +243,8 @@ void Instrument::command(const std::string& code, const std::string& arg, const 
             return;
         }
         reply(code, {text}, n);
-        enterBootstrap();
+        // A.5566 and A.5567 hand the line to the sensor's processor.
+        enterBootstrap(code != "A.5588");
     } else if (code == "A.1600") {
         line_.report().event("", "clock", arg);
         std::string answer = profile_.clockReply == "!" ? std::string(kAck) : "I." + profile_.clockReply;

@@ -26,6 +26,7 @@ public:
     enum class Mode { Firmware, Bootstrap, BasicLoader, ExternalLoader };
     Mode mode() const { return mode_; }
     BslLoader& bsl() { return bsl_; }
+    BslLoader& sensorBsl() { return sensorBsl_; }
 
 private:
     void dispatch(std::string_view bytes);
@@ -35,13 +36,16 @@ private:
     void reply(const std::string& code, std::vector<std::string> lines, unsigned occurrence,
                unsigned requiredBaud = 0);
     bool countTransferBytes(size_t n);  // false once the meter is unplugged
-    void enterBootstrap();
+    void enterBootstrap(bool sensor);
     void firmwareRestarted(unsigned delayMs);
 
     const Profile& profile_;
     InstrumentLine& line_;
     OccurrenceCounter counter_;
     BslLoader bsl_;
+    BslLoader sensorBsl_;
+    BslLoader* activeBsl_ = &bsl_;
+    unsigned appStarts_ = 0;
     BasicLoader basic_;
     ExternalLoaderReceiver external_;
     WinCeReceiver wince_;

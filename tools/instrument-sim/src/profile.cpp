@@ -124,6 +124,10 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
     r.number("VectorReplyCode", p.vectorReplyCode, {80, 81});
     r.text("Vector", p.vector);
     r.number("AppStartMs", p.appStartMs);
+    if (auto v = ini.get("AppStartReplies")) {
+        p.appStartReplies = splitLines(*v);
+        if (p.appStartReplies.empty()) r.fail("AppStartReplies needs at least one line");
+    }
     r.flag("OldFirmware", p.oldFirmware);
     r.flag("StartInLoader", p.startInLoader);
 

@@ -53,6 +53,9 @@ struct Profile {
     int vectorReplyCode = 80;
     std::string vector;            // empty: the default vector of BSL430.ini
     int appStartMs = 500;
+    // What the firmware sends when it starts after a download: entry n for
+    // the n-th start, the last one for all later starts.
+    std::vector<std::string> appStartReplies = {"!"};
     bool oldFirmware = false;
     bool startInLoader = false;
 

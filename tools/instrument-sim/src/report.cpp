@@ -95,6 +95,9 @@ std::string Report::toJson() const {
     o << "\n  ],\n  \"flash\": ";
     if (flash_.empty()) o << "null";
     else o << "{\"format\": \"intel-hex\", \"text\": " << jsonString(flash_.toIntelHex()) << "}";
+    o << ",\n  \"sensor_flash\": ";
+    if (sensorFlash_.empty()) o << "null";
+    else o << "{\"format\": \"intel-hex\", \"text\": " << jsonString(sensorFlash_.toIntelHex()) << "}";
     o << ",\n  \"files\": [";
     for (size_t i = 0; i < files_.size(); ++i) {
         const ReceivedFile& f = files_[i];

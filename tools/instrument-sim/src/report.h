@@ -31,6 +31,8 @@ public:
     void addWireTime(size_t bytes, unsigned baud, bool received);
 
     MemoryImage& flash() { return flash_; }
+    // What the sensor's processor was programmed with (its own loader).
+    MemoryImage& sensorFlash() { return sensorFlash_; }
     std::vector<ReceivedFile>& files() { return files_; }
     void setExitReason(const std::string& reason) { exitReason_ = reason; }
     void setSlavePath(const std::string& path) { slavePath_ = path; }
@@ -63,6 +65,7 @@ private:
     std::vector<Entry> events_;
     std::vector<std::pair<double, std::string>> violations_;
     MemoryImage flash_;
+    MemoryImage sensorFlash_;
     std::vector<ReceivedFile> files_;
     double wireRx_ = 0, wireTx_ = 0;
     size_t bytesRx_ = 0, bytesTx_ = 0;
