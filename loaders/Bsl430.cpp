@@ -61,7 +61,7 @@ bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool 
   host.SetProgressPosition(0);
 
   // Everything that can be refused is checked before the meter hears a byte.
-  if (index < 0 || index >= kCommandCount) {
+  if (index < 0 || index >= kCommandCount || !host.Port().IsOpen()) {
     errorCode = BslError::kOther;
     failed = finished = true;
     ShowFailure();

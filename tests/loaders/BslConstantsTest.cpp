@@ -24,13 +24,8 @@ TEST(BslConstantsFile, RefusesValuesThatWouldBuildAWrongPassword) {
   EXPECT_EQ(ParseBslConstants("PasswordFill=\n").badKey, "PasswordFill");
   EXPECT_EQ(ParseBslConstants("DefaultVector=0x1G5\n").badKey, "DefaultVector");
   EXPECT_EQ(ParseBslConstants("AlternativeVector=0x12345\n").badKey, "AlternativeVector");
-}
-
-TEST(BslConstantsFile, ReadsVectorTexts) {
-  EXPECT_EQ(ParseVectorText("0x1E5"), 0x1E5);
-  EXPECT_EQ(ParseVectorText("1e7"), 0x1E7);
-  EXPECT_EQ(ParseVectorText(" 0XFFFF "), 0xFFFF);
-  EXPECT_EQ(ParseVectorText(""), -1);
+  // A vector reported by the meter is read the same way.
+  EXPECT_EQ(ParseVectorText(" 0x3d1"), 0x3D1);
   EXPECT_EQ(ParseVectorText("0x"), -1);
   EXPECT_EQ(ParseVectorText("0x1E5#"), -1);
 }

@@ -42,19 +42,6 @@ TEST(BslFrames, MatchTheTypicalConversation) {
   EXPECT_EQ(Hex(BuildAddressFrame(kTxDataBlock, 0x1100, 0xF0, 0x00)), "80 14 04 04 00 11 F0 00 8B FE");
 }
 
-TEST(BslFrames, CarryLengthTwiceAndAValidChecksum) {
-  std::vector<uint8_t> payload(250);
-  for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 7);
-  const bsl::Frame f = bsl::BuildFrame(bsl::kRxDataBlock, payload.data(), payload.size());
-  EXPECT_EQ(f.size, 256u);
-  EXPECT_EQ(f.bytes[2], 250);
-  EXPECT_EQ(f.bytes[3], 250);
-  EXPECT_TRUE(bsl::FrameChecksumValid(f.bytes.data(), f.size));
-  auto broken = f;
-  broken.bytes[100] ^= 1;
-  EXPECT_FALSE(bsl::FrameChecksumValid(broken.bytes.data(), broken.size));
-}
-
 TEST(BslReplyScan, TellsAckNakAndNoise) {
   using bsl::ReplyKind;
   const uint8_t ack[] = {0x90};

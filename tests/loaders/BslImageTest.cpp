@@ -250,12 +250,3 @@ TEST(BslImageReader, RefusesFilesLargerThanTheBuffer) {
   EXPECT_EQ(LoadBslImage(dir.File("missing.txt"), kFirmwareImageLimits, table).fault,
             BslImageFault::Unreadable);
 }
-
-TEST(BslImageReader, RefusalTextNamesFileLineAndReason) {
-  BslImageResult r;
-  r.fault = BslImageFault::LineTooLong;
-  r.line = 3;
-  EXPECT_EQ(BslImageFaultText(r, "main.txt", 1),
-            "Bootloader: file main.txt, line 3: more than 16 bytes in one line.\r\nProgramming abort.");
-  EXPECT_NE(BslImageFaultText(r, "main.txt", 0).find("Zeile 3"), std::string::npos);
-}
