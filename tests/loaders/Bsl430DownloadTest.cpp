@@ -202,6 +202,21 @@ TEST_F(BslDownload, RetriesANakedDataBlockAndStillWritesEverything) {
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
+TEST_F(BslDownload, MovesOnWhenAnEraseBelow0x1200IsRefused) {
+  // Erase 63 is the one of 0x1100 (0xFC00 down to 0x1200 are 62).
+  Start(Profile("OldFirmware = no\nNak = 0x16:63\n"));
+  ImageLayout layout;
+  layout.mainBytes = 480;
+  const ByteMap image = WriteTiTxtImage(dir.File("fw.txt"), layout);
+  ASSERT_TRUE(Run(dir.File("fw.txt")));
+  ExpectFlashEquals(image);
+  const auto rx = EventTexts(report, "rx", "bsl");
+  EXPECT_EQ(std::count(rx.begin(), rx.end(), "80 16 04 04 00 11 02 A5 (10 bytes)"), 1);
+  EXPECT_EQ(std::count(rx.begin(), rx.end(), "80 16 04 04 80 10 02 A5 (10 bytes)"), 1);
+  const auto erased = EventTexts(report, "", "erase");
+  EXPECT_EQ(std::count(erased.begin(), erased.end(), "0x1100..0x11FF"), 0);  // the refused one
+}
+
 TEST_F(BslDownload, GivesUpAStepAtItsThirdNak) {
   Start(Profile("Nak = 0x12:5,0x12:6,0x12:7\n"));
   const ByteMap image = WriteTiTxtImage(dir.File("fw.txt"), ImageLayout{});
