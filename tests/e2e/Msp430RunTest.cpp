@@ -1,0 +1,120 @@
+// Whole runs of an MSP430 instrument: main and sensor firmware through the
+// bootstrap loaders of the simulated meter, checked byte for byte.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <map>
+
+#include "FirmwareGen.h"
+#include "tests/e2e/E2eWorld.h"
+
+namespace {
+
+using Memory = std::map<uint32_t, uint8_t>;
+
+Memory FromTiTxt(const std::string& text) {
+  Memory m;
+  uint32_t address = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '@') {
+      address = static_cast<uint32_t>(std::stoul(text.substr(i + 1, 8), nullptr, 16));
+      i = text.find('\n', i);
+    } else if (std::isxdigit(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+               std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
+      m[address++] = static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16));
+      i += 2;
+      continue;
+    } else if (text[i] == 'q') {
+      break;
+    }
+    if (i == std::string::npos) break;
+    ++i;
+  }
+  return m;
+}
+
+Memory FromIntelHex(const std::string& text) {
+  Memory m;
+  uint32_t base = 0;
+  std::size_t at = 0;
+  while ((at = text.find(':', at)) != std::string::npos) {
+    auto byte = [&](std::size_t k) {
+      return static_cast<uint8_t>(std::stoul(text.substr(at + 1 + 2 * k, 2), nullptr, 16));
+    };
+    const int n = byte(0);
+    const uint32_t offset = static_cast<uint32_t>(byte(1) << 8 | byte(2));
+    const int type = byte(3);
+    if (type == 0)
+      for (int k = 0; k < n; ++k) m[base + offset + static_cast<uint32_t>(k)] = byte(4 + static_cast<std::size_t>(k));
+    else if (type == 2) base = static_cast<uint32_t>(byte(4) << 8 | byte(5)) << 4;
+    else if (type == 4) base = static_cast<uint32_t>(byte(4) << 8 | byte(5)) << 16;
+    ++at;
+  }
+  return m;
+}
+
+std::string Msp430Profile(const std::string& more = "") {
+  return "[Identity]\nPcbNumber = 50000-01\nPcbCode = 203\nDeviceNumber = 52000\nDeviceCode = 200\n"
+         "Version = 1.05,1.00\nVersionCode = 201\nSerialNumber = 87654321\nSerialCode = 25\n"
+         "[Line]\nBaudRate = 4800\nReplyDelayMs = 5\n"
+         "[Target]\nTarget = bsl\nBslVersion = 1.61\nAppStartMs = 200\n"
+         "AppStartReplies = ! | I.30#\nOldFirmware = yes\n" + more;
+}
+
+void WriteMsp430World(E2eWorld& w, const std::string& mainImage, const std::string& sensorImage) {
+  w.WriteUpdateIni(0);
+  DeviceBlockSpec d;
+  d.deviceNr = "52000";
+  d.deviceName = "MSP Meter";
+  d.progFile2 = "main.txt";
+  d.progFile3 = "sensor.txt";
+  d.swKenn2 = "@1000\\r\\n";
+  d.extra = "";
+  w.WriteProgDeviceIni({d});
+  // The sensor file's version is read with SWKenn3.
+  std::string ini = w.Dir().Read("ProgDevice.ini");
+  ini.replace(ini.find("SWKenn3=\r\n"), 10, "SWKenn3=@1000\\r\\n\r\n");
+  w.Dir().Write("ProgDevice.ini", ini);
+  w.Dir().Write("main.txt", mainImage);
+  w.Dir().Write("sensor.txt", sensorImage);
+}
+
+}  // namespace
+
+TEST(Msp430Run, MainAndSensorFirmwareReachTheirProcessorsByteForByte) {
+  E2eWorld w;
+  const std::string mainImage = MakeTiTxtFirmware("1.30", 7000, 11);
+  const std::string sensorImage = MakeTiTxtFirmware("1.10", 1500, 12);
+  WriteMsp430World(w, mainImage, sensorImage);
+  SimProcess& meter = w.AddSim(Msp430Profile());
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  QJsonObject report = meter.Stop();
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("Download erfolgreich ausgef\xC3\xBChrt !"), std::string::npos);
+  EXPECT_TRUE(report.value("violations").toArray().isEmpty());
+
+  const Memory flash = FromIntelHex(report.value("flash").toObject().value("text").toString().toStdString());
+  const Memory sensor = FromIntelHex(report.value("sensor_flash").toObject().value("text").toString().toStdString());
+  EXPECT_EQ(flash, FromTiTxt(mainImage));
+  EXPECT_EQ(sensor, FromTiTxt(sensorImage));
+
+  std::vector<std::string> lines;
+  for (const auto& l : SimProcess::ReceivedLines(report))
+    if (!l.empty()) lines.push_back(l.rfind("A.1600#", 0) == 0 ? "A.1600#" : l);
+  EXPECT_EQ(lines, (std::vector<std::string>{"A.1111", "A.1000", "A.2003", "A.2000", "A.2001",
+                                             "A.4001", "A.1000", "A.5577", "A.5588#QX47", "A.1000",
+                                             "A.5555", "A.5566#QX47", "A.1600#", "A.1121"}));
+}
+
+TEST(Msp430Run, LoaderRefusedByTheMeterEndsWithTheAbortText) {
+  E2eWorld w;
+  WriteMsp430World(w, MakeTiTxtFirmware("1.30", 2000, 1), MakeTiTxtFirmware("1.10", 500, 2));
+  SimProcess& meter = w.AddSim(Msp430Profile("Reject = A.5588\n"));
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  QJsonObject report = meter.Stop();
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("Bootloader im Zielger\xC3\xA4t nicht verf\xC3\xBC" "gbar!!"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Abbruch MSP Meter"), std::string::npos) << r.output;
+  EXPECT_TRUE(report.value("flash").isNull());
+}
