@@ -203,8 +203,8 @@ TEST_F(BslDownload, RetriesANakedDataBlockAndStillWritesEverything) {
 }
 
 TEST_F(BslDownload, MovesOnWhenAnEraseBelow0x1200IsRefused) {
-  // Erase 63 is the one of 0x1100 (0xFC00 down to 0x1200 are 62).
-  Start(Profile("OldFirmware = no\nNak = 0x16:63\n"));
+  // Erase 119 is the one of 0x1100 (0xFC00 down to 0x1200 are 118).
+  Start(Profile("OldFirmware = no\nNak = 0x16:119\n"));
   ImageLayout layout;
   layout.mainBytes = 480;
   const ByteMap image = WriteTiTxtImage(dir.File("fw.txt"), layout);
