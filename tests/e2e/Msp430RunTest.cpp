@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <algorithm>
 #include <map>
 
 #include "FirmwareGen.h"
 #include "tests/e2e/E2eWorld.h"
+#include "tests/e2e/WindowRun.h"
 
 namespace {
 
@@ -117,4 +119,60 @@ TEST(Msp430Run, LoaderRefusedByTheMeterEndsWithTheAbortText) {
   EXPECT_NE(r.output.find("Bootloader im Zielger\xC3\xA4t nicht verf\xC3\xBC" "gbar!!"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("Abbruch MSP Meter"), std::string::npos) << r.output;
   EXPECT_TRUE(report.value("flash").isNull());
+}
+
+// Runs the event loop until the log holds the text or a run ends.
+static bool WaitForLog(RecordingView& view, const std::string& text, int rounds = 600) {
+  for (int i = 0; i < rounds && !view.LogHas(text); ++i)
+    if (view.WaitForEnd(100)) break;
+  return view.LogHas(text);
+}
+
+TEST(Msp430Run, FailedMainDownloadIsRetriedByOkInTheLoader) {
+  E2eWorld w;
+  const std::string mainImage = MakeTiTxtFirmware("1.30", 3000, 21);
+  WriteMsp430World(w, mainImage, MakeTiTxtFirmware("1.10", 500, 22));
+  // The password is refused three times: the download gives up with the
+  // loader still waiting.
+  SimProcess& meter = w.AddSim(Msp430Profile("Nak = 0x10:1, 0x10:2, 0x10:3\n"));
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Failed);
+  ASSERT_FALSE(run.view.boxes.empty());
+  EXPECT_EQ(run.view.boxes.back(), "Error|Fehler im Bootloader !!  Programmierung wurde abgebrochen.");
+  ASSERT_TRUE(run.main->OkEnabled());
+
+  run.main->OkBitBtnClick();  // the retry: straight into the waiting loader
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  run.main->Shutdown();
+  QJsonObject report = meter.Stop();
+  EXPECT_EQ(FromIntelHex(report.value("flash").toObject().value("text").toString().toStdString()),
+            FromTiTxt(mainImage));
+  std::vector<std::string> lines = SimProcess::ReceivedLines(report);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.5588#QX47"), 1) << "the retry sends no command";
+}
+
+TEST(Msp430Run, MeterWaitingInItsLoaderGetsTheLaboratoryImage) {
+  E2eWorld w;
+  WriteMsp430World(w, MakeTiTxtFirmware("1.30", 2000, 31), MakeTiTxtFirmware("1.10", 500, 32));
+  const std::string labImage = MakeTiTxtFirmware("9.99", 1200, 33);
+  w.Dir().Write("LabXXX.txt", labImage);
+  SimProcess& meter = w.AddSim(Msp430Profile("StartInLoader = yes\n"));
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  // No answer at 4800 baud; the boot-loader phase wakes the loader, whose
+  // acknowledge starts the laboratory download without identification.
+  ASSERT_TRUE(WaitForLog(run.view, "Neue Daten werden gespeichert"));
+  ASSERT_FALSE(run.view.boxes.empty());
+  EXPECT_NE(run.view.boxes[0].find("Zweite Zeile\r\nBest\xE4tigen Sie dies danach mit dem Ok-Button!"),
+            std::string::npos) << run.view.boxes[0];
+  run.main->Shutdown();
+  QJsonObject report = meter.Stop();
+  EXPECT_TRUE(report.value("violations").toArray().isEmpty());
+  EXPECT_EQ(FromIntelHex(report.value("flash").toObject().value("text").toString().toStdString()),
+            FromTiTxt(labImage));
 }

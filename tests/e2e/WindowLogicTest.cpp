@@ -11,31 +11,8 @@
 #include "app/UpdateMain.h"
 #include "tests/e2e/E2eWorld.h"
 #include "tests/e2e/RecordingView.h"
+#include "tests/e2e/WindowRun.h"
 
-namespace {
-
-class WindowRun {
- public:
-  explicit WindowRun(E2eWorld& w) : world_(w) {
-    setenv("UPDATE_PORTS", w.Ports().c_str(), 1);
-    setenv("UPDATE_PROGRAM_DIR", w.Folder().c_str(), 1);
-    w.Dir().Enter();
-    main = std::make_unique<UpdateMain>(&view);
-  }
-  ~WindowRun() {
-    main.reset();
-    unsetenv("UPDATE_PORTS");
-    unsetenv("UPDATE_PROGRAM_DIR");
-  }
-
-  RecordingView view;
-  std::unique_ptr<UpdateMain> main;
-
- private:
-  E2eWorld& world_;
-};
-
-}  // namespace
 
 TEST(WindowLogic, FailedTransferIsRetriedByOkWithoutANewSearch) {
   E2eWorld w;
