@@ -1,6 +1,7 @@
 #include "app/ConsoleView.h"
 
 #include <QCoreApplication>
+#include <cstdlib>
 
 #include "app/ViewText.h"
 
@@ -14,6 +15,20 @@ void ConsoleView::WriteBlock(const std::string& text) {
 }
 
 void ConsoleView::MemoAdd(const std::string& text) { WriteBlock(text); }
+
+void ConsoleView::SetTitle(const std::string& title) {
+  // "Update [ 42.0 %]" while a transfer runs; anything else ends a transfer.
+  std::size_t open = title.find('[');
+  if (open == std::string::npos || title.find('%') == std::string::npos) {
+    lastTenth_ = -1;
+    return;
+  }
+  const double percent = std::strtod(title.c_str() + open + 1, nullptr);
+  const int tenth = static_cast<int>(percent / 10);
+  if (tenth == lastTenth_) return;
+  lastTenth_ = tenth;
+  std::fprintf(stderr, "progress: %d %%\n", tenth * 10);
+}
 
 MsgResult ConsoleView::Show(const std::string& caption, const std::string& text, MsgIcon,
                             MsgButtons buttons) {

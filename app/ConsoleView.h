@@ -12,6 +12,9 @@ class ConsoleView : public UpdateView, public DialogSink {
   explicit ConsoleView(bool answerYes, std::FILE* out = stdout);
 
   void MemoAdd(const std::string& text) override;
+  // Progress of long transfers goes to standard error in steps of 10 %,
+  // so that standard output stays the log.
+  void SetTitle(const std::string& title) override;
   void RunEnded(RunOutcome outcome) override;
   MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,
                  MsgButtons buttons) override;
@@ -29,4 +32,5 @@ class ConsoleView : public UpdateView, public DialogSink {
   bool interrupted_ = false;
   bool ended_ = false;
   int exitCode_ = 1;
+  int lastTenth_ = -1;
 };

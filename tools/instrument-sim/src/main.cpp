@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <string>
 
 #include "bsl430_settings.h"
@@ -81,6 +82,17 @@ int main(int argc, char** argv) {
     std::string reason = simulator.run();
     running = nullptr;
     std::cerr << "instrument-sim: " << reason << "\n";
+    {
+        // One line for people watching a demo or a production run.
+        sim::Report& r = simulator.report();
+        std::lock_guard<std::mutex> lock(r.mutex());
+        std::cerr << "instrument-sim: programmed " << r.flash().bytes().size() << " bytes of flash, "
+                  << r.sensorFlash().bytes().size() << " bytes of sensor flash; received "
+                  << r.files().size() << " file(s)\n";
+    }
+    const auto violations = simulator.report().violations();
+    std::cerr << "instrument-sim: " << violations.size() << " protocol violation(s)\n";
+    for (const auto& v : violations) std::cerr << "instrument-sim:   " << v << "\n";
     if (!reportPath.empty() && !simulator.report().writeTo(reportPath)) {
         std::cerr << "instrument-sim: cannot write the report " << reportPath << "\n";
         return 2;
