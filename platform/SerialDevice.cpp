@@ -291,6 +291,9 @@ SerialDevice::Wait SerialDevice::WaitForInput(WakeSignal& wake, int timeoutMs, b
   const int ready = ::poll(p, count, timeoutMs);
   if (ready <= 0) return Wait::Timeout;  // EINTR counts as a time-out
   if (p[0].revents) return Wait::Woken;
+  // A hung-up line also reports POLLIN; it is input only while bytes that
+  // came before the hang-up are still waiting to be read.
+  if ((p[1].revents & (POLLHUP | POLLERR | POLLNVAL)) && InputQueued() == 0) return Wait::Hangup;
   if (p[1].revents & POLLIN) return Wait::Input;
   return Wait::Hangup;
 }

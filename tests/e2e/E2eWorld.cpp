@@ -62,7 +62,9 @@ std::string E2eWorld::Ports() const {
   return s;
 }
 
-ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, int timeoutSeconds) {
+ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, int timeoutSeconds,
+                                 const std::string& interruptAt) {
+  bool interrupted = interruptAt.empty();
   ToolResult result;
   int out[2];
   if (pipe(out) != 0) return result;
@@ -99,6 +101,10 @@ ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, int timeo
     ssize_t n = read(out[0], buf, sizeof buf);
     if (n <= 0) break;
     result.output.append(buf, static_cast<std::size_t>(n));
+    if (!interrupted && result.output.find(interruptAt) != std::string::npos) {
+      interrupted = true;
+      kill(pid, SIGINT);
+    }
   }
   close(out[0]);
   int status = 0;

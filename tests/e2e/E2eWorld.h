@@ -48,7 +48,9 @@ class E2eWorld {
   void AddSilentPort();
   std::string Ports() const;
 
-  ToolResult RunHeadless(const std::vector<std::string>& args, int timeoutSeconds = 120);
+  // With interruptAt, SIGINT is sent once the output holds that text.
+  ToolResult RunHeadless(const std::vector<std::string>& args, int timeoutSeconds = 120,
+                         const std::string& interruptAt = "");
 
  private:
   TempDir dir_;

@@ -176,3 +176,17 @@ TEST(Msp430Run, MeterWaitingInItsLoaderGetsTheLaboratoryImage) {
   EXPECT_EQ(FromIntelHex(report.value("flash").toObject().value("text").toString().toStdString()),
             FromTiTxt(labImage));
 }
+
+TEST(Msp430Run, SigintDuringTheDownloadEndsItAsFailed) {
+  E2eWorld w;
+  WriteMsp430World(w, MakeTiTxtFirmware("1.30", 20000, 41), MakeTiTxtFirmware("1.10", 500, 42));
+  // Paced at the wire speed, the download runs long enough to be stopped.
+  SimProcess& meter = w.AddSim(Msp430Profile(), "--pace");
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--trace"}, 120, "A.5588#QX47 <-");
+  QJsonObject report = meter.Stop();
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("Fehler im Bootloader !!"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos);
+  EXPECT_TRUE(report.value("sensor_flash").isNull()) << "nothing after the interruption";
+}

@@ -2,6 +2,10 @@
 // queue: one per batch, again after Read, re-armed when ignored.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <QThread>
 #include <QTimer>
 #include <chrono>
@@ -110,4 +114,27 @@ TEST_F(ReceiveNotify, CloseEndsTheThreadsPromptly) {
     char buffer[8];
     port->Read(buffer, 4);
   }
+}
+
+// A meter unplugged (the far end of the line gone) must not turn into a
+// stream of notifications with nothing to read.
+TEST(ReceiveNotifyHangup, HungUpLineDoesNotFloodTheOwner) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  ScopedPortTable table(ptsname(master));
+  MessageRecorder owner;
+  TComPort port;
+  ASSERT_NE(port.Open(&owner, 0, false), INVALID_COM_HANDLE);
+  owner.onMessage = [&](const ReceivedMessage&) {
+    char buffer[251];
+    port.Read(buffer, 250);  // as the workflow does on every notification
+  };
+  ASSERT_EQ(write(master, "!\r\n", 3), 3);
+  ASSERT_TRUE(RunUntil([&] { return owner.Count(WM_COM_RXDATA) >= 1; }, milliseconds(5000)));
+  close(master);
+  RunFor(milliseconds(1500));
+  EXPECT_LE(owner.Count(WM_COM_RXDATA), 2);
+  port.Close();
 }
