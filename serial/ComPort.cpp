@@ -215,6 +215,7 @@ void TComPort::SaveLastV24Parameter() {
   if (!line.Valid()) return;
   saved_.line = std::move(line);
   saved_.nullDiscard = nullDiscard_;
+  saved_.handshake = handshake_;
   savedValid_ = true;
 }
 
@@ -222,6 +223,7 @@ void TComPort::LoadLastV24Parameter() {
   if (!open_ || !savedValid_) return;
   device_.Restore(saved_.line);
   nullDiscard_ = saved_.nullDiscard;
+  handshake_ = saved_.handshake;
 }
 
 void TComPort::Check_AllV24() {

@@ -138,6 +138,7 @@ class TComPort {
   struct SavedLine {
     LineSnapshot line;
     bool nullDiscard = false;
+    HandshakeTag handshake = NoHandshake;  // the framing Write applies
   } saved_;
   bool savedValid_ = false;
 
