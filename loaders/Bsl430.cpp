@@ -238,6 +238,9 @@ void T_BSL430::ShowFailure() {
                         : BslError::kOther;
   const int com = host.Port().OpenPort() + 1;
   host.LogLine("Bootloader: code " + std::to_string(shown) + ", COM " + std::to_string(com));
-  const std::string& text = failureText.empty() ? InfoText(entry, language) : failureText;
-  ShowMessageBox(InfoText(InfoCaptionError, language), text, MsgIcon::Error);
+  // The loader's own two messages carry the caption "Error" in both languages.
+  if (failureText.empty())
+    ShowMessageBox("Error", InfoText(entry, language), MsgIcon::Error);
+  else
+    ShowMessageBox(InfoText(InfoCaptionError, language), failureText, MsgIcon::Error);
 }

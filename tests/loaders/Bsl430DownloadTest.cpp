@@ -223,7 +223,7 @@ TEST_F(BslDownload, GivesUpAStepAtItsThirdNak) {
   EXPECT_FALSE(Run(dir.File("fw.txt")));
   EXPECT_EQ(errorCode, BslError::kProgram);
   ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(dialogs.shown[0].caption, "Fehler");
+  EXPECT_EQ(dialogs.shown[0].caption, "Error") << "the same caption in both languages";
   EXPECT_EQ(dialogs.shown[0].text, kBootloaderError);
   EXPECT_TRUE(HasState("loader unlocked"));
   EXPECT_FALSE(HasState("new firmware started at 0x1100"));
