@@ -117,6 +117,7 @@ class UpdateMain : public QObject, public LoaderHost {
   void SendIdentificationQuery();
   bool MatchDevice();
   void TakeDeviceEntry(const DeviceEntry& entry);
+  bool MatchModelEntry(int index);
   int CurrentComNumber() const { return comPort_ + 1; }
 
   // --- the workflow (UpdateWorkflow.cpp) ---

@@ -29,17 +29,22 @@ void UpdateMain::ApplyFirmwareScan() {
   for (const auto& note : scan.notes) MemoAdd(note + "\r\n");
 }
 
-void UpdateMain::TG812qProgrammingClick(int tag) {
-  view_->SetMenuEnabled("TG812qProgramming", false);
-  if (tag < 0 || tag >= static_cast<int>(table_.entries.size())) return;
-  const DeviceEntry& entry = table_.entries[static_cast<std::size_t>(tag)];
+// A meter waiting in its loader cannot tell who it is: the model entry
+// stands in for the identification.
+bool UpdateMain::MatchModelEntry(int index) {
+  if (index < 0 || index >= static_cast<int>(table_.entries.size())) return false;
+  const DeviceEntry& entry = table_.entries[static_cast<std::size_t>(index)];
   record_.PcbNumber = entry.DeviceNrDef.view();
   record_.DeviceNumber = entry.DeviceNr.view();
   record_.DeviceName = entry.DeviceName.view();
-  if (!MatchDevice()) {
-    EndRun(RunOutcome::Failed);
-    return;
-  }
+  if (MatchDevice()) return true;
+  EndRun(RunOutcome::Failed);
+  return false;
+}
+
+void UpdateMain::TG812qProgrammingClick(int tag) {
+  view_->SetMenuEnabled("TG812qProgramming", false);
+  if (!MatchModelEntry(tag)) return;
   ArmReplyWatchdog();
   queue_.PostEvent(kEventRetryAck);
   queue_.Subscribe(&menuHandler_);
@@ -53,15 +58,7 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
 
 void UpdateMain::LabXXXClick() {
   view_->SetMenuEnabled("LabXXX", false);
-  if (table_.entries.empty()) return;
-  const DeviceEntry& entry = table_.entries[0];
-  record_.PcbNumber = entry.DeviceNrDef.view();
-  record_.DeviceNumber = entry.DeviceNr.view();
-  record_.DeviceName = entry.DeviceName.view();
-  if (!MatchDevice()) {
-    EndRun(RunOutcome::Failed);
-    return;
-  }
+  if (!MatchModelEntry(0)) return;
   record_.DirectEntry = true;
   ArmReplyWatchdog();
   queue_.PostEvent(kEventLabDownload);

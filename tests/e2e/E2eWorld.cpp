@@ -47,6 +47,13 @@ void E2eWorld::InstallLoaders() {
   dir_.Write("HEXLoad_8N1.ini", "[HEXLoad]\r\nPort = 0\r\nBaudrate = 38400\r\nAutoExit = 1\r\n");
 }
 
+void E2eWorld::PrepareExternalDelivery(int language, const std::string& baud) {
+  WriteUpdateIni(language, baud);
+  WriteProgDeviceIni({DeviceBlockSpec{}});
+  WriteFirmware("meter.mot", "1.30");
+  InstallLoaders();
+}
+
 SimProcess& E2eWorld::AddSim(const std::string& profile, const std::string& extraArgs) {
   sims_.push_back(std::make_unique<SimProcess>(Folder(), "sim" + std::to_string(sims_.size()),
                                                profile, extraArgs));

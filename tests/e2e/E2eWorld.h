@@ -41,6 +41,9 @@ class E2eWorld {
                             std::size_t size = 4096);
   // hexload-sim under both loader names, and its settings file.
   void InstallLoaders();
+  // The usual delivery for an S-record meter: settings with one device,
+  // "meter.mot" at version 1.30 and the stand-in loaders.
+  void PrepareExternalDelivery(int language = 0, const std::string& baud = "2");
 
   // A simulator on a new pseudo-terminal; its slave becomes the next port.
   SimProcess& AddSim(const std::string& profile, const std::string& extraArgs = "");

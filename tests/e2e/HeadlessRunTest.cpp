@@ -23,10 +23,7 @@ std::vector<std::string> Commands(const QJsonObject& report) {
 
 TEST(HeadlessRun, UsualRunOfAnSRecordInstrumentOnTheSecondPort) {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0);
   w.AddSilentPort();
   SimProcess& meter = w.AddSim(ExternalProfile());
   ASSERT_TRUE(meter.Started());
@@ -76,10 +73,7 @@ TEST(HeadlessRun, WrongMeterIsRefusedWithTheDeviceNames) {
 
 TEST(HeadlessRun, EqualVersionsAskAndNoRefuses) {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0);
   SimProcess& meter = w.AddSim(ExternalProfile("1.30"));
   ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "no"});
   meter.Stop();
@@ -90,10 +84,7 @@ TEST(HeadlessRun, EqualVersionsAskAndNoRefuses) {
 
 TEST(HeadlessRun, EqualVersionsDownloadWhenConfirmed) {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0);
   SimProcess& meter = w.AddSim(ExternalProfile("1.30"));
   ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "yes"});
   meter.Stop();
@@ -103,10 +94,7 @@ TEST(HeadlessRun, EqualVersionsDownloadWhenConfirmed) {
 
 TEST(HeadlessRun, NewerMeterIsRefusedByTheVersionGuard) {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0);
   SimProcess& meter = w.AddSim(ExternalProfile("2.00"));
   ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "yes"});
   QJsonObject report = meter.Stop();
@@ -117,10 +105,7 @@ TEST(HeadlessRun, NewerMeterIsRefusedByTheVersionGuard) {
 
 TEST(HeadlessRun, LoaderFailingTwiceWithOneIsRunAgain) {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0);
   SimProcess& meter = w.AddSim(ExternalProfile("1.23", "RejectLoaderRuns = 2\n"));
   ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
   QJsonObject report = meter.Stop();
@@ -132,10 +117,7 @@ TEST(HeadlessRun, LoaderFailingTwiceWithOneIsRunAgain) {
 
 TEST(HeadlessRun, BaudListIsTriedInOrder) {
   E2eWorld w;
-  w.WriteUpdateIni(0, "3,2");
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0, "3,2");
   SimProcess& meter = w.AddSim(ExternalProfile());
   ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
   QJsonObject report = meter.Stop();

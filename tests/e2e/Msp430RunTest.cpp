@@ -7,12 +7,13 @@
 #include <map>
 
 #include "FirmwareGen.h"
+#include "tests/support/BslSimImages.h"
 #include "tests/e2e/E2eWorld.h"
 #include "tests/e2e/WindowRun.h"
 
 namespace {
 
-using Memory = std::map<uint32_t, uint8_t>;
+using Memory = ByteMap;
 
 Memory FromTiTxt(const std::string& text) {
   Memory m;
@@ -32,26 +33,6 @@ Memory FromTiTxt(const std::string& text) {
     }
     if (i == std::string::npos) break;
     ++i;
-  }
-  return m;
-}
-
-Memory FromIntelHex(const std::string& text) {
-  Memory m;
-  uint32_t base = 0;
-  std::size_t at = 0;
-  while ((at = text.find(':', at)) != std::string::npos) {
-    auto byte = [&](std::size_t k) {
-      return static_cast<uint8_t>(std::stoul(text.substr(at + 1 + 2 * k, 2), nullptr, 16));
-    };
-    const int n = byte(0);
-    const uint32_t offset = static_cast<uint32_t>(byte(1) << 8 | byte(2));
-    const int type = byte(3);
-    if (type == 0)
-      for (int k = 0; k < n; ++k) m[base + offset + static_cast<uint32_t>(k)] = byte(4 + static_cast<std::size_t>(k));
-    else if (type == 2) base = static_cast<uint32_t>(byte(4) << 8 | byte(5)) << 4;
-    else if (type == 4) base = static_cast<uint32_t>(byte(4) << 8 | byte(5)) << 16;
-    ++at;
   }
   return m;
 }
@@ -96,10 +77,9 @@ TEST(Msp430Run, MainAndSensorFirmwareReachTheirProcessorsByteForByte) {
   EXPECT_NE(r.output.find("Download erfolgreich ausgef\xC3\xBChrt !"), std::string::npos);
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
 
-  const Memory flash = FromIntelHex(report.value("flash").toObject().value("text").toString().toStdString());
-  const Memory sensor = FromIntelHex(report.value("sensor_flash").toObject().value("text").toString().toStdString());
-  EXPECT_EQ(flash, FromTiTxt(mainImage));
-  EXPECT_EQ(sensor, FromTiTxt(sensorImage));
+  EXPECT_EQ(FlashOf(report), FromTiTxt(mainImage));
+  EXPECT_EQ(ParseIntelHex(report.value("sensor_flash").toObject().value("text").toString().toStdString()),
+            FromTiTxt(sensorImage));
 
   std::vector<std::string> lines;
   for (const auto& l : SimProcess::ReceivedLines(report))
@@ -148,8 +128,7 @@ TEST(Msp430Run, FailedMainDownloadIsRetriedByOkInTheLoader) {
   ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
   run.main->Shutdown();
   QJsonObject report = meter.Stop();
-  EXPECT_EQ(FromIntelHex(report.value("flash").toObject().value("text").toString().toStdString()),
-            FromTiTxt(mainImage));
+  EXPECT_EQ(FlashOf(report), FromTiTxt(mainImage));
   std::vector<std::string> lines = SimProcess::ReceivedLines(report);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.5588#QX47"), 1) << "the retry sends no command";
 }
@@ -173,8 +152,7 @@ TEST(Msp430Run, MeterWaitingInItsLoaderGetsTheLaboratoryImage) {
   run.main->Shutdown();
   QJsonObject report = meter.Stop();
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
-  EXPECT_EQ(FromIntelHex(report.value("flash").toObject().value("text").toString().toStdString()),
-            FromTiTxt(labImage));
+  EXPECT_EQ(FlashOf(report), FromTiTxt(labImage));
 }
 
 TEST(Msp430Run, SigintDuringTheDownloadEndsItAsFailed) {

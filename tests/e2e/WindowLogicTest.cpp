@@ -16,10 +16,7 @@
 
 TEST(WindowLogic, FailedTransferIsRetriedByOkWithoutANewSearch) {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0);
   // The loader fails with 2 on its first run, then hands over to the stand-in.
   std::filesystem::remove(w.Folder() + "/HEXLoad_8N1.exe");
   w.Dir().Write("HEXLoad_8N1.exe",
@@ -47,10 +44,7 @@ TEST(WindowLogic, FailedTransferIsRetriedByOkWithoutANewSearch) {
 
 TEST(WindowLogic, GuardSwitchedOffDowngradesANewerMeter) {
   E2eWorld w;
-  w.WriteUpdateIni(1);
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(1);
   w.AddSim(ExternalProfile("2.00"));
 
   WindowRun run(w);
@@ -94,10 +88,7 @@ TEST(WindowLogic, PairedRepliesKeepTheSensorValue) {
 
 TEST(WindowLogic, MeterFallingSilentAfterIdentificationEndsTheRun) {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  w.WriteProgDeviceIni({DeviceBlockSpec{}});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0);
   w.AddSim(ExternalProfile("1.23", "NoAnswer = A.1200\n"));
 
   WindowRun run(w);

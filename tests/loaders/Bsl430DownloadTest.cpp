@@ -10,7 +10,7 @@
 #include <string>
 
 #include "loaders/Bsl430.h"
-#include "tests/loaders/BslSimImages.h"
+#include "tests/support/BslSimImages.h"
 #include "tests/loaders/BslTestHost.h"
 #include "tests/support/Pty.h"
 #include "tests/support/SimProcess.h"

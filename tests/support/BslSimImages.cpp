@@ -1,4 +1,4 @@
-#include "tests/loaders/BslSimImages.h"
+#include "tests/support/BslSimImages.h"
 
 #include <QJsonArray>
 #include <cstdlib>
