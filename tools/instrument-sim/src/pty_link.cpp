@@ -1,3 +1,4 @@
+#include <sys/ioctl.h>
 #include "pty_link.h"
 
 #include <cerrno>
@@ -79,6 +80,16 @@ size_t PtyLink::writeSome(std::string_view bytes) {
     if (fd_ < 0 || bytes.empty()) return 0;
     ssize_t n = ::write(fd_, bytes.data(), bytes.size());
     return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+int PtyLink::pending() const {
+    int n = 0;
+    if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &n) != 0) return 0;
+    return n;
 }
 
 }  // namespace sim

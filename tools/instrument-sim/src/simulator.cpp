@@ -91,6 +91,9 @@ void Simulator::endScenario(const std::string& reason) {
 void Simulator::checkConnection() {
     bool now = pty_.slaveOpen();
     if (now == connected_) return;
+    // What the tool wrote before it let go of the port is still waiting in
+    // the master: take it in before the meter counts as disconnected.
+    if (!now) drainInput();
     connected_ = now;
     instrument_->connectionChanged(now);
 }
@@ -156,6 +159,10 @@ void Simulator::readInput() {
     instrument_->received(bytes);
 }
 
+void Simulator::drainInput() {
+    for (int i = 0; i < 64 && pty_.pending() > 0; ++i) readInput();
+}
+
 void Simulator::deliverPaced() {
     while (!pacedInput_.empty() && pacedInput_.front().first <= Clock::now() && !endReason_) {
         std::string bytes = std::move(pacedInput_.front().second);
@@ -183,6 +190,8 @@ int Simulator::pollTimeoutMs() const {
 std::string Simulator::run() {
     while (!endReason_) {
         if (stopRequested_) {
+            if (connected_) drainInput();
+            deliverPaced();
             endReason_ = "stopped by signal";
             break;
         }

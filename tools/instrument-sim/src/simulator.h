@@ -65,6 +65,7 @@ private:
     void runTimers();
     void flushOutput();
     void readInput();
+    void drainInput();
     void deliverPaced();
     int pollTimeoutMs() const;
     Clock::duration wireTime(size_t bytes, unsigned baud) const;
