@@ -1,4 +1,3 @@
-#include <sys/ioctl.h>
 #include "pty_link.h"
 
 #include <cerrno>
@@ -6,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
