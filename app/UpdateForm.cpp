@@ -177,6 +177,8 @@ void TUpdateForm::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void TUpdateForm::closeEvent(QCloseEvent* event) {
+  // A bootstrap-loader download in progress ends first, as on Escape.
+  if (main_->TransferActive()) main_->EscapeKey();
   main_->Shutdown();
   event->accept();
 }
