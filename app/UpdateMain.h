@@ -208,7 +208,6 @@ class UpdateMain : public QObject, public LoaderHost {
   int identStep_ = 0;
   int failedSearches_ = 0;
   bool hintShown_ = false;
-  bool searching_ = false;
 
   ReplyParser parser_;
 };

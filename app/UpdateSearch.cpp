@@ -57,7 +57,6 @@ void UpdateMain::StartSearch() {
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
   timeoutHandle_ = timers_.AcquireTimeout(kSearchTimeoutMs);
   SetWaitPanelVisible(true);
-  searching_ = true;
   ProbeNextPort(true);
 }
 
@@ -128,8 +127,9 @@ bool UpdateMain::ProbeNextPort(bool advance) {
 }
 
 void UpdateMain::SearchFailed() {
-  searching_ = false;
-  preLoader_ = false;
+  // The pre-loader flag stays: once a pre-loader ran it counts until the end.
+  downloadConfirmed_ = false;
+  sensorPresent_ = false;
   identStep_ = 0;
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
   view_->SetMenuEnabled("TG812qProgramming", true);
@@ -227,7 +227,6 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
       break;
   }
 
-  searching_ = false;
   if (MatchDevice()) {
     ArmReplyWatchdog();
     static constexpr int kEventOfKind[] = {10023, 10043, 10050, 10051};

@@ -163,13 +163,11 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       return;
     case ReplyCode::kFramedRecord:
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
-      searching_ = false;
       record_.BootLoaderId = event.text;
       TG812qProgrammingClick(0);
       return;
     case ReplyCode::kBslAcknowledge:
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
-      searching_ = false;
       LabXXXClick();
       return;
     default:
