@@ -136,8 +136,8 @@ void UpdateMain::WaitForMessages() {
 }
 
 void UpdateMain::customEvent(QEvent* event) {
-  if (event->type() != ComMessageEvent::EventType()) return;
-  auto* msg = static_cast<ComMessageEvent*>(event);
+  const auto* msg = AsComMessage(event);
+  if (!msg) return;
   if (msg->message == WM_COM_RXDATA) {
     if (replyWatchdog_.isActive()) replyWatchdog_.start();
     queue_.PostEvent(ReplyCode::kDataReceived);

@@ -63,7 +63,7 @@ void TV24Read_Thread::SetAktiv(bool value) {
 }
 
 void TV24Read_Thread::Post(unsigned message) {
-  QCoreApplication::postEvent(owner_, new ComMessageEvent(message, comNumber_));
+  PostComMessage(owner_, message, comNumber_);
 }
 
 void TV24Read_Thread::ReportLineErrors(LineErrorCounts& previous) {

@@ -43,8 +43,8 @@ class LatencyOwner : public QObject {
 
  protected:
   void customEvent(QEvent* event) override {
-    if (event->type() != ComMessageEvent::EventType()) return;
-    if (static_cast<ComMessageEvent*>(event)->message != WM_COM_RXDATA) return;
+    const auto* msg = AsComMessage(event);
+    if (!msg || msg->message != WM_COM_RXDATA) return;
     const auto now = Clock::now();
     char buffer[8];
     if (port_.Read(buffer, 1) != 1) return;

@@ -48,8 +48,9 @@ void BslTestHost::SetTitleProgress(const std::string&, double percent) {
 }
 
 bool BslTestHost::event(QEvent* e) {
-  if (e->type() != ComMessageEvent::EventType()) return QObject::event(e);
-  if (static_cast<ComMessageEvent*>(e)->message == WM_COM_RXDATA) {
+  const auto* msg = AsComMessage(e);
+  if (!msg) return QObject::event(e);
+  if (msg->message == WM_COM_RXDATA) {
     queue_.PostEvent(10000);
     PumpEvents();
   }

@@ -30,8 +30,8 @@ class MessageRecorder : public QObject {
 
  protected:
   void customEvent(QEvent* event) override {
-    if (event->type() != ComMessageEvent::EventType()) return;
-    const auto* e = static_cast<ComMessageEvent*>(event);
+    const auto* e = AsComMessage(event);
+    if (!e) return;
     messages.push_back({e->message, e->wParam, std::chrono::steady_clock::now()});
     if (onMessage) onMessage(messages.back());
   }
