@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -80,16 +79,6 @@ size_t PtyLink::writeSome(std::string_view bytes) {
     if (fd_ < 0 || bytes.empty()) return 0;
     ssize_t n = ::write(fd_, bytes.data(), bytes.size());
     return n > 0 ? static_cast<size_t>(n) : 0;
-}
-
-}  // namespace sim
-
-namespace sim {
-
-int PtyLink::pending() const {
-    int n = 0;
-    if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &n) != 0) return 0;
-    return n;
 }
 
 }  // namespace sim

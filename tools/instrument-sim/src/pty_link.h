@@ -32,8 +32,6 @@ public:
 
     // Non-blocking; 0 when nothing is there or nobody is connected (EIO).
     long readSome(unsigned char* buf, size_t size);
-    // Bytes the tool wrote that have not been read yet.
-    int pending() const;
     // Non-blocking; bytes actually taken, 0 when the line is full.
     size_t writeSome(std::string_view bytes);
 

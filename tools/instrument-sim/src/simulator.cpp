@@ -142,25 +142,35 @@ void Simulator::flushOutput() {
     }
 }
 
-void Simulator::readInput() {
-    if (!connected_ || Clock::now() < readPausedUntil_) return;
+bool Simulator::readInput(bool evenWhilePaused) {
+    if (!connected_ || (!evenWhilePaused && Clock::now() < readPausedUntil_)) return false;
     unsigned char buf[4096];
     long n = pty_.readSome(buf, sizeof buf);
-    if (n <= 0) return;
-    unsigned baud = pty_.baud();
+    if (n <= 0) return false;
+    unsigned baud = lineBaud();
     report_.addWireTime(static_cast<size_t>(n), baud, true);
     std::string bytes(reinterpret_cast<char*>(buf), static_cast<size_t>(n));
     if (options_.pace) {
         auto arrival = std::max(Clock::now(), rxFreeAt_) + wireTime(bytes.size(), baud);
         rxFreeAt_ = arrival;
         pacedInput_.emplace_back(arrival, std::move(bytes));
-        return;
+        return true;
     }
     instrument_->received(bytes);
+    return true;
 }
 
+// Takes in everything the tool wrote before it let go of the port or the
+// simulator was stopped. A read, unlike FIONREAD, first moves what the kernel
+// still holds on its way from the slave, so the last line cannot be missed.
+// Those bytes count at the speed the line had while the tool still held it:
+// a closed slave reads back the default settings, and a tool restores its
+// old settings just before it closes.
 void Simulator::drainInput() {
-    for (int i = 0; i < 64 && pty_.pending() > 0; ++i) readInput();
+    draining_ = true;
+    for (int i = 0; i < 64 && readInput(true); ++i) {
+    }
+    draining_ = false;
 }
 
 void Simulator::deliverPaced() {
@@ -196,6 +206,7 @@ std::string Simulator::run() {
             break;
         }
         checkConnection();
+        if (connected_) heldBaud_ = pty_.baud();
         runTimers();
         deliverPaced();
         readInput();

@@ -46,7 +46,7 @@ public:
 
     // InstrumentLine
     void send(const std::string& bytes, int delayMs, unsigned requiredBaud) override;
-    unsigned lineBaud() override { return pty_.baud(); }
+    unsigned lineBaud() override { return draining_ ? heldBaud_ : pty_.baud(); }
     void after(int ms, std::function<void()> action) override;
     void pauseReading(int ms) override;
     void unplug(const std::string& reason) override;
@@ -64,7 +64,7 @@ private:
     void checkConnection();
     void runTimers();
     void flushOutput();
-    void readInput();
+    bool readInput(bool evenWhilePaused = false);
     void drainInput();
     void deliverPaced();
     int pollTimeoutMs() const;
@@ -84,6 +84,8 @@ private:
     Clock::time_point lastDue_{};
     std::multimap<Clock::time_point, std::function<void()>> timers_;
     Clock::time_point readPausedUntil_{};
+    unsigned heldBaud_ = 0;   // line speed at the last look while the tool held the port
+    bool draining_ = false;   // taking in what was left when the tool let go
     Clock::time_point txFreeAt_{}, rxFreeAt_{};
     std::deque<std::pair<Clock::time_point, std::string>> pacedInput_;
     std::optional<std::string> endReason_;
