@@ -142,8 +142,8 @@ void Simulator::flushOutput() {
     }
 }
 
-bool Simulator::readInput(bool evenWhilePaused) {
-    if (!connected_ || (!evenWhilePaused && Clock::now() < readPausedUntil_)) return false;
+bool Simulator::readInput() {
+    if (!connected_ || (!draining_ && Clock::now() < readPausedUntil_)) return false;
     unsigned char buf[4096];
     long n = pty_.readSome(buf, sizeof buf);
     if (n <= 0) return false;
@@ -168,7 +168,7 @@ bool Simulator::readInput(bool evenWhilePaused) {
 // old settings just before it closes.
 void Simulator::drainInput() {
     draining_ = true;
-    for (int i = 0; i < 64 && readInput(true); ++i) {
+    for (int i = 0; i < 64 && readInput(); ++i) {
     }
     draining_ = false;
 }

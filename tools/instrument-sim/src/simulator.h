@@ -64,7 +64,7 @@ private:
     void checkConnection();
     void runTimers();
     void flushOutput();
-    bool readInput(bool evenWhilePaused = false);
+    bool readInput();  // false when nothing was taken in
     void drainInput();
     void deliverPaced();
     int pollTimeoutMs() const;
