@@ -14,6 +14,7 @@ using std::chrono::milliseconds;
 constexpr int kDisconnectedPollMs = 20;  // POLLHUP is level-triggered: look again this often
 constexpr int kSpeedWaitMs = 6000;       // how long an answer waits for the tool's speed change
 constexpr int kEndingGraceMs = 1000;
+constexpr int kSpeedSettleMs = 50;       // how long a new line speed must stand before it counts
 
 }  // namespace
 
@@ -95,7 +96,29 @@ void Simulator::checkConnection() {
     // the master: take it in before the meter counts as disconnected.
     if (!now) drainInput();
     connected_ = now;
+    if (now) settledBaud_ = pty_.baud();
+    speedSettlesAt_.reset();
     instrument_->connectionChanged(now);
+}
+
+// A tool puts its old line settings back just before it lets go of the port,
+// while its last bytes may still wait here unread; on a real line they left
+// at the speed before. So a new speed counts only once it has stood for
+// kSpeedSettleMs with the port still held; until then nothing is read, and
+// what the tool left when it let go is taken in at the settled speed.
+void Simulator::watchSpeed() {
+    if (!connected_) return;
+    const unsigned now = pty_.baud();
+    if (now == settledBaud_) {
+        speedSettlesAt_.reset();
+        return;
+    }
+    if (!speedSettlesAt_) {
+        speedSettlesAt_ = Clock::now() + milliseconds(kSpeedSettleMs);
+    } else if (Clock::now() >= *speedSettlesAt_) {
+        settledBaud_ = now;
+        speedSettlesAt_.reset();
+    }
 }
 
 void Simulator::runTimers() {
@@ -143,11 +166,12 @@ void Simulator::flushOutput() {
 }
 
 bool Simulator::readInput() {
-    if (!connected_ || (!draining_ && Clock::now() < readPausedUntil_)) return false;
+    if (!connected_) return false;
+    if (!draining_ && (speedSettlesAt_ || Clock::now() < readPausedUntil_)) return false;
     unsigned char buf[4096];
     long n = pty_.readSome(buf, sizeof buf);
     if (n <= 0) return false;
-    unsigned baud = lineBaud();
+    const unsigned baud = settledBaud_;
     report_.addWireTime(static_cast<size_t>(n), baud, true);
     std::string bytes(reinterpret_cast<char*>(buf), static_cast<size_t>(n));
     if (options_.pace) {
@@ -163,9 +187,6 @@ bool Simulator::readInput() {
 // Takes in everything the tool wrote before it let go of the port or the
 // simulator was stopped. A read, unlike FIONREAD, first moves what the kernel
 // still holds on its way from the slave, so the last line cannot be missed.
-// Those bytes count at the speed the line had while the tool still held it:
-// a closed slave reads back the default settings, and a tool restores its
-// old settings just before it closes.
 void Simulator::drainInput() {
     draining_ = true;
     for (int i = 0; i < 64 && readInput(); ++i) {
@@ -193,6 +214,7 @@ int Simulator::pollTimeoutMs() const {
     if (readPausedUntil_ > now) next = std::min(next, readPausedUntil_);
     if (!connected_) next = std::min(next, now + milliseconds(kDisconnectedPollMs));
     if (endingAt_) next = std::min(next, *endingAt_);
+    if (speedSettlesAt_) next = std::min(next, *speedSettlesAt_);
     auto ms = std::chrono::duration_cast<milliseconds>(next - now).count();
     return static_cast<int>(std::clamp<long long>(ms + (next > now ? 1 : 0), 0, 1000));
 }
@@ -206,7 +228,7 @@ std::string Simulator::run() {
             break;
         }
         checkConnection();
-        if (connected_) heldBaud_ = pty_.baud();
+        watchSpeed();
         runTimers();
         deliverPaced();
         readInput();
@@ -219,7 +241,7 @@ std::string Simulator::run() {
             break;
         }
         pollfd fds[2] = {{wake_[0], POLLIN, 0}, {pty_.fd(), 0, 0}};
-        bool listen = connected_ && Clock::now() >= readPausedUntil_;
+        bool listen = connected_ && !speedSettlesAt_ && Clock::now() >= readPausedUntil_;
         if (listen) fds[1].events = POLLIN;
         poll(fds, listen ? 2 : 1, pollTimeoutMs());
         if (fds[0].revents & POLLIN) {

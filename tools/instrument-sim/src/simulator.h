@@ -46,7 +46,7 @@ public:
 
     // InstrumentLine
     void send(const std::string& bytes, int delayMs, unsigned requiredBaud) override;
-    unsigned lineBaud() override { return draining_ ? heldBaud_ : pty_.baud(); }
+    unsigned lineBaud() override { return settledBaud_; }
     void after(int ms, std::function<void()> action) override;
     void pauseReading(int ms) override;
     void unplug(const std::string& reason) override;
@@ -62,6 +62,7 @@ private:
         bool paced = false;
     };
     void checkConnection();
+    void watchSpeed();
     void runTimers();
     void flushOutput();
     bool readInput();  // false when nothing was taken in
@@ -84,8 +85,9 @@ private:
     Clock::time_point lastDue_{};
     std::multimap<Clock::time_point, std::function<void()>> timers_;
     Clock::time_point readPausedUntil_{};
-    unsigned heldBaud_ = 0;   // line speed at the last look while the tool held the port
-    bool draining_ = false;   // taking in what was left when the tool let go
+    unsigned settledBaud_ = 0;  // the speed the tool's bytes count at
+    std::optional<Clock::time_point> speedSettlesAt_;  // a change not taken over yet
+    bool draining_ = false;     // taking in what was left when the tool let go
     Clock::time_point txFreeAt_{}, rxFreeAt_{};
     std::deque<std::pair<Clock::time_point, std::string>> pacedInput_;
     std::optional<std::string> endReason_;
