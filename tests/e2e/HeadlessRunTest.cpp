@@ -36,7 +36,8 @@ TEST(HeadlessRun, UsualRunOfAnSRecordInstrumentOnTheSecondPort) {
   EXPECT_TRUE(Has(r.output, "Trennen Sie das Test Meter von der Schnittstelle COM 2.")) << r.output;
   EXPECT_EQ(Commands(report),
             (std::vector<std::string>{"A.1111", "A.1000", "A.2003", "A.2000", "A.2001", "A.4001",
-                                      "A.1200", "A.1600#", "A.1111"}));
+                                      "A.1200", "A.1600#", "A.1111"}))
+      << SimProcess::EventLog(report);
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
 }
 

@@ -86,7 +86,8 @@ TEST(Msp430Run, MainAndSensorFirmwareReachTheirProcessorsByteForByte) {
     if (!l.empty()) lines.push_back(l.rfind("A.1600#", 0) == 0 ? "A.1600#" : l);
   EXPECT_EQ(lines, (std::vector<std::string>{"A.1111", "A.1000", "A.2003", "A.2000", "A.2001",
                                              "A.4001", "A.1000", "A.5577", "A.5588#QX47", "A.1000",
-                                             "A.5555", "A.5566#QX47", "A.1600#", "A.1121"}));
+                                             "A.5555", "A.5566#QX47", "A.1600#", "A.1121"}))
+      << SimProcess::EventLog(report);
 }
 
 TEST(Msp430Run, LoaderRefusedByTheMeterEndsWithTheAbortText) {

@@ -66,3 +66,15 @@ std::vector<std::string> SimProcess::ReceivedLines(const QJsonObject& report) {
   }
   return lines;
 }
+
+std::string SimProcess::EventLog(const QJsonObject& report, std::size_t count) {
+  const QJsonArray events = report.value("events").toArray();
+  const std::size_t size = static_cast<std::size_t>(events.size());
+  std::string log;
+  for (std::size_t i = size > count ? size - count : 0; i < size; ++i) {
+    const QJsonObject e = events[static_cast<qsizetype>(i)].toObject();
+    log += e.value("dir").toString().toStdString() + " " + e.value("kind").toString().toStdString() + " " +
+           e.value("text").toString().toStdString() + "\n";
+  }
+  return log;
+}

@@ -21,6 +21,9 @@ class SimProcess {
   QJsonObject Stop();
   // Every "line" received from the tool, in order.
   static std::vector<std::string> ReceivedLines(const QJsonObject& report);
+  // The last `count` events of a report, one per line ("dir kind text"),
+  // for failure messages.
+  static std::string EventLog(const QJsonObject& report, std::size_t count = 12);
 
  private:
   int pid_ = -1;
