@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FixedText.h"
+#include "core/FixedText.h"
 
 // How an instrument's firmware travels, chosen by the main file's extension.
 enum LoaderKind : int {

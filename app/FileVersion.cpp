@@ -7,7 +7,7 @@
 #include <limits>
 #include <optional>
 
-#include "app/Infotext.h"
+#include "core/Infotext.h"
 #include "platform/Dialogs.h"
 
 namespace {

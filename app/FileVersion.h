@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/DeviceRecord.h"
+#include "core/DeviceRecord.h"
 
 enum class VersionReadMode {
   HexPairs = 0,        // hex pairs behind the key in the first 1000 bytes

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/DeviceRecord.h"
 #include "app/DeviceTable.h"
+#include "core/DeviceRecord.h"
 
 // The Basic-Loader image that replaces the sensor file of some instruments.
 inline constexpr const char* kBasicLoaderSensorFile = "l3_terml.a37";

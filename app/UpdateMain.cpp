@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "app/Infotext.h"
-#include "app/Placeholders.h"
+#include "core/Infotext.h"
+#include "core/Placeholders.h"
 #include "platform/Dialogs.h"
 #include "serial/ComMessages.h"
 

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "app/DeviceRecord.h"
 #include "app/DeviceTable.h"
-#include "app/Events.h"
-#include "app/LoaderHost.h"
 #include "app/ReplyParser.h"
 #include "app/Settings.h"
-#include "app/Timer.h"
 #include "app/UpdateView.h"
+#include "core/DeviceRecord.h"
+#include "core/Events.h"
+#include "core/LoaderHost.h"
+#include "core/Timer.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 

@@ -1,8 +1,8 @@
 // Menu commands, the hidden service keys and the hidden wake-up button.
 #include "app/CommandTexts.h"
 #include "app/FirmwareFiles.h"
-#include "app/Infotext.h"
 #include "app/UpdateMain.h"
+#include "core/Infotext.h"
 #include "platform/Dialogs.h"
 #include "platform/ExternalProgram.h"
 #include "platform/ProgramDir.h"

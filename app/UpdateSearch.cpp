@@ -5,10 +5,10 @@
 #include "app/CommandTexts.h"
 #include "app/FileVersion.h"
 #include "app/FirmwareSelection.h"
-#include "app/Infotext.h"
-#include "app/Stringunit.h"
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
+#include "core/Infotext.h"
+#include "core/Stringunit.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 

@@ -5,11 +5,11 @@
 #include <ctime>
 
 #include "app/CommandTexts.h"
-#include "app/Infotext.h"
-#include "app/Placeholders.h"
-#include "app/Stringunit.h"
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
+#include "core/Infotext.h"
+#include "core/Placeholders.h"
+#include "core/Stringunit.h"
 #include "loaders/Bsl430.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "app/FileVersion.h"
-#include "app/Infotext.h"
-#include "app/Placeholders.h"
+#include "core/Infotext.h"
+#include "core/Placeholders.h"
 #include "platform/Dialogs.h"
 
 namespace {

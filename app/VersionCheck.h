@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "app/DeviceRecord.h"
+#include "core/DeviceRecord.h"
 
 // Queries the start-up program's version in the instrument (reply 2011).
 inline constexpr const char* kStartupVersionQuery = "A.2100\r\n";

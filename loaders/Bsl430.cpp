@@ -2,10 +2,10 @@
 // dialogue that puts the meter into its bootstrap loader.
 #include "loaders/Bsl430.h"
 
-#include "app/DeviceRecord.h"
-#include "app/Infotext.h"
-#include "app/LoaderHost.h"
-#include "app/Timer.h"
+#include "core/DeviceRecord.h"
+#include "core/Infotext.h"
+#include "core/LoaderHost.h"
+#include "core/Timer.h"
 #include "platform/Dialogs.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"

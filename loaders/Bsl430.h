@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Events.h"
+#include "core/Events.h"
 #include "loaders/BslConstants.h"
 #include "loaders/BslFrame.h"
 #include "loaders/BslImage.h"

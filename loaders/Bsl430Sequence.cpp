@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/DeviceRecord.h"
-#include "app/LoaderHost.h"
+#include "core/DeviceRecord.h"
+#include "core/LoaderHost.h"
 #include "loaders/Bsl430.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"

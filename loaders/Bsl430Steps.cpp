@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/LoaderHost.h"
-#include "app/Timer.h"
+#include "core/LoaderHost.h"
+#include "core/Timer.h"
 #include "loaders/Bsl430.h"
 #include "serial/ComPort.h"
 

@@ -7,9 +7,9 @@
 #include <map>
 
 #include "FirmwareGen.h"
-#include "tests/support/BslSimImages.h"
 #include "tests/e2e/E2eWorld.h"
 #include "tests/e2e/WindowRun.h"
+#include "tests/support/BslSimImages.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "loaders/Bsl430.h"
-#include "tests/support/BslSimImages.h"
 #include "tests/loaders/BslTestHost.h"
+#include "tests/support/BslSimImages.h"
 #include "tests/support/Pty.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/DeviceRecord.h"
-#include "app/Events.h"
-#include "app/LoaderHost.h"
-#include "app/Timer.h"
+#include "core/DeviceRecord.h"
+#include "core/Events.h"
+#include "core/LoaderHost.h"
+#include "core/Timer.h"
 #include "platform/Dialogs.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"

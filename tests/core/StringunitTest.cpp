@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Stringunit.h"
+#include "core/Stringunit.h"
 
 TEST(Stringunit, FindTextCountsFromOneAndTreatsZeroAsWholeText) {
   EXPECT_EQ(FindText("xxAByyAB", "AB", 4), 7);

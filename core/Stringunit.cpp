@@ -1,4 +1,4 @@
-#include "app/Stringunit.h"
+#include "core/Stringunit.h"
 
 void InsertText(std::string_view text, std::string& buffer, int position,
                 std::size_t capacity) {

@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <array>
 
-#include "app/Timer.h"
+#include "core/Timer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/Infotext.h"
+#include "core/Infotext.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/Infotext.h"
-#include "app/Placeholders.h"
+#include "core/Infotext.h"
+#include "core/Placeholders.h"
 
 TEST(Infotext, EveryEntryFitsItsCapacityInBothLanguages) {
   for (int i = 0; i < kInfoEntryCount; ++i) {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/Events.h"
+#include "core/Events.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/Events.h"
+#include "core/Events.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "app/Placeholders.h"
+#include "core/Placeholders.h"
 
-#include "app/Infotext.h"
+#include "core/Infotext.h"
 
 namespace {
 

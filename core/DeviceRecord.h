@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/FixedText.h"
+#include "core/FixedText.h"
 
 struct DeviceRecord {
   static constexpr std::size_t kMaxDownloadList = 200;
