@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/UpdateView.h"
+#include "language/TSprachDialog.h"
 #include "platform/Dialogs.h"
 
 class QLabel;
@@ -42,6 +43,7 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
   void SetMenuVisible(const std::string& name, bool visible) override;
   void SetMenuChecked(const std::string& name, bool checked) override;
   void SetFileList(const std::string& names) override;
+  void TranslateWindow(const std::string& dialogFile) override;
   void RunEnded(RunOutcome outcome) override;
 
   // DialogSink
@@ -59,6 +61,9 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
   std::unique_ptr<Ui::UpdateForm> ui_;
   std::array<QLabel*, 4> panels_{};
   std::unique_ptr<UpdateMain> main_;
+
+ public:
+  TSprachDialog UpdateSprachDialog;
 };
 
 // Runs the program with its window; returns the exit status.
