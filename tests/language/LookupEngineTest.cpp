@@ -2,6 +2,8 @@
 // walk, and the recording of original texts.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "language/LookupEngine.h"
 #include "tests/support/TempDir.h"
 
