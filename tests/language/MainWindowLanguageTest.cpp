@@ -13,6 +13,7 @@
 
 #include "app/UpdateForm.h"
 #include "app/UpdateMain.h"
+#include "tests/language/TestForms.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -118,4 +119,21 @@ TEST(WindowLanguage, AStartWithoutLanguageFilesListsTheWindowsTexts) {
   EXPECT_EQ(deu.find("StaticText"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(w.dir.File("Update.Eng")));
   EXPECT_NE(w.dir.Read("own.lng").find("[BitBtnSave]&Save:=\r\n"), std::string::npos);
+}
+
+TEST(WindowLanguage, VersionBoxReadMeFailureAndASwitchWithoutUpdateIni) {
+  WindowWorld w(1, true);
+  ASSERT_TRUE(w.form.Construct());
+  AnswerSink sink;
+  w.form.Main().SWVersionClick();
+  w.form.Main().ReadmeClick();  // no ReadMe.pdf in the program's folder
+  std::filesystem::remove(w.dir.File("Update.ini"));
+  w.form.Main().LanguageClick(0);
+  ASSERT_EQ(sink.boxes.size(), 3u);
+  EXPECT_EQ(sink.boxes[0], "Info|     Version V 1.00" + std::string(27, ' '));
+  EXPECT_EQ(sink.boxes[1], "Update|Programm konnte nicht gestartet werden!");
+  EXPECT_EQ(sink.boxes[2], "Error|Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet");
+  // The switch still holds for this run; no settings file is made up.
+  EXPECT_EQ(w.Caption("UpdateGroupBox"), "Ger\xC3\xA4t");
+  EXPECT_FALSE(std::filesystem::exists(w.dir.File("Update.ini")));
 }

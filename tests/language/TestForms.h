@@ -13,7 +13,7 @@
 
 #include "platform/Dialogs.h"
 
-inline QObject* Mark(QObject* o, const char* name, const char* cls, int tag = 0) {
+inline QObject* Designed(QObject* o, const char* name, const char* cls, int tag = 0) {
   o->setObjectName(name);
   if (cls) o->setProperty("VclClass", cls);
   if (tag) o->setProperty("Tag", tag);
@@ -22,36 +22,36 @@ inline QObject* Mark(QObject* o, const char* name, const char* cls, int tag = 0)
 
 struct TestForm {
   TestForm() {
-    Mark(&form, "TestForm", "TTestForm");
+    Designed(&form, "TestForm", "TTestForm");
     form.setWindowTitle("Test window");
     label = new QLabel("Name", &form);
-    Mark(label, "Label1", "TLabel");
+    Designed(label, "Label1", "TLabel");
     label->setToolTip("The name");
     button = new QPushButton("&OK", &form);
-    Mark(button, "Button1", "TButton");
+    Designed(button, "Button1", "TButton");
     button->setToolTip("Press it");
     // A class of its own: not a TButton for the translation.
     derived = new QPushButton("Derived", &form);
-    Mark(derived, "Derived1", "TMyButton");
+    Designed(derived, "Derived1", "TMyButton");
     radioGroup = new QGroupBox("Choice", &form);
-    Mark(radioGroup, "RadioGroup1", "TRadioGroup");
+    Designed(radioGroup, "RadioGroup1", "TRadioGroup");
     item = new QRadioButton("Item A", radioGroup);
     tagged = new QLabel("Fixed", &form);
-    Mark(tagged, "Tagged1", "TLabel", -1);
+    Designed(tagged, "Tagged1", "TLabel", -1);
     tagged->setToolTip("Tagged hint");
     empty = new QLabel("", &form);
-    Mark(empty, "Empty1", "TLabel");
+    Designed(empty, "Empty1", "TLabel");
     notebook = new QTabWidget(&form);
-    Mark(notebook, "NB", "TTabbedNotebook");
+    Designed(notebook, "NB", "TTabbedNotebook");
     notebook->addTab(new QWidget, "One");
     notebook->addTab(new QWidget, "Two");
     pages = new QTabWidget(&form);
     pages->setObjectName("Pages");
     sheet = new QWidget;
-    Mark(sheet, "Sheet1", "TTabSheet");
+    Designed(sheet, "Sheet1", "TTabSheet");
     pages->addTab(sheet, "Sheet");
     quiet = new QPushButton("OK", &form);
-    Mark(quiet, "Quiet1", "TButton");
+    Designed(quiet, "Quiet1", "TButton");
     quiet->setToolTip("hidden");
     quiet->setProperty("ShowHint", false);
   }
