@@ -28,6 +28,9 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
   UpdateMain& Main() { return *main_; }
   const Ui::UpdateForm& Form() const { return *ui_; }
 
+  // The translation component: the window's texts come from its Dialogfile.
+  TSprachDialog UpdateSprachDialog;
+
   // UpdateView
   void MemoClear() override;
   void MemoAdd(const std::string& text) override;
@@ -61,9 +64,6 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
   std::unique_ptr<Ui::UpdateForm> ui_;
   std::array<QLabel*, 4> panels_{};
   std::unique_ptr<UpdateMain> main_;
-
- public:
-  TSprachDialog UpdateSprachDialog;
 };
 
 // Runs the program with its window; returns the exit status.
