@@ -1,5 +1,6 @@
 // Program entry: the window, or with --headless the console mode.
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <vector>
@@ -12,6 +13,25 @@ namespace {
 // Exit status when an exception reaches the entry (EX_SOFTWARE): the run
 // is over, whatever it had reached, and it is no success.
 constexpr int kInternalError = 70;
+
+void Report(const char* what) {
+  std::fprintf(stderr, "update: interner Fehler / internal error%s%s\n", what ? ": " : "",
+               what ? what : "");
+}
+
+// An exception that cannot unwind to main (through the event loop's C
+// code, or in another thread) ends here, with the same report and status.
+[[noreturn]] void OnTerminate() {
+  const char* what = nullptr;
+  try {
+    if (auto current = std::current_exception()) std::rethrow_exception(current);
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+  }
+  Report(what);
+  std::_Exit(kInternalError);
+}
 
 int Run(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -29,12 +49,13 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::set_terminate(OnTerminate);
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "update: interner Fehler / internal error: %s\n", e.what());
+    Report(e.what());
   } catch (...) {
-    std::fprintf(stderr, "update: interner Fehler / internal error\n");
+    Report(nullptr);
   }
   return kInternalError;
 }

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FUZZ_CHECK(std::memcmp(&before, &record, sizeof record) == 0);
     return 0;
   }
-  FUZZ_CHECK(record.Baudrate < kBaudCount && record.Schnittstelle < kComCount);
+  FUZZ_CHECK(record.Baudrate < kBaudCount && record.Paritaet < kParitaetCount);
   const V24Image image = EncodeV24Image(record);
   V24ParameterTag again{};
   FUZZ_CHECK(DecodeV24Image(image.data(), image.size(), again));
