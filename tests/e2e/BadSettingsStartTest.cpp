@@ -15,9 +15,11 @@ namespace {
 void Replace(E2eWorld& w, const std::string& name, const std::string& kind) {
   const std::string path = w.Dir().File(name);
   std::filesystem::remove(path);
-  if (kind == "directory") ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
-  if (kind == "FIFO") ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-  if (kind == "character device") ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0);
+  int made = -1;
+  if (kind == "directory") made = mkdir(path.c_str(), 0755);
+  if (kind == "FIFO") made = mkfifo(path.c_str(), 0600);
+  if (kind == "character device") made = symlink("/dev/zero", path.c_str());
+  ASSERT_EQ(made, 0) << kind;
 }
 
 }  // namespace
