@@ -1,6 +1,5 @@
 #include "app/DeviceTable.h"
 
-
 #include "app/IniLines.h"
 
 namespace {
@@ -40,7 +39,7 @@ struct Reader {
 };
 
 // ProzTyp: the whole value in hexadecimal (blanks around it, an optional
-// sign); -1 when it is anything else.
+// sign; empty is 0); false when it is anything else.
 bool ParseProzTyp(std::string_view v, int32_t& out) {
   while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
   while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
