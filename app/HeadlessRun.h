@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+// Larger divisors only turn every wait into none.
+inline constexpr long kMaxDelayDivisor = 1000000;
+
 struct HeadlessOptions {
   bool headless = false;
   bool answerYes = false;
