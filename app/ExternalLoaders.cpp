@@ -72,7 +72,7 @@ unsigned UpdateMain::RunLoaderProgram(const std::string& commandLine, const std:
     titleTicks_ = 0;
     if (hexLoad) TitleTimer.start();
     else TitleTimer.stop();
-    ProgramResult result = ::RunExternalProgram(commandLine, PortTableString());
+    ProgramResult result = ::RunExternalProgram(commandLine, PortTableString(UpdateCom.PortTable()));
     exitCode = result.exitCode;
     if (!result.error.empty()) MemoAdd(result.error + "\r\n");
     TitleTimer.stop();

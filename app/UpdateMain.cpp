@@ -5,6 +5,8 @@
 
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
+#include "core/PortTexts.h"
+#include "platform/PortHolder.h"
 #include "platform/Dialogs.h"
 #include "serial/ComMessages.h"
 
@@ -80,6 +82,7 @@ bool UpdateMain::Construct() {
   startCommandIndex_ = table_.StartCommandIndex;
   loaderKind_ = table_.loaderKind;
   UpdateCom.SetLanguage(settings_.language);
+  UpdateCom.SetFailureText(PortFailureText);
 
   versionGuard_ = true;
   queue_.Subscribe(&workflowHandler_);
@@ -104,6 +107,7 @@ bool UpdateMain::Construct() {
   ApplyFirmwareScan();
   ShowStartText();
   for (const auto& note : notes) MemoAdd(note + "\r\n");
+  if (ProcessRunning("ModemManager")) MemoAdd(ModemManagerHintText(settings_.language));
   return true;
 }
 
@@ -144,6 +148,8 @@ void UpdateMain::customEvent(QEvent* event) {
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {
     OnFramingError();
+  } else if (msg->message == WM_COM_DISCONNECT) {
+    OnPortDisconnected();
   }
 }
 

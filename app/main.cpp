@@ -4,10 +4,13 @@
 #include <vector>
 
 #include "app/HeadlessRun.h"
+#include "app/PortList.h"
 #include "app/UpdateForm.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // A service command of its own: no settings files, no window.
+  if (args.size() == 1 && args[0] == "--list-ports") return ListPorts();
   HeadlessOptions options;
   std::string error;
   if (!ParseArguments(args, options, error)) {
