@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (!ParseArguments(args, options, error)) {
     std::fprintf(stderr, "update: %s\nusage: update [--headless [--answer yes|no] [--trace] "
-                         "[--delay-divisor N]]\n", error.c_str());
+                         "[--delay-divisor N]] | update --list-ports\n", error.c_str());
     return 64;
   }
   if (options.headless) return RunHeadless(argc, argv, options);

@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 #include "FirmwareGen.h"
@@ -168,4 +169,24 @@ TEST(Msp430Run, SigintDuringTheDownloadEndsItAsFailed) {
   EXPECT_NE(r.output.find("Fehler im Bootloader !!"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos);
   EXPECT_TRUE(report.value("sensor_flash").isNull()) << "nothing after the interruption";
+}
+
+// The cable pulled in the middle of the download: the run ends at once as
+// failed and names the device, instead of waiting for time-outs.
+TEST(Msp430Run, UnpluggedMeterEndsTheRunAsFailedNamingTheDevice) {
+  E2eWorld w;
+  WriteMsp430World(w, MakeTiTxtFirmware("1.30", 7000, 51), MakeTiTxtFirmware("1.10", 500, 52));
+  SimProcess& meter = w.AddSim(Msp430Profile("UnplugAfterBytes = 3000\n"));
+  const std::string device = meter.Slave();
+  const auto start = std::chrono::steady_clock::now();
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"}, 60);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
+  QJsonObject report = meter.Stop();
+  RecordProperty("run_ms", static_cast<int>(took.count()));
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find(device + " wurde getrennt"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("antwortet nicht"), std::string::npos) << "ended by the unplug, not a time-out";
 }
