@@ -29,7 +29,6 @@ class TV24_Dialog : public QDialog {
   int RunDialog(const std::array<bool, 8>& flags, V24ParameterTag* record);
   // The first half of RunDialog, without showing the dialog.
   void Prepare(const std::array<bool, 8>& flags, V24ParameterTag* record);
-  const Ui::V24_Dialog& Form() const { return *ui_; }
 
   void V24_Adjust_okayClick();
   void V24_Adjust_cancelClick();

@@ -15,7 +15,6 @@
 #include "serial/V24Dialog.h"
 #include "tests/serial/SerialTestSupport.h"
 #include "tests/support/Pty.h"
-#include "ui_V24_Dialog.h"
 
 namespace {
 
@@ -36,6 +35,11 @@ V24ParameterTag Record() {
   r.KeinNullZeichen = true;
   return r;
 }
+
+// Controls are found by the names the form gives them.
+QComboBox* Box(const QWidget& dialog, const char* name) { return dialog.findChild<QComboBox*>(name); }
+QPushButton* Button(const QWidget& dialog, const char* name) { return dialog.findChild<QPushButton*>(name); }
+QLabel* Label(const QWidget& dialog, const char* name) { return dialog.findChild<QLabel*>(name); }
 
 bool SameRecord(const V24ParameterTag& a, const V24ParameterTag& b) {
   return EncodeV24Image(a) == EncodeV24Image(b);
@@ -59,23 +63,24 @@ TEST(V24Dialog, AllFlagsOffShowsTheValuesGreyedAndOkKeepsThem) {
   V24ParameterTag record = Record();
   const V24ParameterTag before = record;
   dialog.Prepare(kAllOff, &record);
-  const auto& f = dialog.Form();
-  for (QComboBox* box : {f.Datenbit_Box, f.Paritaet_Box, f.StopBit_Box, f.Baudrate_Box, f.Handshake_Box,
-                         f.RX_Timeout_Box, f.TX_Timeout_Box, f.Schnittstellen_Box})
-    EXPECT_FALSE(box->isEnabled()) << box->objectName().toStdString();
-  EXPECT_EQ(f.Datenbit_Box->currentText(), "8");
-  EXPECT_EQ(f.Paritaet_Box->currentText(), "keine");
-  EXPECT_EQ(f.StopBit_Box->currentText(), "2");
-  EXPECT_EQ(f.Baudrate_Box->currentText(), "4800");
-  EXPECT_EQ(f.Handshake_Box->currentText(), "RTS/CTS");
-  EXPECT_EQ(f.TX_Timeout_Box->currentText(), "10000");
-  ASSERT_EQ(f.Schnittstellen_Box->count(), 3);
-  EXPECT_EQ(f.Schnittstellen_Box->itemText(2), "COM6");
-  EXPECT_EQ(f.Schnittstellen_Box->currentText(), "COM3");
+  for (const char* name : {"Datenbit_Box", "Paritaet_Box", "StopBit_Box", "Baudrate_Box", "Handshake_Box",
+                           "RX_Timeout_Box", "TX_Timeout_Box", "Schnittstellen_Box"}) {
+    ASSERT_NE(Box(dialog, name), nullptr) << name;
+    EXPECT_FALSE(Box(dialog, name)->isEnabled()) << name;
+  }
+  EXPECT_EQ(Box(dialog, "Datenbit_Box")->currentText(), "8");
+  EXPECT_EQ(Box(dialog, "Paritaet_Box")->currentText(), "keine");
+  EXPECT_EQ(Box(dialog, "StopBit_Box")->currentText(), "2");
+  EXPECT_EQ(Box(dialog, "Baudrate_Box")->currentText(), "4800");
+  EXPECT_EQ(Box(dialog, "Handshake_Box")->currentText(), "RTS/CTS");
+  EXPECT_EQ(Box(dialog, "TX_Timeout_Box")->currentText(), "10000");
+  ASSERT_EQ(Box(dialog, "Schnittstellen_Box")->count(), 3);
+  EXPECT_EQ(Box(dialog, "Schnittstellen_Box")->itemText(2), "COM6");
+  EXPECT_EQ(Box(dialog, "Schnittstellen_Box")->currentText(), "COM3");
   EXPECT_EQ(dialog.windowTitle(), "Einstellungen");
   EXPECT_EQ(dialog.size(), QSize(383, 417));
 
-  QTimer::singleShot(0, &dialog, [&] { f.V24_Adjust_okay->click(); });
+  QTimer::singleShot(0, &dialog, [&] { Button(dialog, "V24_Adjust_okay")->click(); });
   EXPECT_EQ(dialog.RunDialog(kAllOff, &record), QDialog::Accepted);
   EXPECT_TRUE(SameRecord(record, before));
 }
@@ -84,14 +89,13 @@ TEST(V24Dialog, EntriesMapToTheirEnumeratorsAndCancelChangesNothing) {
   TV24_Dialog dialog(nullptr, 0, kPorts, 3);
   V24ParameterTag record = Record();
   dialog.Prepare(kAllOn, &record);
-  const auto& f = dialog.Form();
-  f.Paritaet_Box->setCurrentText("gerade");
-  f.Baudrate_Box->setCurrentText("38400");
-  f.Handshake_Box->setCurrentText("KVX X_On/X_Off");
-  f.Datenbit_Box->setCurrentText("7");
-  f.StopBit_Box->setCurrentText("1.5");
-  f.RX_Timeout_Box->setEditText("100");
-  f.Schnittstellen_Box->setCurrentIndex(2);
+  Box(dialog, "Paritaet_Box")->setCurrentText("gerade");
+  Box(dialog, "Baudrate_Box")->setCurrentText("38400");
+  Box(dialog, "Handshake_Box")->setCurrentText("KVX X_On/X_Off");
+  Box(dialog, "Datenbit_Box")->setCurrentText("7");
+  Box(dialog, "StopBit_Box")->setCurrentText("1.5");
+  Box(dialog, "RX_Timeout_Box")->setEditText("100");
+  Box(dialog, "Schnittstellen_Box")->setCurrentIndex(2);
   const V24ParameterTag before = record;
   dialog.V24_Adjust_cancelClick();
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
@@ -107,7 +111,7 @@ TEST(V24Dialog, EntriesMapToTheirEnumeratorsAndCancelChangesNothing) {
   EXPECT_EQ(record.RXTimeOut, 100);
   EXPECT_EQ(record.Schnittstelle, Com__6);
 
-  f.Paritaet_Box->setCurrentText("ungerade");
+  Box(dialog, "Paritaet_Box")->setCurrentText("ungerade");
   dialog.V24_Adjust_okayClick();
   EXPECT_EQ(record.Paritaet, Odd);
 }
@@ -119,10 +123,9 @@ TEST(V24Dialog, ValuesWithoutAnEntryShowNothingAndKeepTheRecord) {
   record.Paritaet = Mark;
   record.Schnittstelle = Com__2;  // not in the port list
   dialog.Prepare(kAllOn, &record);
-  const auto& f = dialog.Form();
-  EXPECT_EQ(f.Baudrate_Box->currentIndex(), -1);
-  EXPECT_EQ(f.Paritaet_Box->currentIndex(), -1);
-  EXPECT_EQ(f.Schnittstellen_Box->currentIndex(), -1);
+  EXPECT_EQ(Box(dialog, "Baudrate_Box")->currentIndex(), -1);
+  EXPECT_EQ(Box(dialog, "Paritaet_Box")->currentIndex(), -1);
+  EXPECT_EQ(Box(dialog, "Schnittstellen_Box")->currentIndex(), -1);
   dialog.V24_Adjust_okayClick();
   EXPECT_EQ(record.Baudrate, B115200);
   EXPECT_EQ(record.Paritaet, Mark);
@@ -141,8 +144,8 @@ TEST(V24Dialog, TimeOutThatIsNoNumberKeepsTheDialogOpen) {
   V24ParameterTag record = Record();
   const V24ParameterTag before = record;
   dialog.Prepare(kAllOn, &record);
-  dialog.Form().TX_Timeout_Box->setEditText("12a");
-  dialog.Form().Baudrate_Box->setCurrentText("9600");
+  Box(dialog, "TX_Timeout_Box")->setEditText("12a");
+  Box(dialog, "Baudrate_Box")->setCurrentText("9600");
   dialog.setResult(-1);
   dialog.V24_Adjust_okayClick();
   SetDialogSink(previous);
@@ -154,15 +157,14 @@ TEST(V24Dialog, TimeOutThatIsNoNumberKeepsTheDialogOpen) {
 
 TEST(V24Dialog, EnglishChangesTitleLabelsAndCancelOnly) {
   TV24_Dialog dialog(nullptr, 1, kPorts, 3);
-  const auto& f = dialog.Form();
   EXPECT_EQ(dialog.windowTitle(), "Settings");
-  EXPECT_EQ(f.V24_Adjust_cancel->text(), "Cancel");
-  EXPECT_EQ(f.V24_Adjust_okay->text(), "OK");
-  EXPECT_EQ(f.Label_Handshake->text(), "Flow Control");
-  EXPECT_EQ(f.Label_Schnittstelle->text(), "Com Port");
-  EXPECT_EQ(f.Handshake_Box->itemText(0), "kein Handshake");
-  EXPECT_EQ(f.Paritaet_Box->itemText(1), "gerade");
-  EXPECT_EQ(f.RX_Timeout_Box->lineEdit()->maxLength(), 4);
+  EXPECT_EQ(Button(dialog, "V24_Adjust_cancel")->text(), "Cancel");
+  EXPECT_EQ(Button(dialog, "V24_Adjust_okay")->text(), "OK");
+  EXPECT_EQ(Label(dialog, "Label_Handshake")->text(), "Flow Control");
+  EXPECT_EQ(Label(dialog, "Label_Schnittstelle")->text(), "Com Port");
+  EXPECT_EQ(Box(dialog, "Handshake_Box")->itemText(0), "kein Handshake");
+  EXPECT_EQ(Box(dialog, "Paritaet_Box")->itemText(1), "gerade");
+  EXPECT_EQ(Box(dialog, "RX_Timeout_Box")->lineEdit()->maxLength(), 4);
 }
 
 // OK while the port is open reopens it on the chosen port; while closed it
@@ -179,7 +181,7 @@ TEST(V24Dialog, OkReopensAnOpenPortOnTheChosenPort) {
   QTimer::singleShot(0, [] {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* d = qobject_cast<TV24_Dialog*>(w)) {
-        d->Form().Schnittstellen_Box->setCurrentText("COM2");
+        Box(*d, "Schnittstellen_Box")->setCurrentText("COM2");
         d->V24_Adjust_okayClick();
       }
   });
@@ -193,7 +195,7 @@ TEST(V24Dialog, OkReopensAnOpenPortOnTheChosenPort) {
   QTimer::singleShot(0, [] {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* d = qobject_cast<TV24_Dialog*>(w)) {
-        d->Form().Schnittstellen_Box->setCurrentText("COM1");
+        Box(*d, "Schnittstellen_Box")->setCurrentText("COM1");
         d->V24_Adjust_okayClick();
       }
   });
