@@ -188,6 +188,7 @@ PortOpenStatus SerialDevice::Open(const std::string& path) {
   baud_ = 9600;
   hungUp_ = false;
   lineError_ = 0;
+  lineChanged_ = false;
   return PortOpenStatus::Ok;
 }
 
@@ -196,7 +197,8 @@ void SerialDevice::Close() {
   if (!hungUp_) {
     // The last command must leave at the speed it was written with.
     Drain(1000);
-    if (original_) {
+    // A port that was only probed keeps its configuration untouched.
+    if (original_ && lineChanged_) {
       // HUPCL: DTR and RTS drop when the port is let go, as a meter would
       // see when the cable is pulled.
       termios t = *original_;
@@ -235,6 +237,7 @@ bool SerialDevice::Drain(long limitMs) {
 
 LineCheck SerialDevice::Apply(termios& t, bool drainFirst) {
   lineError_ = 0;
+  lineChanged_ = true;
   if (drainFirst) Drain(1000);
   const int when = drainFirst ? TCSADRAIN : TCSANOW;
   if (::tcsetattr(fd_, when, &t) != 0) {

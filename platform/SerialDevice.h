@@ -145,6 +145,7 @@ class SerialDevice {
 
   int fd_ = -1;
   bool pseudoTerminal_ = false;
+  bool lineChanged_ = false;  // Close restores only a line the tool changed
   int openError_ = 0;
   int lineError_ = 0;
   std::shared_ptr<const termios> original_;

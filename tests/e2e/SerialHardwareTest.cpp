@@ -16,16 +16,16 @@
 
 namespace {
 
-struct Run {
+struct ToolRun {
   int exitCode = -1;
   std::string output;
 };
 
 // Runs the tool in `folder` with UPDATE_PORTS; with asNobody through
 // setpriv as the unprivileged user 65534.
-Run RunTool(const std::string& folder, const std::string& ports, const std::vector<std::string>& args,
+ToolRun RunTool(const std::string& folder, const std::string& ports, const std::vector<std::string>& args,
             bool asNobody = false) {
-  Run run;
+  ToolRun run;
   int out[2];
   if (pipe(out) != 0) return run;
   const pid_t pid = fork();
@@ -70,7 +70,7 @@ TEST(ListPorts, ShowsEachPortWithItsState) {
   const int holder = open(held3.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(ioctl(holder, TIOCEXCL), 0);
-  const Run r = RunTool(w.Folder(), free1.SlavePath() + "::" + held3.SlavePath() + ":/dev/ttyUSB-none",
+  const ToolRun r = RunTool(w.Folder(), free1.SlavePath() + "::" + held3.SlavePath() + ":/dev/ttyUSB-none",
                         {"--list-ports"});
   ioctl(holder, TIOCNXCL);
   close(holder);
@@ -92,11 +92,11 @@ TEST(PortPermission, RefusedPortIsNamedWithTheRemedyBeforeNoDeviceFound) {
   Pty port;  // its slave belongs to root, mode 0600 or 0620
   ASSERT_NE(access(port.SlavePath().c_str(), F_OK), -1);
 
-  const Run list = RunTool(w.Folder(), port.SlavePath(), {"--list-ports"}, true);
+  const ToolRun list = RunTool(w.Folder(), port.SlavePath(), {"--list-ports"}, true);
   EXPECT_EQ(list.exitCode, 0) << list.output;
   EXPECT_TRUE(Has(list.output, "refused (permission denied")) << list.output;
 
-  const Run run = RunTool(w.Folder(), port.SlavePath(), {"--headless", "--delay-divisor", "50"}, true);
+  const ToolRun run = RunTool(w.Folder(), port.SlavePath(), {"--headless", "--delay-divisor", "50"}, true);
   EXPECT_EQ(run.exitCode, 2) << run.output;
   const std::string remedy = port.SlavePath() +
                              ": Zugriff verweigert \xE2\x80\x94 f\xC3\xBCgen Sie Ihren Benutzer der Gruppe "
