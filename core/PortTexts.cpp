@@ -58,7 +58,7 @@ std::string LineFaultText(const std::string& path, LineCheck check, int error, i
 std::string ModemManagerHintText(int language) {
   return Pick(language,
               "ModemManager l\xE4uft und kann Messger\xE4te an USB-Adaptern st\xF6ren: "
-              "udev-Regel 60-update-instruments.rules installieren (README, Serielle Hardware).\r\n",
+              "udev-Regel 60-update-instruments.rules installieren (README, Abschnitt Serial hardware).\r\n",
               "ModemManager is running and may disturb meters on USB adapters: install the udev "
               "rule 60-update-instruments.rules (README, Serial hardware).\r\n");
 }
