@@ -215,24 +215,28 @@ void SerialDevice::Close() {
 bool SerialDevice::Drain(long limitMs) {
   if (fd_ < 0 || hungUp_) return false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0L, limitMs));
+  if (AwaitEmptyOutput(deadline) > 0) return false;
+  // The queue is empty; the driver may still hold bytes in the UART's FIFO.
+  // A pseudo-terminal has neither, and tcdrain returns at once.
+  if (::tcdrain(fd_) != 0 && errno == EIO) MarkHungUp();
+  return true;
+}
+
+int SerialDevice::AwaitEmptyOutput(std::chrono::steady_clock::time_point deadline) {
   for (;;) {
     int queued = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return 0;
     const int left = MsUntil(deadline);
     if (left <= 0) {
       // Held by flow control: bytes reported unsent must not reach the
       // meter later, and close() must not wait behind them.
       ::tcflush(fd_, TCOFLUSH);
-      return false;
+      return queued;
     }
     const int baud = std::max(1200, baud_.load());
     const long needMs = 1 + static_cast<long>(queued) * 10 * 1000 / baud;
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long>(left, needMs)));
   }
-  // The queue is empty; the driver may still hold bytes in the UART's FIFO.
-  // A pseudo-terminal has neither, and tcdrain returns at once.
-  if (::tcdrain(fd_) != 0 && errno == EIO) MarkHungUp();
-  return true;
 }
 
 LineCheck SerialDevice::Apply(termios& t, bool drainFirst) {
@@ -394,19 +398,8 @@ int SerialDevice::Write(const char* data, size_t n, long totalMs) {
   // leaves bytes in the output queue, and a caller may change the baud rate
   // right after. Wait for the queue within the same deadline; what is still
   // queued then is discarded and counts as unsent.
-  for (;;) {
-    int queued = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
-    const int left = MsUntil(deadline);
-    if (left <= 0) {
-      ::tcflush(fd_, TCOFLUSH);
-      sent -= std::min(sent, static_cast<size_t>(queued));
-      return static_cast<int>(sent);
-    }
-    const int baud = std::max(1200, baud_.load());
-    const long needMs = 1 + static_cast<long>(queued) * 10 * 1000 / baud;
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long>(left, needMs)));
-  }
+  if (const int unsent = AwaitEmptyOutput(deadline); unsent > 0)
+    return static_cast<int>(sent - std::min(sent, static_cast<size_t>(unsent)));
   // The last bytes may still sit in the UART's FIFO.
   if (::tcdrain(fd_) != 0 && errno == EIO) {
     MarkHungUp();

@@ -4,6 +4,7 @@
 // waits of the receive thread. Nothing above this file sees a descriptor or
 // a termios structure.
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -141,6 +142,9 @@ class SerialDevice {
   // Waits until the output queue is empty or the deadline has passed, then
   // lets the driver finish; false (queue discarded) at the deadline.
   bool Drain(long limitMs);
+  // Sleeps while the output queue empties at the line's speed; at the
+  // deadline discards the rest and returns how many bytes that was.
+  int AwaitEmptyOutput(std::chrono::steady_clock::time_point deadline);
   void MarkHungUp() { hungUp_ = true; }
 
   int fd_ = -1;

@@ -167,6 +167,17 @@ TEST(V24Dialog, EnglishChangesTitleLabelsAndCancelOnly) {
   EXPECT_EQ(Box(dialog, "RX_Timeout_Box")->lineEdit()->maxLength(), 4);
 }
 
+// Once the dialog runs, picks the port and presses OK.
+static void ChoosePortWhenShown(const char* port) {
+  QTimer::singleShot(0, [port] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<TV24_Dialog*>(w)) {
+        Box(*d, "Schnittstellen_Box")->setCurrentText(port);
+        d->V24_Adjust_okayClick();
+      }
+  });
+}
+
 // OK while the port is open reopens it on the chosen port; while closed it
 // only stores the record.
 TEST(V24Dialog, OkReopensAnOpenPortOnTheChosenPort) {
@@ -178,13 +189,7 @@ TEST(V24Dialog, OkReopensAnOpenPortOnTheChosenPort) {
   flags.Schnittstelle = true;
   port.SetV24Dlg(&flags);
   ASSERT_NE(port.Open(&owner, 0, false), INVALID_COM_HANDLE);
-  QTimer::singleShot(0, [] {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* d = qobject_cast<TV24_Dialog*>(w)) {
-        Box(*d, "Schnittstellen_Box")->setCurrentText("COM2");
-        d->V24_Adjust_okayClick();
-      }
-  });
+  ChoosePortWhenShown("COM2");
   port.OpenDialog(nullptr);
   EXPECT_EQ(port.OpenPort(), 1);
   EXPECT_EQ(port.GetV24Parameter()->Schnittstelle, Com__2);
@@ -192,13 +197,7 @@ TEST(V24Dialog, OkReopensAnOpenPortOnTheChosenPort) {
   EXPECT_EQ(com2.Receive(1), "x");
 
   port.Close();
-  QTimer::singleShot(0, [] {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* d = qobject_cast<TV24_Dialog*>(w)) {
-        Box(*d, "Schnittstellen_Box")->setCurrentText("COM1");
-        d->V24_Adjust_okayClick();
-      }
-  });
+  ChoosePortWhenShown("COM1");
   port.OpenDialog(nullptr);
   EXPECT_FALSE(port.IsOpen());
   EXPECT_EQ(port.GetV24Parameter()->Schnittstelle, Com__1);
