@@ -107,6 +107,7 @@ bool UpdateMain::Construct() {
   ApplyFirmwareScan();
   ShowStartText();
   for (const auto& note : notes) MemoAdd(note + "\r\n");
+  view_->TranslateWindow(InfoText(InfoLanguageFile, settings_.language));
   if (ProcessRunning("ModemManager")) MemoAdd(ModemManagerHintText(settings_.language));
   return true;
 }

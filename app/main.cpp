@@ -1,11 +1,27 @@
-// Program entry: the window, or with --headless the console mode.
+// Program entry: the window, or with --headless the console mode, or with
+// --translate the window with the translation editor.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/HeadlessRun.h"
 #include "app/PortList.h"
+#include "app/TranslatorRun.h"
 #include "app/UpdateForm.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: update                 the window\n"
+    "       update --headless [--answer yes|no] [--trace] [--delay-divisor N]\n"
+    "                              the same run without a display\n"
+    "       update --translate     the window with the translation editor for the\n"
+    "                              language of Update.ini (Update.Deu or Update.Eng\n"
+    "                              in the current folder)\n"
+    "       update --list-ports    the serial ports and whether they are free\n"
+    "       update --help          this text\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -14,10 +30,14 @@ int main(int argc, char** argv) {
   HeadlessOptions options;
   std::string error;
   if (!ParseArguments(args, options, error)) {
-    std::fprintf(stderr, "update: %s\nusage: update [--headless [--answer yes|no] [--trace] "
-                         "[--delay-divisor N]] | update --list-ports\n", error.c_str());
+    std::fprintf(stderr, "update: %s\n%s", error.c_str(), kUsage);
     return 64;
   }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (options.headless) return RunHeadless(argc, argv, options);
+  if (options.translate) return RunTranslator(argc, argv);
   return RunWindow(argc, argv);
 }
