@@ -248,7 +248,8 @@ LineCheck SerialDevice::Apply(termios& t, bool drainFirst) {
     lineError_ = errno;
     // Pseudo-terminals refuse 7 data bits; the rest of the change still
     // counts there. A real driver that refuses a framing is an error.
-    if (!(pseudoTerminal_ && errno == EINVAL && (t.c_cflag & CSIZE) != CS8)) return LineCheck::Refused;
+    const bool sevenBitsOnPty = pseudoTerminal_ && errno == EINVAL && (t.c_cflag & CSIZE) != CS8;
+    if (!sevenBitsOnPty) return LineCheck::Refused;
     t.c_cflag = (t.c_cflag & ~CSIZE) | CS8;
     if (::tcsetattr(fd_, when, &t) != 0) {
       lineError_ = errno;
@@ -262,7 +263,8 @@ LineCheck SerialDevice::Apply(termios& t, bool drainFirst) {
     return LineCheck::Refused;
   }
   // Pseudo-terminals clear parity; that is no fault of the line.
-  if (pseudoTerminal_) back.c_cflag = (back.c_cflag & ~(PARENB | PARODD | CMSPAR)) | (t.c_cflag & (PARENB | PARODD | CMSPAR));
+  constexpr tcflag_t kParity = PARENB | PARODD | CMSPAR;
+  if (pseudoTerminal_) back.c_cflag = (back.c_cflag & ~kParity) | (t.c_cflag & kParity);
   return SameLine(t, back) ? LineCheck::Ok : LineCheck::Differs;
 }
 
