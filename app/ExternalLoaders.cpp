@@ -73,7 +73,7 @@ unsigned UpdateMain::RunLoaderProgram(const std::vector<std::string>& command, c
     titleTicks_ = 0;
     if (hexLoad) TitleTimer.start();
     else TitleTimer.stop();
-    ProgramResult result = ::RunExternalProgram(command, PortTableString());
+    ProgramResult result = ::RunExternalProgram(command, PortTableString(UpdateCom.PortTable()));
     exitCode = result.exitCode;
     if (!result.error.empty()) MemoAdd(result.error + "\r\n");
     TitleTimer.stop();

@@ -181,6 +181,9 @@ void TUpdateForm::keyReleaseEvent(QKeyEvent* event) {
   else if (event->key() == Qt::Key_F1 && (mods & Qt::ControlModifier)) main_->CtrlF1();
   else if (event->key() == Qt::Key_F10 && (mods & Qt::ControlModifier) && (mods & Qt::AltModifier))
     main_->CtrlAltF10();
+  // Service: the line parameters in use, all greyed (no flag is set).
+  else if (event->key() == Qt::Key_F9 && (mods & Qt::ControlModifier) && (mods & Qt::AltModifier))
+    main_->Port().OpenDialog(this);
   else QMainWindow::keyReleaseEvent(event);
 }
 

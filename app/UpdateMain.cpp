@@ -5,7 +5,9 @@
 
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
+#include "core/PortTexts.h"
 #include "platform/BoundedFile.h"
+#include "platform/PortHolder.h"
 #include "platform/Dialogs.h"
 #include "serial/ComMessages.h"
 
@@ -98,6 +100,7 @@ bool UpdateMain::Construct() {
   startCommandIndex_ = table_.StartCommandIndex;
   loaderKind_ = table_.loaderKind;
   UpdateCom.SetLanguage(settings_.language);
+  UpdateCom.SetFailureText(PortFailureText);
 
   versionGuard_ = true;
   queue_.Subscribe(&workflowHandler_);
@@ -123,6 +126,7 @@ bool UpdateMain::Construct() {
   ShowStartText();
   for (const auto& note : notes) MemoAdd(note + "\r\n");
   view_->TranslateWindow(InfoText(InfoLanguageFile, settings_.language));
+  if (ProcessRunning("ModemManager")) MemoAdd(ModemManagerHintText(settings_.language));
   return true;
 }
 
@@ -163,6 +167,8 @@ void UpdateMain::customEvent(QEvent* event) {
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {
     OnFramingError();
+  } else if (msg->message == WM_COM_DISCONNECT) {
+    OnPortDisconnected();
   }
 }
 

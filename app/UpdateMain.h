@@ -137,6 +137,10 @@ class UpdateMain : public QObject, public LoaderHost {
   void EndRun(RunOutcome outcome);
   void ArmReplyWatchdog();
   void ReplyWatchdogExpired();
+  // The port's line hung up (adapter unplugged).
+  void OnPortDisconnected();
+  // Ports the search could not use, and why, into the log.
+  void ReportSkippedPorts();
 
   // --- external loader programs (ExternalLoaders.cpp) ---
   unsigned RunHexLoad(const std::string& file);
@@ -208,6 +212,7 @@ class UpdateMain : public QObject, public LoaderHost {
   int identStep_ = 0;
   int failedSearches_ = 0;
   bool hintShown_ = false;
+  std::string lostDevice_;  // the port of this run that was unplugged
 
   ReplyParser parser_;
 };

@@ -8,6 +8,7 @@
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
 #include "core/Infotext.h"
+#include "core/PortTexts.h"
 #include "core/Stringunit.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
@@ -29,6 +30,7 @@ bool DropUpToComma(FixedText<N>& field) {
 
 void UpdateMain::StartSearch() {
   replyWatchdog_.stop();
+  lostDevice_.clear();
   UpdateCom.Close();
   UpdateCom.Check_AllV24();
   portCount_ = settings_.fixedPort ? 1 : UpdateCom.GetMaxV24Useable();
@@ -86,10 +88,15 @@ bool UpdateMain::ProbeNextPort(bool advance) {
     if (advance) {
       UpdateCom.Close();
       UpdateCom.Open(this, comPort_, true);
+      if (UpdateCom.IsOpen() && UpdateCom.LineFault() != LineCheck::Ok)
+        MemoAdd(LineFaultText(UpdateCom.DevicePath(comPort_), UpdateCom.LineFault(), UpdateCom.LineError(),
+                              settings_.language));
       wait.DelayTime(200, false);
     }
     parser_.Clear();
     UpdateCom.ChangeBaudrate(static_cast<BaudTag>(baud));
+    // Bytes that came at the old rate would be parsed as garbage at the new one.
+    UpdateCom.PurgeInput();
     wait.DelayTime(200, false);
     if (!bootLoaderPhase) {
       UpdateCom.Write(Command::kWakeUp, -1, false);
@@ -136,6 +143,7 @@ void UpdateMain::SearchFailed() {
   SetWaitPanelVisible(false);
   hintShown_ = false;
   UpdateCom.Close();
+  ReportSkippedPorts();
   if (failedSearches_ == 0) {
     ShowMessageBox(Caption(true), FillPlaceholders(InfoText(InfoNoDevice, settings_.language)),
                    MsgIcon::Error);
@@ -149,6 +157,14 @@ void UpdateMain::SearchFailed() {
     return;
   }
   ClearIdentity();
+}
+
+void UpdateMain::ReportSkippedPorts() {
+  if (settings_.fixedPort) return;
+  for (int i = 0; i < UpdateCom.GetMaxV24Devices(); ++i) {
+    const PortFailure reason = UpdateCom.SkipReason(UpdateCom.Get_DeviceV24(i));
+    if (reason.error != 0) MemoAdd(PortFailureText(reason, settings_.language) + "\r\n");
+  }
 }
 
 void UpdateMain::ParseReceived() {

@@ -9,6 +9,7 @@
 #include "app/VersionCheck.h"
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
+#include "core/PortTexts.h"
 #include "core/Stringunit.h"
 #include "loaders/Bsl430.h"
 
@@ -371,7 +372,10 @@ void UpdateMain::FinishAbort(int code) {
   MemoClear();
   MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
   SetOkEnabled(true);
-  if (code == Ev::kTransferFailed) queue_.Subscribe(&retryHandler_);
+  // After an unplug the next OK searches again: the meter may come back on
+  // another port.
+  if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
+  else if (code == Ev::kTransferFailed) queue_.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
 
@@ -391,6 +395,26 @@ void UpdateMain::ReplyWatchdogExpired() {
   MemoAdd(settings_.language == 1 ? "The instrument does not answer.\r\n"
                                   : "Das Ger\xE4t antwortet nicht.\r\n");
   queue_.PostEvent(Ev::kTransferFailed);
+  PumpEvents();
+}
+
+void UpdateMain::OnPortDisconnected() {
+  const std::string path = UpdateCom.TakeLostDevice();
+  if (path.empty()) return;  // already told, or the port has been reopened since
+  const bool inRun = transferDepth_ > 0 || replyWatchdog_.isActive();
+  if (!inRun) {
+    // A probe of the search: its time-out moves on to the next port.
+    MemoAdd(PortDisconnectedText(path, settings_.language));
+    return;
+  }
+  lostDevice_ = path;
+  replyWatchdog_.stop();
+  if (transferDepth_ > 0) {
+    // The loader ends as on Escape; its failure ends the run.
+    queue_.PostKey(kKeyEscape);
+  } else {
+    queue_.PostEvent(Ev::kTransferFailed);
+  }
   PumpEvents();
 }
 

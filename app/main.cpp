@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/HeadlessRun.h"
+#include "app/PortList.h"
 #include "app/TranslatorRun.h"
 #include "app/UpdateForm.h"
 
@@ -19,6 +20,7 @@ constexpr const char* kUsage =
     "       update --translate     the window with the translation editor for the\n"
     "                              language of Update.ini (Update.Deu or Update.Eng\n"
     "                              in the current folder)\n"
+    "       update --list-ports    the serial ports and whether they are free\n"
     "       update --help          this text\n";
 
 // Exit status when an exception reaches the entry (EX_SOFTWARE): the run
@@ -46,6 +48,8 @@ void Report(const char* what) {
 
 int Run(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // A service command of its own: no settings files, no window.
+  if (args.size() == 1 && args[0] == "--list-ports") return ListPorts();
   HeadlessOptions options;
   std::string error;
   if (!ParseArguments(args, options, error)) {

@@ -4,6 +4,7 @@
 // waits of the receive thread. Nothing above this file sees a descriptor or
 // a termios structure.
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,8 +15,23 @@ struct termios;
 
 enum class PortOpenStatus {
   Ok,
-  InUse,    // the device exists but another program holds it
+  InUse,    // the device exists but cannot be had: held by another program
+            // or refused (permission); OpenError() tells which
   Missing,  // no such device, or not a serial line
+};
+
+// What a probe of a port found, with the errno of a failed open (EBUSY for a
+// port whose exclusive flag another program set).
+struct PortProbe {
+  PortOpenStatus status = PortOpenStatus::Missing;
+  int error = 0;
+};
+
+// How the last change of the line went.
+enum class LineCheck {
+  Ok,
+  Refused,  // the driver refused the settings (errno in LineError())
+  Differs,  // applied, but the driver reads back something else
 };
 
 enum class LineParity { None, Odd, Even, Mark, Space };
@@ -71,34 +87,50 @@ class SerialDevice {
   SerialDevice(const SerialDevice&) = delete;
   SerialDevice& operator=(const SerialDevice&) = delete;
 
+  // Result of Read and Write on a line that has hung up (adapter unplugged,
+  // far end of a pseudo-terminal closed). It stays hung up until Close.
+  static constexpr int kHungUp = -1;
+
   // Opens and releases the device, to learn whether it could be used.
-  static PortOpenStatus Probe(const std::string& path);
+  static PortProbe Probe(const std::string& path);
 
   // Opens exclusively (TIOCEXCL and flock) and remembers the line
-  // configuration in force, which Close puts back.
+  // configuration in force, which Close puts back. DTR is cleared before
+  // anything else is done to the line. A port whose exclusive flag is
+  // already set belongs to another program, also for root.
   PortOpenStatus Open(const std::string& path);
-  // Restores the configuration found by Open, clears the exclusive flag
-  // (on a pseudo-terminal it would outlive the descriptor) and closes.
+  // errno of the last failed Open (EBUSY: exclusive flag of another program).
+  int OpenError() const { return openError_; }
+  // Lets the output drain (bounded), restores the configuration found by
+  // Open with HUPCL set, clears the exclusive flag it set (on a
+  // pseudo-terminal it would outlive the descriptor) and closes.
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
+  bool HungUp() const { return hungUp_.load(); }
 
-  // Raw 8-bit line with the given settings; DTR off, RTS on.
-  bool ConfigureRaw(const LineSettings& settings);
-  // Changes only the given fields of the configuration in force.
-  bool Modify(const LineSettings& settings);
+  // Raw line with the given settings, built from a cleared configuration;
+  // DTR off, RTS on. Read back after applying.
+  LineCheck ConfigureRaw(const LineSettings& settings);
+  // Changes only the given fields, after the output has drained.
+  LineCheck Modify(const LineSettings& settings);
   LineSnapshot Save() const;
   bool Restore(const LineSnapshot& snapshot);
+  int LineError() const { return lineError_; }
+  // Discards what has been received and not yet read.
+  void PurgeInput();
 
   // Reads up to n bytes; ends when n bytes came, when intervalMs pass after
-  // a byte without another, or after totalMs. Returns the count (>= 0).
+  // a byte without another, or after totalMs. Returns the count (>= 0), or
+  // kHungUp when the line hung up before a byte came.
   // With dropNul, NUL bytes are discarded and not counted.
   int Read(char* buffer, size_t n, long totalMs, long intervalMs, bool dropNul);
   // Writes n bytes within totalMs, including the time the driver needs to
-  // put them on the line. Returns the bytes that went out.
+  // put them on the line. Returns the bytes that went out (what was still
+  // queued at the deadline is discarded), or kHungUp.
   int Write(const char* data, size_t n, long totalMs);
 
   // Waits for input on the port (when watchPort) or for the wake signal.
-  // timeoutMs < 0 waits without limit.
+  // timeoutMs < 0 waits without limit. Hangup also marks the line hung up.
   Wait WaitForInput(WakeSignal& wake, int timeoutMs, bool watchPort);
   // Bytes waiting in the receive queue.
   int InputQueued() const;
@@ -106,9 +138,21 @@ class SerialDevice {
   bool ErrorCounts(LineErrorCounts& counts) const;
 
  private:
-  bool Apply(termios& t);
+  LineCheck Apply(termios& t, bool drainFirst);
+  // Waits until the output queue is empty or the deadline has passed, then
+  // lets the driver finish; false (queue discarded) at the deadline.
+  bool Drain(long limitMs);
+  // Sleeps while the output queue empties at the line's speed; at the
+  // deadline discards the rest and returns how many bytes that was.
+  int AwaitEmptyOutput(std::chrono::steady_clock::time_point deadline);
+  void MarkHungUp() { hungUp_ = true; }
 
   int fd_ = -1;
+  bool pseudoTerminal_ = false;
+  bool lineChanged_ = false;  // Close restores only a line the tool changed
+  int openError_ = 0;
+  int lineError_ = 0;
   std::shared_ptr<const termios> original_;
   std::atomic<int> baud_{9600};
+  std::atomic<bool> hungUp_{false};
 };

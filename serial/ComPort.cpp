@@ -1,11 +1,15 @@
 #include "serial/ComPort.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/Dialogs.h"
+#include "platform/PortHolder.h"
 #include "platform/PortTable.h"
+#include "serial/ComMessages.h"
+#include "serial/V24Dialog.h"
 #include "serial/V24Threads.h"
 
 namespace {
@@ -62,8 +66,13 @@ void TComPort::InitParameter(const V24ParameterTag* record, bool autoSearch) {
 }
 
 bool TComPort::TryOpen(int index) {
-  if (index < 0 || index >= kMaxPorts) return false;
-  return device_.Open(PortDevicePath(index)) == PortOpenStatus::Ok;
+  lastFailure_ = PortFailure{};
+  lastFailure_.path = DevicePath(index);
+  if (device_.Open(lastFailure_.path) == PortOpenStatus::Ok) return true;
+  lastFailure_.error = device_.OpenError();
+  if (lastFailure_.error == EBUSY || lastFailure_.error == EWOULDBLOCK)
+    lastFailure_.holder = PortHolderName(lastFailure_.path);
+  return false;
 }
 
 void TComPort::ShowOpenError(int index) const {
@@ -74,7 +83,9 @@ void TComPort::ShowOpenError(int index) const {
     std::snprintf(text, sizeof text, "%s konnte nicht ge\xF6" "ffnet werden!", name);
   else
     std::snprintf(text, sizeof text, "Cannot open %s! ", name);
-  ShowMessageBox(language_ == 0 ? "Fehler" : "Error", text, MsgIcon::Error, MsgButtons::Ok);
+  std::string shown = text;
+  if (failureText_ && lastFailure_.error != 0) shown += "\r\n" + failureText_(lastFailure_, language_);
+  ShowMessageBox(language_ == 0 ? "Fehler" : "Error", shown, MsgIcon::Error, MsgButtons::Ok);
 }
 
 ComHandle TComPort::Open(QObject* owner, int port, bool showError) {
@@ -84,6 +95,7 @@ ComHandle TComPort::Open(QObject* owner, int port, bool showError) {
   if (port != -1) index = port;
   if (autoSearch_) index = 0;
   owner_ = owner;
+  lostDevice_.clear();
 
   bool opened = TryOpen(index);
   if (!opened && autoSearch_) {
@@ -118,7 +130,7 @@ ComHandle TComPort::Open(QObject* owner, int port, bool showError) {
   line.parity = ParityOf(record.Paritaet);
   line.stopBits = StopBitsOf(record.StopBits);
   line.flow = FlowOf(record.Handshake);
-  device_.ConfigureRaw(line);  // a refused setting does not stop the run
+  lineCheck_ = device_.ConfigureRaw(line);  // a refused setting does not stop the run
 
   // The first Write right after Open must not meet a transmitter that has
   // not reached its idle state yet.
@@ -129,6 +141,7 @@ ComHandle TComPort::Open(QObject* owner, int port, bool showError) {
 
 void TComPort::Close() {
   if (!open_) return;
+  if (device_.HungUp() && lostDevice_.empty()) lostDevice_ = DevicePath(port_);
   readThread_->Terminate();
   readThread_->WaitFor();
   writeThread_->Terminate();
@@ -148,6 +161,11 @@ int TComPort::Read(char* buffer, unsigned long length) {
   const size_t n = length > static_cast<unsigned long>(INT_MAX) ? INT_MAX : length;
   const long total = static_cast<long>(n) + rxTimeOut_;
   const int got = n ? device_.Read(buffer, n, total, kReadIntervalMs, nullDiscard_) : 0;
+  if (got == SerialDevice::kHungUp) {
+    buffer[0] = '\0';
+    CloseAfterHangup();
+    return COM_NOT_OPEN;
+  }
   buffer[got] = '\0';
   // Cleared after reading: bytes still unread then announce themselves
   // again, while bytes this read took raise no stale notification.
@@ -157,6 +175,10 @@ int TComPort::Read(char* buffer, unsigned long length) {
 
 int TComPort::Write(const char* data, int length, bool background) {
   if (!open_) return COM_NOT_OPEN;
+  if (device_.HungUp()) {
+    CloseAfterHangup();
+    return COM_NOT_OPEN;
+  }
   if (length == -1) length = data ? static_cast<int>(std::strlen(data)) : 0;
   if (length < 0) return COM_BLOCK_TOO_LONG;  // a negative length is no block
   if (data == nullptr) length = 0;
@@ -164,11 +186,35 @@ int TComPort::Write(const char* data, int length, bool background) {
   const long blockLength = static_cast<long>(length) + (framed ? 2 : 0);
   if (blockLength > kComMaxBlock) return COM_BLOCK_TOO_LONG;
 
-  if (!framed) return writeThread_->Submit(data, length, background);
-  staging_[0] = kXoff;
-  std::memcpy(staging_ + 1, data, static_cast<size_t>(length));
-  staging_[length + 1] = kXon;
-  return writeThread_->Submit(staging_, static_cast<int>(blockLength), background);
+  int result;
+  if (!framed) {
+    result = writeThread_->Submit(data, length, background);
+  } else {
+    staging_[0] = kXoff;
+    std::memcpy(staging_ + 1, data, static_cast<size_t>(length));
+    staging_[length + 1] = kXon;
+    result = writeThread_->Submit(staging_, static_cast<int>(blockLength), background);
+  }
+  if (device_.HungUp()) {
+    CloseAfterHangup();
+    return COM_NOT_OPEN;
+  }
+  return result;
+}
+
+void TComPort::CloseAfterHangup() {
+  const unsigned comNumber = static_cast<unsigned>(port_) + 1;
+  QObject* owner = owner_;
+  const bool told = readThread_->ReportedHangup();
+  Close();  // the receive thread has ended: `told` cannot change any more
+  if (!told && owner) PostComMessage(owner, WM_COM_DISCONNECT, comNumber);
+}
+
+std::string TComPort::TakeLostDevice() {
+  if (open_ && device_.HungUp()) Close();
+  std::string lost;
+  lost.swap(lostDevice_);
+  return lost;
 }
 
 void TComPort::GetWriteStatus() {
@@ -190,7 +236,7 @@ void TComPort::ChangeV24Parameter(BaudTag baud, StopBitTag stop, ParitaetTag par
   line.baud = BaudRateOf(baud);
   line.stopBits = StopBitsOf(stop);
   line.parity = ParityOf(parity);
-  device_.Modify(line);
+  lineCheck_ = device_.Modify(line);
   nullDiscard_ = nullDiscard;
 }
 
@@ -198,7 +244,11 @@ void TComPort::ChangeBaudrate(BaudTag baud) {
   if (!open_) return;
   LineSettings line;
   line.baud = BaudRateOf(baud);
-  device_.Modify(line);
+  lineCheck_ = device_.Modify(line);
+}
+
+void TComPort::PurgeInput() {
+  if (open_) device_.PurgeInput();
 }
 
 void TComPort::ChangeHandShake(HandshakeTag handshake) {
@@ -206,7 +256,7 @@ void TComPort::ChangeHandShake(HandshakeTag handshake) {
   handshake_ = handshake;
   LineSettings line;
   line.flow = FlowOf(handshake);
-  device_.Modify(line);
+  lineCheck_ = device_.Modify(line);
 }
 
 void TComPort::SaveLastV24Parameter() {
@@ -231,14 +281,30 @@ void TComPort::Check_AllV24() {
   std::memset(useable_, 0, sizeof useable_);
   deviceCount_ = 0;
   useableCount_ = 0;
-  const auto table = LoadPortTable();
-  for (size_t i = 0; i < table.size() && i < static_cast<size_t>(kMaxPorts); ++i) {
-    if (table[i].empty()) continue;
-    const PortOpenStatus status = SerialDevice::Probe(table[i]);
-    if (status == PortOpenStatus::Missing) continue;
+  // One snapshot per search: the sysfs walk or UPDATE_PORTS is read here
+  // only, and the same table goes to the external programs.
+  table_ = LoadPortTable();
+  if (table_.size() > static_cast<size_t>(kMaxPorts)) table_.resize(kMaxPorts);
+  skipErrors_.assign(table_.size(), 0);
+  for (size_t i = 0; i < table_.size(); ++i) {
+    if (table_[i].empty()) continue;
+    // The port this component holds is present but not free.
+    const bool ours = open_ && port_ == static_cast<int>(i);
+    const PortProbe probe = ours ? PortProbe{PortOpenStatus::InUse, 0} : SerialDevice::Probe(table_[i]);
+    if (probe.status == PortOpenStatus::Missing) continue;
     devices_[deviceCount_++] = static_cast<uint8_t>(i);
-    if (status == PortOpenStatus::Ok) useable_[useableCount_++] = static_cast<uint8_t>(i);
+    if (probe.status == PortOpenStatus::Ok) useable_[useableCount_++] = static_cast<uint8_t>(i);
+    else skipErrors_[i] = probe.error;
   }
+}
+
+PortFailure TComPort::SkipReason(int index) const {
+  PortFailure failure;
+  if (index < 0 || static_cast<size_t>(index) >= skipErrors_.size()) return failure;
+  failure.path = table_[index];
+  failure.error = skipErrors_[index];
+  if (failure.error == EBUSY || failure.error == EWOULDBLOCK) failure.holder = PortHolderName(failure.path);
+  return failure;
 }
 
 uint8_t TComPort::Get_DeviceV24(int position) const {
@@ -249,4 +315,18 @@ uint8_t TComPort::Get_UseableV24(int position) const {
   return position >= 0 && position < 257 ? useable_[position] : 0;
 }
 
-std::string TComPort::DevicePath(int index) const { return PortDevicePath(index); }
+std::string TComPort::DevicePath(int index) const {
+  return index >= 0 && static_cast<size_t>(index) < table_.size() ? table_[index] : std::string();
+}
+
+void TComPort::OpenDialog(QWidget* owner) {
+  Check_AllV24();
+  TV24_Dialog dialog(owner, language_, devices_, deviceCount_);
+  V24ParameterTag copy = *v24_.GetParameter(streamOn_, datei_);
+  if (dialog.RunDialog(v24Dialog_.Flags(), &copy) != QDialog::Accepted) return;
+  v24_.SetParameter(&copy);
+  if (!open_) return;
+  QObject* window = owner_;
+  Close();
+  Open(window, copy.Schnittstelle, true);
+}

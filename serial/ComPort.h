@@ -7,13 +7,16 @@
 // writes with fixed result codes. All operations belong to the owner's
 // thread.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/SerialDevice.h"
 #include "serial/V24Parameter.h"
 
 class QObject;
+class QWidget;
 class TV24Read_Thread;
 class TV24Write_Thread;
 
@@ -32,6 +35,15 @@ inline constexpr int COM_BLOCK_TOO_LONG = -20;  // block over kComMaxBlock after
 
 // Most bytes one Write carries after framing.
 inline constexpr int kComMaxBlock = 32768;
+
+// Why a port could not be had: the device path and the errno of the open
+// (EBUSY for a port another program holds exclusively), and the holder
+// when /proc tells it.
+struct PortFailure {
+  std::string path;
+  int error = 0;
+  std::string holder;
+};
 
 class TComPort {
  public:
@@ -65,8 +77,14 @@ class TComPort {
   // Opens port index `port` (0 = COM1; -1 = the record's Schnittstelle).
   // The owner receives the ComMessageEvent notifications and must outlive
   // the open port. Returns a ComHandle as documented above; on failure with
-  // showError a message box names the port.
+  // showError a message box names the port (and the reason, when a
+  // phrasing has been installed with SetFailureText).
   ComHandle Open(QObject* owner, int port, bool showError);
+  // Why the last Open failed.
+  const PortFailure& LastFailure() const { return lastFailure_; }
+  // The upper layers phrase port failures in the current language.
+  using FailureText = std::function<std::string(const PortFailure&, int language)>;
+  void SetFailureText(FailureText text) { failureText_ = std::move(text); }
   // Waits for a background block (or its time-out), ends both threads and
   // puts the line configuration found by Open back. Nothing when closed.
   void Close();
@@ -78,6 +96,8 @@ class TComPort {
   // when length bytes came, 20 ms after a byte without another, or after
   // length + RXTimeOut ms. Leaves a NUL after the bytes; returns the count
   // or COM_NOT_OPEN. Drops NUL bytes while KeinNullZeichen is in force.
+  // A line that hung up closes the port: COM_NOT_OPEN from then on, and the
+  // owner gets WM_COM_DISCONNECT.
   int Read(char* buffer, unsigned long length);
   // length -1: up to the terminating NUL. Under KVX_XonXoff the block goes
   // out as 0x13, data, 0x11. Background: queued, the block length returned
@@ -94,15 +114,28 @@ class TComPort {
   // The next character posts a new WM_COM_RXDATA.
   void Reset_SetAktiv();
 
-  // Line changes on the open port; failures are ignored, nothing when closed.
+  // Path of a port lost to a hang-up since the last call, once; closes the
+  // port if it is still open on that line. Empty when nothing was lost.
+  std::string TakeLostDevice();
+
+  // Line changes on the open port; failures do not stop the caller, but the
+  // last one is kept (LineFault). Nothing when closed.
   void ChangeV24Parameter(BaudTag baud, StopBitTag stop, ParitaetTag parity, bool nullDiscard);
   void ChangeBaudrate(BaudTag baud);
   void ChangeHandShake(HandshakeTag handshake);
   // One saved slot, kept across Close and Open once filled.
   void SaveLastV24Parameter();
   void LoadLastV24Parameter();
+  // How the driver took the last line setting, and its errno.
+  LineCheck LineFault() const { return lineCheck_; }
+  int LineError() const { return device_.LineError(); }
+  // Discards received bytes not yet read (after a speed change, bytes that
+  // came at the old rate are garbage at the new one).
+  void PurgeInput();
 
-  // Port lists: devices (present) and usable (could be opened now).
+  // Port lists: devices (present) and usable (could be opened now). Takes
+  // the snapshot of the port table that Open, DevicePath and PortTable use
+  // until the next call.
   void Check_AllV24();
   int GetMaxV24Devices() const { return deviceCount_; }
   int GetMaxV24Useable() const { return useableCount_; }
@@ -111,10 +144,20 @@ class TComPort {
   uint8_t Get_UseableV24(int position) const;
   // Device path of a port index from the port table; empty when none.
   std::string DevicePath(int index) const;
+  // The snapshot itself, as handed to external programs.
+  const std::vector<std::string>& PortTable() const { return table_; }
+  // Why a port of the table was not usable at the last Check_AllV24
+  // (error 0: usable or absent).
+  PortFailure SkipReason(int index) const;
+
+  // The settings dialog: lets the user change what V24Dialog allows, stores
+  // the result and reopens an open port with it.
+  void OpenDialog(QWidget* owner);
 
  private:
   bool TryOpen(int index);
   void ShowOpenError(int index) const;
+  void CloseAfterHangup();
 
   TV24Parameter v24_;
   TDlgParameter v24Dialog_;
@@ -132,6 +175,12 @@ class TComPort {
   bool nullDiscard_ = false;
   long rxTimeOut_ = 0;
   SerialDevice device_;
+  LineCheck lineCheck_ = LineCheck::Ok;
+  PortFailure lastFailure_;
+  FailureText failureText_;
+  std::string lostDevice_;
+  std::vector<std::string> table_;
+  std::vector<int> skipErrors_;  // errno per table entry at the last Check_AllV24
   std::unique_ptr<TV24Read_Thread> readThread_;
   std::unique_ptr<TV24Write_Thread> writeThread_;
 

@@ -17,8 +17,6 @@ constexpr auto kRearmAfter = std::chrono::milliseconds(5000);
 // still unread and poll() would report it at once); the queue is looked at
 // this often instead, to notice further bursts for the re-arm.
 constexpr int kOutstandingTickMs = 100;
-// After a hang-up (device unplugged, peer gone) the port is retried this often.
-constexpr int kHangupRetryMs = 1000;
 
 }  // namespace
 
@@ -82,20 +80,20 @@ void TV24Read_Thread::Execute() {
   bool timing = false;
   Clock::time_point t0;
   int lastQueued = 0;
-  bool hungUp = false;
 
   while (!terminate_) {
     const bool aktiv = GetAktiv();
-    int timeout = aktiv ? kOutstandingTickMs : -1;
-    if (hungUp) timeout = kHangupRetryMs;
-    const auto result = device_.WaitForInput(wake_, timeout, !aktiv && !hungUp);
+    // A hung-up line stays hung up: from then on only Close wakes the thread.
+    const bool hungUp = device_.HungUp();
+    const int timeout = aktiv && !hungUp ? kOutstandingTickMs : -1;
+    const auto result = device_.WaitForInput(wake_, timeout, !aktiv);
     if (result == SerialDevice::Wait::Woken) wake_.Clear();
     if (terminate_) break;
-    if (result == SerialDevice::Wait::Hangup) {
-      hungUp = true;
+    if (device_.HungUp()) {
+      // Told once; the owner's next Read or Write closes the port.
+      if (!reportedHangup_.exchange(true) && owner_ != nullptr) Post(WM_COM_DISCONNECT);
       continue;
     }
-    if (result == SerialDevice::Wait::Timeout) hungUp = false;
     if (counting) ReportLineErrors(errors);
 
     if (!aktiv) {

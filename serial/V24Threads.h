@@ -31,6 +31,8 @@ class TV24Read_Thread {
   // The notification flag: true while a WM_COM_RXDATA is outstanding.
   bool GetAktiv();
   void SetAktiv(bool value);
+  // Whether the thread has told the owner that the line hung up.
+  bool ReportedHangup() const { return reportedHangup_.load(); }
 
  private:
   void Execute();
@@ -43,6 +45,7 @@ class TV24Read_Thread {
   std::mutex lock_;
   bool aktiv_ = false;
   std::atomic<bool> terminate_{false};
+  std::atomic<bool> reportedHangup_{false};
   WakeSignal wake_;
   std::thread thread_;
 };

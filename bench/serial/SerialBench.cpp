@@ -1,6 +1,9 @@
 // Figures of the serial component over a pseudo-terminal pair: throughput
 // of Write and Read, the time from a byte's arrival to the owner's handler,
-// and the processor time of an open, idle port.
+// the processor time of an open, idle port, and what a read costs on a
+// line that has hung up (the far end closed, as an unplugged adapter).
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -155,5 +158,20 @@ int main(int argc, char** argv) {
   std::printf("Idle with the port open: %.4f s CPU over %.1f s = %.3f %% of one core\n", cpu, wall,
               cpu / wall * 100.0);
   port.Close();
+
+  // A read of 250 bytes (at most 250 ms) on a line whose far end is gone.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 1;
+  ::setenv("UPDATE_PORTS", ptsname(master), 1);
+  TComPort lost;
+  QObject nobody;
+  if (lost.Open(&nobody, 0, true) == INVALID_COM_HANDLE) return 1;
+  close(master);
+  char buffer[251];
+  const double hangCpu = CpuSeconds();
+  const auto hangStart = Clock::now();
+  const int got = lost.Read(buffer, 250);
+  std::printf("Read on a hung-up line: result %d after %.4f s, %.4f s CPU\n", got,
+              Seconds(Clock::now() - hangStart), CpuSeconds() - hangCpu);
   return 0;
 }

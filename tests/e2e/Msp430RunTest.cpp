@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 #include "FirmwareGen.h"
@@ -168,4 +169,33 @@ TEST(Msp430Run, SigintDuringTheDownloadEndsItAsFailed) {
   EXPECT_NE(r.output.find("Fehler im Bootloader !!"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos);
   EXPECT_TRUE(report.value("sensor_flash").isNull()) << "nothing after the interruption";
+}
+
+// The cable pulled in the middle of the download: the run ends at once as
+// failed and names the device, instead of waiting for time-outs.
+TEST(Msp430Run, UnpluggedMeterEndsTheRunAsFailedNamingTheDevice) {
+  E2eWorld w;
+  WriteMsp430World(w, MakeTiTxtFirmware("1.30", 7000, 51), MakeTiTxtFirmware("1.10", 500, 52));
+  const auto simStarting = std::chrono::steady_clock::now();
+  SimProcess& meter = w.AddSim(Msp430Profile("UnplugAfterBytes = 3000\n"));
+  const std::string device = meter.Slave();
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"}, 60);
+  const auto ended = std::chrono::steady_clock::now();
+  QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find(device + " wurde getrennt"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("antwortet nicht"), std::string::npos) << "ended by the unplug, not a time-out";
+
+  // The figure, not a verdict: from the unplug (simulator clock, which
+  // started after simStarting) to the tool's end, an upper bound.
+  for (const auto& e : report.value("events").toArray()) {
+    const QJsonObject event = e.toObject();
+    if (event.value("text").toString() != "meter unplugged") continue;
+    const auto unplugged = simStarting + std::chrono::milliseconds(
+                                             static_cast<long>(event.value("t").toDouble() * 1000));
+    RecordProperty("unplug_to_end_ms", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                            ended - unplugged).count()));
+  }
 }

@@ -184,6 +184,14 @@ bool Pty::SlaveXonXoff() const {
   return ::tcgetattr(master_, &t) == 0 && (t.c_iflag & IXON);
 }
 
+void Pty::BendSlaveSettings() {
+  termios t{};
+  ::tcgetattr(slave_, &t);
+  t.c_iflag |= IUCLC | ICRNL | IGNPAR;
+  t.c_lflag |= ECHO;
+  ::tcsetattr(slave_, TCSANOW, &t);
+}
+
 ScopedPortTable::ScopedPortTable(const std::string& value) {
   if (const char* old = std::getenv("UPDATE_PORTS")) {
     had_ = true;

@@ -47,6 +47,9 @@ class Pty {
   // The slave's flow-control settings, read through the master.
   bool SlaveRtsCts() const;
   bool SlaveXonXoff() const;
+  // Leaves the slave as a careless earlier user might: upper case mapped
+  // to lower case, CR turned into LF, echo on.
+  void BendSlaveSettings();
 
  private:
   // Reads one packet within `wait`; data goes to pending_. False when
