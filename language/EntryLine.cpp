@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "language/LineReader.h"
+
 std::string CompSection(std::string_view name) {
   std::string s = "[";
   s.append(name);
@@ -49,7 +51,7 @@ bool AppendEntry(std::FILE* file, std::string_view prefix, std::string_view key)
 }
 
 bool AppendEntry(const std::string& fileName, std::string_view prefix, std::string_view key) {
-  std::FILE* f = std::fopen(fileName.c_str(), "a+b");
+  std::FILE* f = OpenLanguageFile(fileName, "a+b");
   if (!f) return false;
   const bool ok = AppendEntry(f, prefix, key);
   return std::fclose(f) == 0 && ok;

@@ -1,13 +1,29 @@
 #include "language/LineReader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <fstream>
-#include <iterator>
+
+#include "platform/BoundedFile.h"
 
 namespace {
 
 constexpr int kCtrlZ = 26;
 
 }  // namespace
+
+std::FILE* OpenLanguageFile(const std::string& fileName, const char* mode) {
+  const bool append = std::strchr(mode, 'a') != nullptr;
+  FileCheck check;
+  const int fd = OpenBoundedFile(fileName, append ? O_RDWR | O_CREAT | O_APPEND : O_RDONLY,
+                                 kSettingsFileLimit, check);
+  if (fd < 0) return nullptr;
+  std::FILE* f = fdopen(fd, mode);
+  if (!f) ::close(fd);
+  return f;
+}
 
 bool readString(std::FILE* file, char* buffer, int size) {
   buffer[0] = '\0';
@@ -41,9 +57,8 @@ bool readString(std::FILE* file, char* buffer, int size) {
 
 std::vector<std::string> LoadWholeFile(const std::string& fileName) {
   std::vector<std::string> lines;
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return lines;
-  const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string data;
+  if (!ReadBoundedFile(fileName, kSettingsFileLimit, data).ok()) return lines;
   std::string line;
   bool open = false;  // a line has begun and not yet ended
   for (std::size_t i = 0; i < data.size(); ++i) {

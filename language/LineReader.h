@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+// Opens a language file as fopen would with mode "rb" or "a+b" (created
+// when missing), but only when it is a regular file of at most 1 MiB: a
+// FIFO or a device in its place must not stall the window. Null otherwise,
+// which every caller already treats as a file that cannot be opened.
+std::FILE* OpenLanguageFile(const std::string& fileName, const char* mode);
+
 // The line reader every lookup uses. Fills buffer (size bytes, 0 = no
 // limit) with the next line without its line feed; CRs are dropped
 // wherever they stand, a byte 26 (Ctrl-Z) never enters the line. A line

@@ -26,7 +26,7 @@ bool SetName(std::string& target, const std::string& name) {
 const char* LookupFixText(ResultRing& ring, const char* text, const std::string& fileName) {
   ring.Begin();
   if (*text != '\0') {
-    std::FILE* f = std::fopen(fileName.c_str(), "a+b");
+    std::FILE* f = OpenLanguageFile(fileName, "a+b");
     if (!f) return text;
     char line[kLineBufferSize];
     bool found = false;
@@ -74,7 +74,7 @@ const char* LookupEngine::Lookup(const std::string& prefix, bool hint, const cha
   const std::string& fileName = file == "." ? dialogFile_ : file;
   std::FILE* f = nullptr;
   if (!listMode_) {
-    f = std::fopen(fileName.c_str(), "a+b");
+    f = OpenLanguageFile(fileName, "a+b");
     if (!f) return text;
   }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "language/EntryLine.h"
+#include "language/LineReader.h"
 #include "language/TextCase.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::vector<std::string> LookupReferences(const std::vector<std::string>& files,
                                           const std::string& key, bool automatic) {
   std::vector<std::string> results{""};
   for (const auto& name : files) {
-    std::FILE* f = std::fopen(name.c_str(), "rb");
+    std::FILE* f = OpenLanguageFile(name, "rb");
     if (!f) continue;
     char buffer[kReferenceLineSize];
     while (std::fgets(buffer, sizeof buffer, f)) {

@@ -253,7 +253,7 @@ void TMySprachDialog::AddOwnEntries() {
 }
 
 void TMySprachDialog::AddFixedTexts(EntryList& list, const std::string& file) {
-  std::FILE* f = std::fopen(file.c_str(), "rb");
+  std::FILE* f = OpenLanguageFile(file, "rb");
   if (!f) return;
   char line[kLineBufferSize];
   while (readString(f, line, kLineBufferSize)) {

@@ -2,8 +2,12 @@
 // walk, and the recording of original texts.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 
+#include "language/LineReader.h"
 #include "language/LookupEngine.h"
 #include "tests/support/TempDir.h"
 
@@ -113,4 +117,17 @@ TEST(Walk, RecordingIntoAMissingFileWritesExactlyTheRecordedEntries) {
   e.EndWalk();
   e.EndFix("own.lng");
   EXPECT_EQ(w.dir.Read("own.lng"), "[Form]Translation:=\r\n[Hint][Typ]the typ:=\r\n");
+}
+
+TEST(Lookup, LanguageFileThatIsNoRegularFileLeavesTextsUntranslatedWithoutBlocking) {
+  EngineWorld w;
+  // A FIFO would block an ordinary open until a writer came; a directory
+  // cannot be read at all. Either way the texts stay as designed.
+  ASSERT_EQ(::mkfifo("Update.Eng", 0644), 0);
+  EXPECT_STREQ(w.engine.FindCompText("NameLabel", "Name:", false, "."), "Name:");
+  EXPECT_STREQ(w.engine.FindFixText("Fehler", "."), "Fehler");
+  EXPECT_TRUE(LoadWholeFile("Update.Eng").empty());
+  ::unlink("Update.Eng");
+  ASSERT_EQ(::mkdir("Update.Eng", 0755), 0);
+  EXPECT_STREQ(w.engine.FindHint("OkBitBtn", "Start", false, "."), "Start");
 }
