@@ -88,6 +88,8 @@ class SerialDevice {
   bool Modify(const LineSettings& settings);
   LineSnapshot Save() const;
   bool Restore(const LineSnapshot& snapshot);
+  // The speed in force as this program last set it (bit/s).
+  int Baud() const { return baud_; }
 
   // Reads up to n bytes; ends when n bytes came, when intervalMs pass after
   // a byte without another, or after totalMs. Returns the count (>= 0).
