@@ -1,6 +1,7 @@
 // The texts of the Windows-CE transfer and the files' time stamps, without
 // a port.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstdlib>

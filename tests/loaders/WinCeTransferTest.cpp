@@ -2,6 +2,8 @@
 // pseudo-terminal: the conversation, every file byte and every check
 // character, and the ways a transfer fails.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <QJsonArray>
 #include <cstdlib>
