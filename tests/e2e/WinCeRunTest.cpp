@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <map>
 
-#include "tests/app/VersionResourceBuilder.h"
+#include "FirmwareGen.h"
 #include "tests/e2e/E2eWorld.h"
 #include "tests/e2e/WindowRun.h"
 #include "tests/support/BslSimImages.h"
@@ -39,12 +39,6 @@ struct Delivery {
   std::vector<std::string> order{"app.exe", "other.exe", "VernixStartUp.exe", "lib.dll", "data.bin"};
 };
 
-// A program with its version resource, then seeded code. The resource's
-// value carries one character before the version text.
-std::string Program(const std::string& version, std::size_t codeBytes, uint32_t seed) {
-  return ProgramWithFileVersion("V" + version) + SeededBytes(codeBytes, seed);
-}
-
 void WriteWinCeWorld(E2eWorld& w, Delivery& d) {
   w.WriteUpdateIni(0, "3");
   DeviceBlockSpec spec;
@@ -56,10 +50,10 @@ void WriteWinCeWorld(E2eWorld& w, Delivery& d) {
   // Anything that ran the instrument's main program would leave RAN behind.
   std::string shebang = "#!/bin/sh\ntouch RAN\nexit 0\n";
   shebang.resize(32, '\n');
-  d.files["app.exe"] = shebang + Program("1.30", 4500, 1);
-  d.files["other.exe"] = Program("1.20", 2100, 2);
-  d.files["VernixStartUp.exe"] = Program(d.startupVersion, 1300, 3);
-  d.files["lib.dll"] = Program("1.00", 700, 4);
+  d.files["app.exe"] = shebang + MakeWinCeProgram("1.30", 4500, 1);
+  d.files["other.exe"] = MakeWinCeProgram("1.20", 2100, 2);
+  d.files["VernixStartUp.exe"] = MakeWinCeProgram(d.startupVersion, 1300, 3);
+  d.files["lib.dll"] = MakeWinCeProgram("1.00", 700, 4);
   d.files["data.bin"] = SeededBytes(d.dataSize, 5);
   for (const auto& [name, content] : d.files) w.Dir().Write(name, content);
   std::filesystem::permissions(w.Dir().File("app.exe"), std::filesystem::perms::owner_exec,
