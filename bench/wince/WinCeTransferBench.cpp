@@ -1,14 +1,13 @@
 // Two files of 60 KiB through the Windows-CE file transfer into the
 // simulator with real wire timing (--pace): how much the tool adds to what
 // the line and the protocol's prescribed waits cost.
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QJsonObject>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/CpuTime.h"
 #include "loaders/WinCEProg.h"
 #include "tests/loaders/BslTestHost.h"
 #include "tests/support/Pty.h"
@@ -23,13 +22,6 @@ constexpr std::size_t kFileBytes = 60 * 1024;
 // given back.
 constexpr double kPrescribedWaits =
     2 * TWinCEProg::kSpeedChangeWaitMs / 1000.0 + TWinCEProg::kEndWaitMs / 1000.0;
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 }  // namespace
 

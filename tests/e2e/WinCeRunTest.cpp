@@ -95,16 +95,29 @@ void ExpectFilesReceived(const QJsonObject& report, const Delivery& d,
 const std::vector<std::string> kIdentification = {"A.1111", "A.1000", "A.2003", "A.2000",
                                                   "A.2001", "A.4001", "A.2100"};
 
-}  // namespace
+class WinCeRun : public ::testing::Test {
+ protected:
+  // The meter with the profile's extra keys, the tool headless against it.
+  void Run(const std::string& profileExtra = "", std::vector<std::string> toolArgs = {},
+           const std::string& simArgs = "", const std::string& interruptAt = "") {
+    SimProcess& meter = w.AddSim(WinCeProfile(profileExtra), simArgs);
+    toolArgs.insert(toolArgs.begin(), {"--delay-divisor", "20"});
+    r = w.RunHeadless(toolArgs, 120, interruptAt);
+    report = meter.Stop();
+    EXPECT_FALSE(r.timedOut) << r.output;
+  }
 
-TEST(WinCeRun, SendsTheMainFileAndTheDownloadListAndEndsWithTheSuccessText) {
   E2eWorld w;
   Delivery d;
+  ToolResult r;
+  QJsonObject report;
+};
+
+}  // namespace
+
+TEST_F(WinCeRun, SendsTheMainFileAndTheDownloadListAndEndsWithTheSuccessText) {
   WriteWinCeWorld(w, d);
-  SimProcess& meter = w.AddSim(WinCeProfile());
-  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
-  QJsonObject report = meter.Stop();
-  ASSERT_FALSE(r.timedOut) << r.output;
+  Run();
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_TRUE(Has(r.output, kSuccess)) << r.output;
   EXPECT_TRUE(Violations(report).empty()) << Violations(report).front();
@@ -118,25 +131,17 @@ TEST(WinCeRun, SendsTheMainFileAndTheDownloadListAndEndsWithTheSuccessText) {
   EXPECT_FALSE(std::filesystem::exists(w.Dir().File("RAN"))) << "the programs are sent, never run";
 }
 
-TEST(WinCeRun, StartupProgramGroupIsLeftOutWhenTheInstrumentHasItsVersion) {
-  E2eWorld w;
-  Delivery d;
+TEST_F(WinCeRun, StartupProgramGroupIsLeftOutWhenTheInstrumentHasItsVersion) {
   d.startupVersion = "1.05";  // as in the instrument
   WriteWinCeWorld(w, d);
-  SimProcess& meter = w.AddSim(WinCeProfile());
-  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
-  QJsonObject report = meter.Stop();
+  Run();
   EXPECT_EQ(r.exitCode, 0) << r.output;
   ExpectFilesReceived(report, d, {"app.exe", "other.exe", "data.bin"});
 }
 
-TEST(WinCeRun, Code261OnAFrameGetsTheIdenticalFrameAgain) {
-  E2eWorld w;
-  Delivery d;
+TEST_F(WinCeRun, Code261OnAFrameGetsTheIdenticalFrameAgain) {
   WriteWinCeWorld(w, d);
-  SimProcess& meter = w.AddSim(WinCeProfile("WinCeReply261AtFrame = 3\nWinCeReply261Value = 2\n"));
-  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
-  QJsonObject report = meter.Stop();
+  Run("WinCeReply261AtFrame = 3\nWinCeReply261Value = 2\n");
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_TRUE(Has(r.output, kSuccess)) << r.output;
   // Frame 3 is the first of other.exe; it arrives twice, unchanged.
@@ -152,13 +157,9 @@ TEST(WinCeRun, Code261OnAFrameGetsTheIdenticalFrameAgain) {
   for (std::size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(files[i].data == d.files.at(d.order[i]));
 }
 
-TEST(WinCeRun, Code260MidFileSkipsToTheNextFile) {
-  E2eWorld w;
-  Delivery d;
+TEST_F(WinCeRun, Code260MidFileSkipsToTheNextFile) {
   WriteWinCeWorld(w, d);
-  SimProcess& meter = w.AddSim(WinCeProfile("WinCeReply260AtFrame = 2\n"));
-  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--trace"});
-  QJsonObject report = meter.Stop();
+  Run("WinCeReply260AtFrame = 2\n", {"--trace"});
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_TRUE(Has(r.output, "Windows CE: the instrument skips app.exe")) << r.output;
   const auto files = FilesOf(report);
@@ -172,13 +173,9 @@ TEST(WinCeRun, Code260MidFileSkipsToTheNextFile) {
   EXPECT_TRUE(Violations(report).empty()) << Violations(report).front();
 }
 
-TEST(WinCeRun, SilenceMidFileEndsWithTheAbortTextAfterTheTimeout) {
-  E2eWorld w;
-  Delivery d;
+TEST_F(WinCeRun, SilenceMidFileEndsWithTheAbortTextAfterTheTimeout) {
   WriteWinCeWorld(w, d);
-  SimProcess& meter = w.AddSim(WinCeProfile("WinCeSilentFromFrame = 2\n"));
-  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--trace"});
-  QJsonObject report = meter.Stop();
+  Run("WinCeSilentFromFrame = 2\n", {"--trace"});
   EXPECT_EQ(r.exitCode, 1) << r.output;
   EXPECT_TRUE(Has(r.output, "Windows CE: no confirmation within 5000 ms")) << r.output;
   EXPECT_TRUE(Has(r.output, kAbort)) << r.output;
@@ -187,16 +184,11 @@ TEST(WinCeRun, SilenceMidFileEndsWithTheAbortTextAfterTheTimeout) {
   EXPECT_EQ(Commands(report).back(), "A.1205#app.exe") << "nothing after the silence";
 }
 
-TEST(WinCeRun, SigintDuringTheTransferEndsItAsFailed) {
-  E2eWorld w;
-  Delivery d;
+TEST_F(WinCeRun, SigintDuringTheTransferEndsItAsFailed) {
   WriteWinCeWorld(w, d);
   // Paced at the wire speed, each file takes a while; the interruption
   // comes once the second file is announced.
-  SimProcess& meter = w.AddSim(WinCeProfile(), "--pace");
-  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--trace"}, 120, "A.1205#other.exe");
-  QJsonObject report = meter.Stop();
-  EXPECT_FALSE(r.timedOut);
+  Run("", {"--trace"}, "--pace", "A.1205#other.exe");
   EXPECT_EQ(r.exitCode, 1) << r.output;
   EXPECT_TRUE(Has(r.output, "Windows CE: stopped by Escape")) << r.output;
   EXPECT_TRUE(Has(r.output, kAbort)) << r.output;
@@ -209,14 +201,10 @@ TEST(WinCeRun, SigintDuringTheTransferEndsItAsFailed) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.1203"), 0) << "the transfer did not end normally";
 }
 
-TEST(WinCeRun, OversizeFileIsRefusedBeforeAnythingIsSent) {
-  E2eWorld w;
-  Delivery d;
+TEST_F(WinCeRun, OversizeFileIsRefusedBeforeAnythingIsSent) {
   WriteWinCeWorld(w, d);
   w.Dir().Write("data.bin", std::string(3000001, 'x'));
-  SimProcess& meter = w.AddSim(WinCeProfile());
-  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
-  QJsonObject report = meter.Stop();
+  Run();
   EXPECT_EQ(r.exitCode, 1) << r.output;
   EXPECT_TRUE(Has(r.output, "[Fehler]\nDie Datei data.bin ist gr\xC3\xB6\xC3\x9F" "er als 3000000 Bytes."))
       << r.output;
@@ -224,9 +212,7 @@ TEST(WinCeRun, OversizeFileIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(Commands(report), kIdentification) << "nothing of the transfer";
 }
 
-TEST(WinCeRun, EachOkAfterAFailedTransferRunsExactlyOneNewAttempt) {
-  E2eWorld w;
-  Delivery d;
+TEST_F(WinCeRun, EachOkAfterAFailedTransferRunsExactlyOneNewAttempt) {
   WriteWinCeWorld(w, d);
   w.Dir().Write("data.bin", std::string(3000001, 'x'));
   SimProcess& meter = w.AddSim(WinCeProfile());

@@ -13,6 +13,7 @@
 
 #include "loaders/WinCEProg.h"
 #include "tests/loaders/BslTestHost.h"
+#include "tests/loaders/SimulatedMeter.h"
 #include "tests/support/BslSimImages.h"
 #include "tests/support/Pty.h"
 #include "tests/support/SimProcess.h"
@@ -57,16 +58,8 @@ class WinCeTransfer : public ::testing::Test {
   }
 
   void Start(const std::string& profile) {
-    host.reset();
-    ports.reset();
-    sim.reset();
-    sim = std::make_unique<SimProcess>(dir.path(), "meter", profile);
-    ASSERT_TRUE(sim->Started());
-    ports = std::make_unique<ScopedPortTable>(sim->Slave());
-    host = std::make_unique<BslTestHost>();
     // The 2000 ms and 500 ms waits shrink to a fortieth.
-    host->Delay().SetDividend(40);
-    ASSERT_TRUE(host->OpenPort());
+    StartSimulatedMeter(dir.path(), profile, 40, sim, ports, host);
     host->Port().ChangeBaudrate(B__9600);  // the speed the search found
     host->Record().SoftwareVersionNumber = 120;
   }
