@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <string>
 
 #include "loaders/WinCEProg.h"
@@ -237,4 +238,51 @@ TEST_F(WinCeTransfer, ListFileThatCannotBeReadFailsMidConversationWithTheLineRes
   EXPECT_EQ(lineBaudAfter, B__9600);
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_NE(dialogs.shown[0].text.find("gone.dat"), std::string::npos);
+}
+
+// An instrument that confirms the speed commands at once, at the old speed,
+// while the tool still waits: the confirmations count after the wait, once.
+TEST(WinCeTransferEarlyConfirmation, CountsOnceTheSpeedWaitIsOver) {
+  TempDir dir;
+  setenv("UPDATE_PROGRAM_DIR", dir.path().c_str(), 1);
+  dir.Write("a.exe", "abc");
+  Pty pty;
+  ASSERT_TRUE(pty.Valid());
+  ScopedPortTable ports(pty.SlavePath());
+  BslTestHost host;
+  host.Delay().SetDividend(10);  // waits of 200 ms
+  ASSERT_TRUE(host.OpenPort());
+  host.Port().ChangeBaudrate(B__9600);
+
+  struct Heard {
+    std::string text;
+    int baud;
+  };
+  std::vector<Heard> heard;
+  std::thread instrument([&] {
+    auto take = [&](std::string_view until) {
+      heard.push_back({pty.ReceiveUntil(until), pty.SlaveBaud()});
+      pty.Send("!\r\n");
+    };
+    take("A.1000\r\n");
+    take("A.1300#38400\r\n");     // confirmed during the wait
+    take("\r\n");                 // the announce
+    take("#abc");                 // the frame
+    take("A.1202\r\n");
+    take("A.1203\r\n");
+    take("A.1300#9600\r\n");      // confirmed during the wait
+    heard.push_back({pty.Drain(std::chrono::milliseconds(300)), pty.SlaveBaud()});
+  });
+  TWinCEProg transfer(host);
+  const bool ok = transfer.Transfer(0, "a.exe", false);
+  instrument.join();
+  unsetenv("UPDATE_PROGRAM_DIR");
+
+  EXPECT_TRUE(ok);
+  ASSERT_EQ(heard.size(), 8u);
+  EXPECT_EQ(heard[2].text.rfind("A.1205#a.exe,", 0), 0u) << heard[2].text;
+  EXPECT_EQ(heard[2].baud, 38400) << "the announce follows the wait and the switch";
+  EXPECT_EQ(heard[3].text, "D.3,e#abc");
+  EXPECT_EQ(heard[7].text, "") << "nothing sent twice";
+  EXPECT_EQ(host.Port().LineBaudrate(), B__9600);
 }
