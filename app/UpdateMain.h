@@ -134,6 +134,12 @@ class UpdateMain : public QObject, public LoaderHost {
   bool SensorToBeUpdated() const;
   int RunExternalProgram(const std::string& file);
   bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
+
+  // --- Windows-CE instruments (UpdateWinCe.cpp) ---
+  // Event 10050: false when a transfer ran and failed.
+  bool WinCeTransferStep();
+  void RemoveStartupGroup();
+  bool RunWinCeTransfer(const std::string& file, bool forceNewAnnounce);
   void EndRun(RunOutcome outcome);
   void ArmReplyWatchdog();
   void ReplyWatchdogExpired();

@@ -117,13 +117,12 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       }
       return;
     case Ev::kWinCe:
-      step_ = 7;
-      ShowDuration(2);
-      winCe_ = true;
-      // Instruments with a Windows-CE file receiver are not served by this
-      // build: the run ends with the abort text, never with a success.
-      MemoAdd("Windows-CE file transfer is not available.\r\n");
-      queue_.PostEvent(Ev::kTransferFailed);
+      if (!WinCeTransferStep()) {
+        // A late "!" of the failed conversation must not start the sensor
+        // phase, which could end in the success text.
+        step_ = 8;
+        queue_.PostEvent(Ev::kTransferFailed);
+      }
       return;
     case Ev::kSensorPhase:
       SensorPhase();

@@ -118,6 +118,8 @@ class SerialDevice {
   int LineError() const { return lineError_; }
   // Discards what has been received and not yet read.
   void PurgeInput();
+  // The speed in force as this program last set it (bit/s).
+  int Baud() const { return baud_; }
 
   // Reads up to n bytes; ends when n bytes came, when intervalMs pass after
   // a byte without another, or after totalMs. Returns the count (>= 0), or

@@ -259,6 +259,14 @@ void TComPort::ChangeHandShake(HandshakeTag handshake) {
   lineCheck_ = device_.Modify(line);
 }
 
+BaudTag TComPort::LineBaudrate() const {
+  if (!open_) return v24_.Baudrate();
+  const int baud = device_.Baud();
+  for (int tag = 0; tag < kBaudCount; ++tag)
+    if (BaudRateOf(static_cast<BaudTag>(tag)) == baud) return static_cast<BaudTag>(tag);
+  return v24_.Baudrate();
+}
+
 void TComPort::SaveLastV24Parameter() {
   if (!open_) return;
   LineSnapshot line = device_.Save();

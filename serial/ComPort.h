@@ -123,6 +123,10 @@ class TComPort {
   void ChangeV24Parameter(BaudTag baud, StopBitTag stop, ParitaetTag parity, bool nullDiscard);
   void ChangeBaudrate(BaudTag baud);
   void ChangeHandShake(HandshakeTag handshake);
+  // The speed in force on the open line: ChangeBaudrate and
+  // ChangeV24Parameter leave the V24 record alone, so only the line knows
+  // the speed a search found. The record's speed when closed.
+  BaudTag LineBaudrate() const;
   // One saved slot, kept across Close and Open once filled.
   void SaveLastV24Parameter();
   void LoadLastV24Parameter();

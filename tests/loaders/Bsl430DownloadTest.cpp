@@ -12,6 +12,7 @@
 
 #include "loaders/Bsl430.h"
 #include "tests/loaders/BslTestHost.h"
+#include "tests/loaders/SimulatedMeter.h"
 #include "tests/support/BslSimImages.h"
 #include "tests/support/Pty.h"
 #include "tests/support/SimProcess.h"
@@ -32,17 +33,9 @@ std::string Profile(const std::string& extra = "") {
 class BslDownload : public ::testing::Test {
  protected:
   void Start(const std::string& profile) {
-    host.reset();
-    ports.reset();
-    sim.reset();
     dir.Enter();
-    sim = std::make_unique<SimProcess>(dir.path(), "meter", profile);
-    ASSERT_TRUE(sim->Started());
-    ports = std::make_unique<ScopedPortTable>(sim->Slave());
-    host = std::make_unique<BslTestHost>();
     // The instruments' waits of 4 s and 1 s shrink to a fortieth.
-    host->Delay().SetDividend(40);
-    ASSERT_TRUE(host->OpenPort());
+    StartSimulatedMeter(dir.path(), profile, 40, sim, ports, host);
   }
 
   bool Run(const std::string& file, int commandIndex = 0, bool syncFirst = true,

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <cctype>
+#include <cstdlib>
 
 #include "serial/ComMessages.h"
 
@@ -59,15 +61,14 @@ bool BslTestHost::event(QEvent* e) {
 
 namespace {
 
-// The reply event a line stands for, 0 for none; the vector text goes to text.
+// The reply event a line stands for, 0 for none; the text behind "#" of an
+// information reply ("I.80#0x1E5", "I.261#2") goes to text.
 int ReplyEventOf(const std::string& line, std::string& text) {
-  for (int code : {80, 81}) {
-    const std::string mark = "I." + std::to_string(code) + "#";
-    const std::size_t at = line.find(mark);
-    if (at != std::string::npos) {
-      text = line.substr(at + mark.size());
-      return code;
-    }
+  const std::size_t at = line.find("I.");
+  if (at != std::string::npos && at + 2 < line.size() && std::isdigit(static_cast<unsigned char>(line[at + 2]))) {
+    const std::size_t hash = line.find('#');
+    text = hash == std::string::npos ? std::string() : line.substr(hash + 1);
+    return std::atoi(line.c_str() + at + 2);
   }
   if (line.find('!') != std::string::npos) return 10010;
   if (line.find("A.") != std::string::npos || line.find("C.") != std::string::npos) return 10011;

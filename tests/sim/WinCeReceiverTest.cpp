@@ -127,3 +127,28 @@ TEST(WinCeReceiverFaults, Codes260And261ComeAtTheirFrames) {
     ASSERT_EQ(sim.report().files().size(), 2u);
     EXPECT_EQ(sim.report().files()[0].state, "skipped");
 }
+
+TEST(WinCeReceiverFaults, MeterFallsSilentFromItsFrameOn) {
+    RunningSim sim("Target = wince\nBaudRate = 9600\nReplyDelayMs = 1\nWinCeSilentFromFrame = 2\n");
+    Client c(sim.path(), 9600);
+    raiseSpeed(sim, c);
+    c.write("A.1201#a.bin,1,6\r\n");
+    EXPECT_EQ(c.readLine(), "!");
+    c.write(dataFrame("abc"));
+    EXPECT_EQ(c.readLine(), "!");
+    c.write(dataFrame("def"));
+    ASSERT_TRUE(sim.waitForEvent("fault", "silent from data frame 2"));
+    c.write("A.1202\r\nA.1203\r\n");
+    ASSERT_TRUE(sim.waitForEvent("line", "rx A.1203"));
+    // An answer is noted when the line is taken; none follows.
+    EXPECT_EQ(sim.report().eventTexts("line").back(), "rx A.1203");
+    EXPECT_TRUE(c.nothingPending());
+}
+
+TEST(WinCeReceiver, AnswersTheStartupProgramQueryWithItsVersion) {
+    RunningSim sim("Target = wince\nBaudRate = 9600\nReplyDelayMs = 1\nStartupVersion = 1.05\n");
+    Client c(sim.path(), 9600);
+    identify(c);
+    c.write("A.2100\r\n");
+    EXPECT_EQ(c.readLine(), "I.2011#1.05");
+}

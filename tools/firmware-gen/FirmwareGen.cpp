@@ -75,3 +75,41 @@ std::string MakeTiTxtFirmware(const std::string& version, std::size_t size, uint
   AppendTiTxtSection(out, 0xFFE0, vectors);
   return out + "q\r\n";
 }
+
+std::string MakeProgramWithVersionResource(
+    const std::vector<std::pair<std::string, std::string>>& strings) {
+  std::string b = "MZ";
+  b.resize(512, '\x90');
+  auto word = [&](unsigned w) {
+    b += static_cast<char>(w & 0xFF);
+    b += static_cast<char>(w >> 8);
+  };
+  auto wide = [&](const std::string& s) {
+    for (char c : s) word(static_cast<unsigned char>(c));
+    word(0);
+  };
+  auto align = [&] {
+    while (b.size() % 4) b += '\0';
+  };
+  for (const char* block : {"VS_VERSION_INFO", "StringFileInfo", "040704b0"}) {
+    align();
+    word(0x100), word(0), word(1), wide(block);
+  }
+  for (const auto& [key, value] : strings) {
+    align();
+    std::size_t start = b.size();
+    word(0), word(static_cast<unsigned>(value.size() + 1)), word(1), wide(key);
+    align();
+    wide(value);
+    b[start] = static_cast<char>(b.size() - start);  // entries here stay below 256 bytes
+  }
+  return b;
+}
+
+std::string MakeWinCeProgram(const std::string& version, std::size_t size, uint32_t seed) {
+  std::string out = MakeProgramWithVersionResource(
+      {{"CompanyName", "Lab Instruments"}, {"FileVersion", "V" + version}, {"ProductVersion", "9.99"}});
+  std::mt19937 rng(seed);
+  for (std::size_t i = 0; i < size; ++i) out += static_cast<char>(rng());
+  return out;
+}

@@ -1,5 +1,6 @@
 // firmware-gen VERSION SIZE SEED FILE: writes a firmware file (TI-TXT when
-// FILE ends in .txt, else S-records) and prints the key under which its
+// FILE ends in .txt, a Windows-CE program with a version resource when it
+// ends in .exe or .dll, else S-records) and prints the key under which its
 // version text is found.
 #include <cstdio>
 #include <cstdlib>
@@ -14,13 +15,21 @@ int main(int argc, char** argv) {
     return 64;
   }
   const std::string file = argv[4];
-  const bool tiTxt = file.size() > 4 && file.compare(file.size() - 4, 4, ".txt") == 0;
+  auto endsWith = [&file](const char* ending) {
+    const std::string e = ending;
+    return file.size() > e.size() && file.compare(file.size() - e.size(), e.size(), e) == 0;
+  };
+  const bool tiTxt = endsWith(".txt");
+  const bool program = endsWith(".exe") || endsWith(".dll");
   const std::size_t size = std::strtoul(argv[2], nullptr, 10);
   const auto seed = static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10));
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << (tiTxt ? MakeTiTxtFirmware(argv[1], size, seed) : MakeSRecordFirmware(argv[1], size, seed));
+  if (program)
+    out << MakeWinCeProgram(argv[1], size, seed);
+  else
+    out << (tiTxt ? MakeTiTxtFirmware(argv[1], size, seed) : MakeSRecordFirmware(argv[1], size, seed));
   if (!out) return 1;
   // As ProgDevice.ini writes it: the four characters \r\n end a key.
-  std::printf("%s\n", tiTxt ? "@1000\\r\\n" : SRecordVersionKey(argv[1]).c_str());
+  std::printf("%s\n", program ? "FileVersion" : tiTxt ? "@1000\\r\\n" : SRecordVersionKey(argv[1]).c_str());
   return 0;
 }

@@ -125,8 +125,10 @@ void Instrument::interpret(std::string_view bytes) {
             auto parsed = wince_.takeFrame(buffer_, answer);
             if (parsed == WinCeReceiver::Parse::Incomplete) return;
             if (parsed == WinCeReceiver::Parse::Frame) {
-                line_.send(answer + "\r\n", profile_.replyDelayMs);
-                line_.report().event("tx", "line", answer, appBaud_);
+                if (!answer.empty()) {
+                    line_.send(answer + "\r\n", profile_.replyDelayMs);
+                    line_.report().event("tx", "line", answer, appBaud_);
+                }
                 continue;
             }
         }
@@ -156,7 +158,7 @@ void Instrument::onLine(const std::string& text) {
         return;
     }
     line_.report().event("rx", "line", text, baud);
-    if (profile_.silent) return;
+    if (profile_.silent || wince_.silent()) return;
     if (text.rfind("A.", 0) != 0) return;  // noise is not a command
     size_t hash = text.find('#');
     std::string code = text.substr(0, hash);
@@ -218,6 +220,8 @@ void Instrument::command(const std::string& code, const std::string& arg, const 
         if (!profile_.startupVersion.empty()) lines.push_back(infoLine(2011, profile_.startupVersion));
         if (profile_.usbOnly) lines.push_back(infoLine(262, "USB"));
         reply(code, lines, n);
+    } else if (code == "A.2100" && !profile_.startupVersion.empty()) {
+        reply(code, {infoLine(2011, profile_.startupVersion)}, n);
     } else if (code == "A.2005") {
         reply(code, {profile_.basicLoaderVariant.empty() ? kReject : infoLine(208, profile_.basicLoaderVariant)}, n);
     } else if (code == "A.1200" || code == "A.1230" || code == "A.1231") {

@@ -137,6 +137,7 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
     r.number("WinCeReply260AtFrame", p.winCeReply260AtFrame);
     r.number("WinCeReply261AtFrame", p.winCeReply261AtFrame);
     r.number("WinCeReply261Value", p.winCeReply261Value);
+    r.number("WinCeSilentFromFrame", p.winCeSilentFromFrame);
 
     r.rule("NoAnswer", p.noAnswer);
     r.rule("Reject", p.reject);

@@ -67,6 +67,7 @@ struct Profile {
     int winCeReply260AtFrame = 0;
     int winCeReply261AtFrame = 0;
     int winCeReply261Value = 2;
+    int winCeSilentFromFrame = 0;  // from the n-th data frame on, no answers at all
 
     // Fault injection.
     FaultRule noAnswer, reject, dropReply, nak, corruptChecksum;

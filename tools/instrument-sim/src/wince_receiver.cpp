@@ -42,6 +42,13 @@ WinCeReceiver::Parse WinCeReceiver::takeFrame(std::string& buffer, std::string& 
     line_.report().event("rx", "wince", "D." + std::to_string(n) + " check " + hexBytes(std::string(1, static_cast<char>(check))),
                          line_.lineBaud());
 
+    if (profile_.winCeSilentFromFrame > 0 && frames_ >= profile_.winCeSilentFromFrame) {
+        if (frames_ == profile_.winCeSilentFromFrame)
+            line_.report().event("", "fault", "silent from data frame " + std::to_string(frames_));
+        answer.clear();  // the meter hangs: nothing is answered any more
+        silent_ = true;
+        return Parse::Frame;
+    }
     ReceivedFile* file = current();
     if (!file || file->state != "receiving") {
         line_.report().violation("data frame without an announced file");
