@@ -20,6 +20,7 @@ struct UpdateSettings {
 // cannot hold are reported in notes and left out.
 int ReadUpdateIni(const std::string& fileName, UpdateSettings& settings,
                   std::vector<std::string>* notes = nullptr);
-// Rewrites the file as exactly four lines: Language, Version, Baud, Com.
+// Rewrites the file as exactly four lines: Language, Version, Baud, Com
+// (and RunLog, kept when the file has it).
 // 0 on success, -1 when the file cannot be loaded (it is then not written).
 int WriteUpdateIni(const std::string& fileName, const UpdateSettings& settings);

@@ -50,6 +50,11 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
 UpdateMain::~UpdateMain() { Shutdown(); }
 
 void UpdateMain::Shutdown() {
+  // A run still going when the program ends was cut off.
+  if (runActive_) {
+    runInterrupted_ = true;
+    EndRunRecord(RunOutcome::Failed, RunEnd::Failed);
+  }
   for (auto& t : poolTimers_) t.stop();
   SecTimer.stop();
   TitleTimer.stop();
@@ -70,6 +75,7 @@ bool UpdateMain::Construct() {
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
   }
+  ConfigureRunLog();
   view_->SetMenuChecked("Deutsch", settings_.language == 0);
   view_->SetMenuChecked("Englisch", settings_.language == 1);
   if (ReadProgDeviceIni(kProgDeviceIni, table_, &notes) != 0) {
@@ -160,6 +166,7 @@ void UpdateMain::OkBitBtnClick() {
 }
 
 void UpdateMain::EscapeKey() {
+  if (runActive_) runEscaped_ = true;
   queue_.PostKey(kKeyEscape);
   PumpEvents();
 }
@@ -175,6 +182,7 @@ void UpdateMain::TitleTimerTimer() {
 
 void UpdateMain::MemoAdd(const std::string& text) {
   memo_.push_back(text);
+  if (runActive_ && !insideLogLine_) runRecord_.message = text;
   view_->MemoAdd(text);
 }
 
@@ -184,7 +192,10 @@ void UpdateMain::MemoClear() {
 }
 
 void UpdateMain::LogLine(const std::string& text) {
-  if (trafficLog_) MemoAdd(FillPlaceholders(text));
+  if (!trafficLog_) return;
+  insideLogLine_ = true;
+  MemoAdd(FillPlaceholders(text));
+  insideLogLine_ = false;
 }
 
 std::string UpdateMain::FillPlaceholders(std::string_view text) {
