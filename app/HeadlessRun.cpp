@@ -36,6 +36,10 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
     std::string v;
     if (a == "--headless") {
       o.headless = true;
+    } else if (a == "--translate") {
+      o.translate = true;
+    } else if (a == "--help") {
+      o.help = true;
     } else if (a == "--trace") {
       o.trace = true;
     } else if (a == "--answer") {
@@ -59,7 +63,11 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
       return false;
     }
   }
-  if (!o.headless && !args.empty()) {
+  if (o.translate && (o.headless || args.size() > 1)) {
+    error = "--translate opens the window and takes no other argument";
+    return false;
+  }
+  if (!o.headless && !o.translate && !o.help && !args.empty()) {
     error = "the window takes no arguments (use --headless for the console mode)";
     return false;
   }

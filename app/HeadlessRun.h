@@ -9,6 +9,8 @@ struct HeadlessOptions {
   bool answerYes = false;
   bool trace = false;
   long delayDivisor = 1;
+  bool translate = false;  // the window with the translation editor
+  bool help = false;
 };
 
 // False with a reason for an argument it does not know.

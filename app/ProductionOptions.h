@@ -6,7 +6,6 @@
 #include <vector>
 
 struct ProductionOptions {
-  bool help = false;
   bool allPorts = false;
   std::optional<std::string> runLog;  // empty text: the log is off
 };
@@ -15,6 +14,3 @@ struct ProductionOptions {
 // parser. False with a reason for a missing value.
 bool TakeProductionOptions(std::vector<std::string>& args, ProductionOptions& options,
                            std::string& error);
-
-// The --help text.
-std::string UsageText();

@@ -110,6 +110,7 @@ bool UpdateMain::Construct() {
   ApplyFirmwareScan();
   ShowStartText();
   for (const auto& note : notes) MemoAdd(note + "\r\n");
+  view_->TranslateWindow(InfoText(InfoLanguageFile, settings_.language));
   return true;
 }
 

@@ -1,4 +1,5 @@
-// Program entry: the window, or with --headless the console mode.
+// Program entry: the window, or with --headless the console mode, or with
+// --translate the window with the translation editor.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,28 +8,59 @@
 #include "app/HeadlessRun.h"
 #include "app/ProductionOptions.h"
 #include "app/RunLog.h"
+#include "app/TranslatorRun.h"
 #include "app/UpdateForm.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: update [--run-log FILE]\n"
+    "                              the window\n"
+    "       update --headless [--all-ports] [--answer yes|no] [--trace]\n"
+    "              [--delay-divisor N] [--run-log FILE]\n"
+    "                              the same run without a display\n"
+    "       update --translate     the window with the translation editor for the\n"
+    "                              language of Update.ini (Update.Deu or Update.Eng\n"
+    "                              in the current folder)\n"
+    "       update --help          this text\n"
+    "\n"
+    "  --all-ports        one headless run per free port, all at once, each in\n"
+    "                     its own folder update-ports/COMn; a summary at the end\n"
+    "  --answer yes|no    the answer to every question (default no)\n"
+    "  --trace            show the command traffic from the start\n"
+    "  --delay-divisor N  divide the tool's waits by N (simulators, tests)\n"
+    "  --run-log FILE     append one JSON line per run to FILE; an empty FILE\n"
+    "                     switches the log off (default: RunLog= in Update.ini,\n"
+    "                     else update-runs.jsonl in the working folder)\n"
+    "\n"
+    "Exit status (headless): 0 success, 1 the run ended otherwise, 2 the program\n"
+    "ended on its own (missing settings file, no meter found), 64 bad argument.\n"
+    "Environment: UPDATE_PORTS (the port table), UPDATE_PROGRAM_DIR (the firmware\n"
+    "delivery).\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   ProductionOptions production;
   HeadlessOptions options;
   std::string error;
-  if (TakeProductionOptions(args, production, error) && production.help) {
-    std::fputs(UsageText().c_str(), stdout);
-    return 0;
-  }
-  if (!error.empty() || !ParseArguments(args, options, error)) {
-    std::fprintf(stderr, "update: %s\n%s", error.c_str(), UsageText().c_str());
+  if (!TakeProductionOptions(args, production, error) || !ParseArguments(args, options, error)) {
+    std::fprintf(stderr, "update: %s\n%s", error.c_str(), kUsage);
     return 64;
   }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (production.allPorts && !options.headless) {
-    std::fprintf(stderr, "update: --all-ports needs --headless\n%s", UsageText().c_str());
+    std::fprintf(stderr, "update: --all-ports needs --headless\n%s", kUsage);
     return 64;
   }
   ProcessRunLogOptions().path = production.runLog;
   ProcessRunLogOptions().headless = options.headless;
   if (production.allPorts) return RunAllPorts(argc, argv, args, production.runLog);
   if (options.headless) return RunHeadless(argc, argv, options);
+  if (options.translate) return RunTranslator(argc, argv);
   return RunWindow(argc, argv);
 }
