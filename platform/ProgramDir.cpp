@@ -47,10 +47,3 @@ std::string DataFolder() {
   const std::string installed = InstalledDataFolder();
   return installed.empty() ? ProgramFolder() : installed;
 }
-
-std::string DeliveredFile(const std::string& name) {
-  std::error_code ec;
-  if (fs::exists(name, ec)) return name;
-  const std::string delivered = DataFolder() + "/" + name;
-  return fs::exists(delivered, ec) ? delivered : name;
-}

@@ -16,8 +16,3 @@ std::string ProgramFolder();
 // settings): <prefix>/share/update for an installed program, else the
 // program folder.
 std::string DataFolder();
-
-// A file that is opened by bare name in the current directory: the name
-// itself when it is there, else the one in the data folder when that one
-// exists, else the name.
-std::string DeliveredFile(const std::string& name);
