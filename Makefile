@@ -3,7 +3,7 @@ JOBS   ?= $(shell nproc)
 CMAKE  := cmake -G Ninja -Wno-dev
 CTEST  := ctest --output-on-failure --timeout 600
 
-.PHONY: all bootstrap build run test test-plain asan tsan fuzz-build fuzz fuzz-smoke clean
+.PHONY: all bootstrap build run test test-plain asan tsan fuzz-build fuzz fuzz-smoke clean package package-test
 
 all: build
 
@@ -49,6 +49,18 @@ fuzz: fuzz-build
 
 fuzz-smoke: fuzz-build
 	scripts/fuzz 10
+
+# The Debian package (build/update_<version>_<arch>.deb), checked by lintian:
+# errors fail the target, warnings are shown.
+package: build
+	cd build && cpack -G DEB
+	@if command -v lintian > /dev/null; then \
+	  lintian --fail-on error --info build/update_*.deb; \
+	else echo "lintian is not installed: the package is not checked"; fi
+
+# The package unpacked into a scratch root and run from there.
+package-test: package
+	scripts/package-test
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

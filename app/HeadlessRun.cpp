@@ -103,6 +103,7 @@ int RunHeadless(int argc, char** argv, const HeadlessOptions& options) {
       char c;
       [[maybe_unused]] ssize_t n = read(signalPipe[0], &c, 1);
       view.SetInterrupted();
+      main.NoteInterrupted();
       main.EscapeKey();
       // A loader that was running ends on Escape and its run ends with the
       // abort text; otherwise nothing else is going to end the run.

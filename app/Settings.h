@@ -25,6 +25,7 @@ int ReadUpdateIni(const std::string& fileName, UpdateSettings& settings,
 // The same on lines already read.
 void ReadUpdateLines(const std::vector<std::string>& lines, UpdateSettings& settings,
                      std::vector<std::string>* notes = nullptr);
-// Rewrites the file as exactly four lines: Language, Version, Baud, Com.
+// Rewrites the file as exactly four lines: Language, Version, Baud, Com
+// (and RunLog, kept when the file has it).
 // 0 on success, -1 when the file cannot be loaded (it is then not written).
 int WriteUpdateIni(const std::string& fileName, const UpdateSettings& settings);

@@ -66,6 +66,11 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
 UpdateMain::~UpdateMain() { Shutdown(); }
 
 void UpdateMain::Shutdown() {
+  // A run still going when the program ends was cut off.
+  if (runActive_) {
+    runInterrupted_ = true;
+    EndRunRecord(RunOutcome::Failed, RunEnd::Failed);
+  }
   for (auto& t : poolTimers_) t.stop();
   SecTimer.stop();
   TitleTimer.stop();
@@ -88,6 +93,7 @@ bool UpdateMain::Construct() {
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
   }
+  ConfigureRunLog();
   view_->SetMenuChecked("Deutsch", settings_.language == 0);
   view_->SetMenuChecked("Englisch", settings_.language == 1);
   if (ReadProgDeviceIni(kProgDeviceIni, table_, &notes, &refusal) != 0) {
@@ -185,6 +191,7 @@ void UpdateMain::OkBitBtnClick() {
 }
 
 void UpdateMain::EscapeKey() {
+  if (runActive_) runEscaped_ = true;
   queue_.PostKey(kKeyEscape);
   PumpEvents();
 }
@@ -200,6 +207,7 @@ void UpdateMain::TitleTimerTimer() {
 
 void UpdateMain::MemoAdd(const std::string& text) {
   memo_.push_back(text);
+  if (runActive_ && !insideLogLine_) runRecord_.message = text;
   view_->MemoAdd(text);
 }
 
@@ -209,7 +217,10 @@ void UpdateMain::MemoClear() {
 }
 
 void UpdateMain::LogLine(const std::string& text) {
-  if (trafficLog_) MemoAdd(FillPlaceholders(text));
+  if (!trafficLog_) return;
+  insideLogLine_ = true;
+  MemoAdd(FillPlaceholders(text));
+  insideLogLine_ = false;
 }
 
 std::string UpdateMain::FillPlaceholders(std::string_view text) {

@@ -6,12 +6,14 @@
 #include <QObject>
 #include <QTimer>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/DeviceTable.h"
 #include "app/ReplyParser.h"
+#include "app/RunLog.h"
 #include "app/Settings.h"
 #include "app/UpdateView.h"
 #include "core/DeviceRecord.h"
@@ -50,6 +52,10 @@ class UpdateMain : public QObject, public LoaderHost {
   void CtrlAltF10();
   // The window is closing: the port is closed and its settings restored.
   void Shutdown();
+  // SIGINT/SIGTERM: the run that ends next ends as interrupted.
+  void NoteInterrupted() { runInterrupted_ = true; }
+  // The run log in use; empty when it is off.
+  const std::string& RunLogPath() const { return runLogPath_; }
 
   // --- LoaderHost ---
   EventQueue& Events() override { return queue_; }
@@ -140,13 +146,24 @@ class UpdateMain : public QObject, public LoaderHost {
   bool WinCeTransferStep();
   void RemoveStartupGroup();
   bool RunWinCeTransfer(const std::string& file, bool forceNewAnnounce);
-  void EndRun(RunOutcome outcome);
+  // How a run ended, as the run log words it.
+  enum class RunEnd { Failed, Refused };
+  void EndRun(RunOutcome outcome, RunEnd how = RunEnd::Failed);
   void ArmReplyWatchdog();
   void ReplyWatchdogExpired();
   // The port's line hung up (adapter unplugged).
   void OnPortDisconnected();
   // Ports the search could not use, and why, into the log.
   void ReportSkippedPorts();
+
+  // --- the run log (UpdateRunLog.cpp) ---
+  void ConfigureRunLog();
+  void BeginRunRecord();
+  void NoteMeterIdentity();
+  void NoteDeviceEntry(const DeviceEntry& entry);
+  void NoteTransfer(const std::string& file, const char* method, bool transferred);
+  void EndRunRecord(RunOutcome outcome, RunEnd how);
+  std::string FirmwarePath(const std::string& file) const;
 
   // --- external loader programs (ExternalLoaders.cpp) ---
   unsigned RunHexLoad(const std::string& file);
@@ -221,4 +238,14 @@ class UpdateMain : public QObject, public LoaderHost {
   std::string lostDevice_;  // the port of this run that was unplugged
 
   ReplyParser parser_;
+
+  // Run log state.
+  std::string runLogPath_;
+  bool runActive_ = false;
+  bool runInterrupted_ = false;
+  bool runEscaped_ = false;
+  bool meterSeen_ = false;
+  bool insideLogLine_ = false;
+  RunRecord runRecord_;
+  std::chrono::steady_clock::time_point runStart_;
 };

@@ -38,11 +38,12 @@ bool UpdateMain::MatchModelEntry(int index) {
   record_.DeviceNumber = entry.DeviceNr.view();
   record_.DeviceName = entry.DeviceName.view();
   if (MatchDevice()) return true;
-  EndRun(RunOutcome::Failed);
+  EndRun(RunOutcome::Failed, RunEnd::Refused);
   return false;
 }
 
 void UpdateMain::TG812qProgrammingClick(int tag) {
+  BeginRunRecord();
   view_->SetMenuEnabled("TG812qProgramming", false);
   if (!MatchModelEntry(tag)) return;
   ArmReplyWatchdog();
@@ -57,6 +58,7 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
 }
 
 void UpdateMain::LabXXXClick() {
+  BeginRunRecord();
   view_->SetMenuEnabled("LabXXX", false);
   if (!MatchModelEntry(0)) return;
   record_.DirectEntry = true;
@@ -80,7 +82,7 @@ void UpdateMain::LanguageClick(int language) {
 }
 
 void UpdateMain::ReadmeClick() {
-  if (!OpenDocument(ProgramFolder() + "/ReadMe.pdf"))
+  if (!OpenDocument(DataFolder() + "/ReadMe.pdf"))
     ShowMessageBox("Update", "Programm konnte nicht gestartet werden!", MsgIcon::Info);
 }
 

@@ -29,6 +29,7 @@ bool DropUpToComma(FixedText<N>& field) {
 }  // namespace
 
 void UpdateMain::StartSearch() {
+  BeginRunRecord();
   replyWatchdog_.stop();
   lostDevice_.clear();
   UpdateCom.Close();
@@ -243,6 +244,7 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
       break;
   }
 
+  NoteMeterIdentity();
   if (MatchDevice()) {
     ArmReplyWatchdog();
     static constexpr int kEventOfKind[] = {10023, 10043, 10050, 10051};
@@ -254,7 +256,7 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
   SetOkEnabled(true);
   SendCommand(std::string(FinalCommand(loaderKind_)));
   identStep_ = 0;
-  EndRun(RunOutcome::Failed);
+  EndRun(RunOutcome::Failed, RunEnd::Refused);
 }
 
 bool UpdateMain::MatchDevice() {
@@ -352,6 +354,7 @@ bool UpdateMain::MatchDevice() {
 }
 
 void UpdateMain::TakeDeviceEntry(const DeviceEntry& entry) {
+  NoteDeviceEntry(entry);
   record_.ProzTyp = entry.ProzTyp;
   record_.SWKenn1 = entry.SWKenn1.view();
   record_.SWKenn2 = entry.SWKenn2.view();

@@ -245,6 +245,7 @@ void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
   if (!(e.kind == EventKind::kKey && e.code == kKeyOk)) return;
   e.Clear();
   queue.Unsubscribe(&retryHandler_);
+  BeginRunRecord();
   ArmReplyWatchdog();
   if (preLoader_) {
     queue_.PostEvent(Ev::kMainTransfer);
@@ -378,8 +379,9 @@ void UpdateMain::FinishAbort(int code) {
   EndRun(RunOutcome::Failed);
 }
 
-void UpdateMain::EndRun(RunOutcome outcome) {
+void UpdateMain::EndRun(RunOutcome outcome, RunEnd how) {
   replyWatchdog_.stop();
+  EndRunRecord(outcome, how);
   view_->RunEnded(outcome);
 }
 
@@ -421,6 +423,7 @@ int UpdateMain::RunExternalProgram(const std::string& file) {
   ++transferDepth_;
   unsigned result = (loaderKind_ / 2 == 0) ? RunHexLoad(file) : RunPic32Loader(file);
   --transferDepth_;
+  NoteTransfer(file, loaderKind_ / 2 == 0 ? "HEXLoad_8N1" : "PIC32_Serial_Bootloader", result == 0);
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
   return static_cast<int>(result);
 }
@@ -431,9 +434,12 @@ bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncF
   bool ok;
   {
     T_BSL430 loader(*this);
-    ok = loader.Download(commandIndex, file, syncFirst, queryVector);
+    // Firmware lives in the program folder; a run from another working
+    // folder (an installed program, one port of --all-ports) finds it there.
+    ok = loader.Download(commandIndex, FirmwarePath(file), syncFirst, queryVector);
   }
   --transferDepth_;
+  NoteTransfer(file, "MSP430 bootstrap loader", ok);
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
   return ok;
 }

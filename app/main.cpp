@@ -6,22 +6,42 @@
 #include <string>
 #include <vector>
 
+#include "app/AllPortsRun.h"
 #include "app/HeadlessRun.h"
 #include "app/PortList.h"
+#include "app/ProductionOptions.h"
+#include "app/RunLog.h"
 #include "app/TranslatorRun.h"
 #include "app/UpdateForm.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: update                 the window\n"
-    "       update --headless [--answer yes|no] [--trace] [--delay-divisor N]\n"
+    "usage: update [--run-log FILE]\n"
+    "                              the window\n"
+    "       update --headless [--all-ports] [--answer yes|no] [--trace]\n"
+    "              [--delay-divisor N] [--run-log FILE]\n"
     "                              the same run without a display\n"
     "       update --translate     the window with the translation editor for the\n"
     "                              language of Update.ini (Update.Deu or Update.Eng\n"
     "                              in the current folder)\n"
     "       update --list-ports    the serial ports and whether they are free\n"
-    "       update --help          this text\n";
+    "       update --help          this text\n"
+    "\n"
+    "  --all-ports        one headless run per free port, all at once, each in\n"
+    "                     its own folder update-ports/COMn; a summary at the end\n"
+    "  --answer yes|no    the answer to every question (default no)\n"
+    "  --trace            show the command traffic from the start\n"
+    "  --delay-divisor N  divide the tool's waits by N (simulators, tests)\n"
+    "  --run-log FILE     append one JSON line per run to FILE; an empty FILE\n"
+    "                     switches the log off (default: RunLog= in Update.ini,\n"
+    "                     else update-runs.jsonl in the working folder)\n"
+    "\n"
+    "Exit status (headless): 0 success, 1 the run ended otherwise, 2 the program\n"
+    "ended on its own (missing settings file, no meter found), 64 bad argument,\n"
+    "70 internal error.\n"
+    "Environment: UPDATE_PORTS (the port table), UPDATE_PROGRAM_DIR (the firmware\n"
+    "delivery).\n";
 
 // Exit status when an exception reaches the entry (EX_SOFTWARE): the run
 // is over, whatever it had reached, and it is no success.
@@ -50,9 +70,10 @@ int Run(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   // A service command of its own: no settings files, no window.
   if (args.size() == 1 && args[0] == "--list-ports") return ListPorts();
+  ProductionOptions production;
   HeadlessOptions options;
   std::string error;
-  if (!ParseArguments(args, options, error)) {
+  if (!TakeProductionOptions(args, production, error) || !ParseArguments(args, options, error)) {
     std::fprintf(stderr, "update: %s\n%s", error.c_str(), kUsage);
     return 64;
   }
@@ -60,6 +81,13 @@ int Run(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  if (production.allPorts && !options.headless) {
+    std::fprintf(stderr, "update: --all-ports needs --headless\n%s", kUsage);
+    return 64;
+  }
+  ProcessRunLogOptions().path = production.runLog;
+  ProcessRunLogOptions().headless = options.headless;
+  if (production.allPorts) return RunAllPorts(argc, argv, args, production.runLog);
   if (options.headless) return RunHeadless(argc, argv, options);
   if (options.translate) return RunTranslator(argc, argv);
   return RunWindow(argc, argv);

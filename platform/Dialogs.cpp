@@ -22,6 +22,7 @@ class StderrSink : public DialogSink {
 
 StderrSink defaultSink;
 DialogSink* currentSink = &defaultSink;
+DialogObserver observer;
 
 }  // namespace
 
@@ -33,5 +34,8 @@ DialogSink* SetDialogSink(DialogSink* sink) {
 
 MsgResult ShowMessageBox(const std::string& caption, const std::string& text,
                          MsgIcon icon, MsgButtons buttons) {
+  if (observer) observer(caption, text, icon);
   return currentSink->Show(caption, text, icon, buttons);
 }
+
+void SetDialogObserver(DialogObserver o) { observer = std::move(o); }

@@ -2,6 +2,7 @@
 // Message boxes. Every layer shows its messages through one sink, which the
 // window (real dialogs) or the headless console (printed, answered from the
 // command line) installs at start-up. Texts are Windows-1252 byte strings.
+#include <functional>
 #include <string>
 
 enum class MsgIcon { Error, Info, Question, Warning };
@@ -21,3 +22,8 @@ DialogSink* SetDialogSink(DialogSink* sink);
 
 MsgResult ShowMessageBox(const std::string& caption, const std::string& text,
                          MsgIcon icon, MsgButtons buttons = MsgButtons::Ok);
+
+// Sees every message box before it is shown (the run log keeps the last
+// error of a run). One observer at a time; an empty function removes it.
+using DialogObserver = std::function<void(const std::string& caption, const std::string& text, MsgIcon icon)>;
+void SetDialogObserver(DialogObserver observer);

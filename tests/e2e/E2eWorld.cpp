@@ -24,7 +24,7 @@ void E2eWorld::WriteProgDeviceIni(const std::vector<DeviceBlockSpec>& devices) {
             d.deviceNr + "\r\nDeviceName=" + d.deviceName + "\r\nProgFile1=" + d.progFile1 +
             "\r\nProgFile2=" + d.progFile2 + "\r\nProgFile3=" + d.progFile3 +
             "\r\nSWKenn1=\r\nSWKenn2=" + (d.swKenn2.empty() ? SRecordVersionKey("1.30") : d.swKenn2) +
-            "\r\nSWKenn3=\r\nBootLoadKenn=\r\nFlashErase1=0\r\nFlashErase2=0\r\nFlashErase3=0\r\n"
+            "\r\nSWKenn3=" + d.swKenn3 + "\r\nBootLoadKenn=\r\nFlashErase1=0\r\nFlashErase2=0\r\nFlashErase3=0\r\n"
             "ProgDefFile=\r\nProzTyp=0\r\n" + d.extra + "\r\n";
   }
   text += "StarttextD=Start NAME\r\nStarttextE=Start NAME\r\n"
@@ -126,4 +126,12 @@ std::string ExternalProfile(const std::string& version, const std::string& more)
          "\nVersionCode = 2011\nSerialNumber = 11223344\nSerialCode = 205\n"
          "[Line]\nBaudRate = 4800\nStartCommand = A.1111\nClockReply = 31\nReplyDelayMs = 5\n"
          "[Target]\nTarget = external\nLoaderBaud = 38400\n" + more;
+}
+
+std::string Msp430Profile(const std::string& more) {
+  return "[Identity]\nPcbNumber = 50000-01\nPcbCode = 203\nDeviceNumber = 52000\nDeviceCode = 200\n"
+         "Version = 1.05,1.00\nVersionCode = 201\nSerialNumber = 87654321\nSerialCode = 25\n"
+         "[Line]\nBaudRate = 4800\nReplyDelayMs = 5\n"
+         "[Target]\nTarget = bsl\nBslVersion = 1.61\nAppStartMs = 200\n"
+         "AppStartReplies = ! | I.30#\nOldFirmware = yes\n" + more;
 }

@@ -18,6 +18,7 @@ struct DeviceBlockSpec {
   std::string progFile2 = "meter.mot";
   std::string progFile3;
   std::string swKenn2;  // empty: the key of the generated firmware file
+  std::string swKenn3;
   std::string extra;    // further key=value lines
 };
 
@@ -63,3 +64,6 @@ class E2eWorld {
 
 // A simulator profile of an S-record instrument with an external loader.
 std::string ExternalProfile(const std::string& version = "1.23", const std::string& more = "");
+// A simulator profile of an MSP430 instrument (main 1.05, sensor 1.00) whose
+// processors both have a bootstrap loader.
+std::string Msp430Profile(const std::string& more = "");

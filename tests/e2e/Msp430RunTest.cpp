@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -36,14 +37,6 @@ Memory FromTiTxt(const std::string& text) {
     ++i;
   }
   return m;
-}
-
-std::string Msp430Profile(const std::string& more = "") {
-  return "[Identity]\nPcbNumber = 50000-01\nPcbCode = 203\nDeviceNumber = 52000\nDeviceCode = 200\n"
-         "Version = 1.05,1.00\nVersionCode = 201\nSerialNumber = 87654321\nSerialCode = 25\n"
-         "[Line]\nBaudRate = 4800\nReplyDelayMs = 5\n"
-         "[Target]\nTarget = bsl\nBslVersion = 1.61\nAppStartMs = 200\n"
-         "AppStartReplies = ! | I.30#\nOldFirmware = yes\n" + more;
 }
 
 void WriteMsp430World(E2eWorld& w, const std::string& mainImage, const std::string& sensorImage) {
@@ -169,6 +162,12 @@ TEST(Msp430Run, SigintDuringTheDownloadEndsItAsFailed) {
   EXPECT_NE(r.output.find("Fehler im Bootloader !!"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos);
   EXPECT_TRUE(report.value("sensor_flash").isNull()) << "nothing after the interruption";
+
+  const QJsonObject line = QJsonDocument::fromJson(QByteArray::fromStdString(w.Dir().Read("update-runs.jsonl"))).object();
+  EXPECT_EQ(line.value("outcome").toString(), "interrupted");
+  EXPECT_EQ(line.value("exit_status").toInt(-1), 1);
+  ASSERT_EQ(line.value("files").toArray().size(), 1);
+  EXPECT_FALSE(line.value("files").toArray()[0].toObject().value("transferred").toBool(true));
 }
 
 // The cable pulled in the middle of the download: the run ends at once as
