@@ -142,7 +142,7 @@ int RunAllPorts(int argc, char** argv, const std::vector<std::string>& childArgs
   std::vector<PortRun> runs;
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (table[i].empty()) continue;
-    const PortOpenStatus status = SerialDevice::Probe(table[i]);
+    const PortOpenStatus status = SerialDevice::Probe(table[i]).status;
     if (status == PortOpenStatus::InUse)
       std::printf("COM%zu: %s is held by another program, left out\n", i + 1, table[i].c_str());
     if (status != PortOpenStatus::Ok) continue;

@@ -94,6 +94,6 @@ int WriteUpdateIni(const std::string& fileName, const UpdateSettings& s) {
   std::string com = Value(*lines, "Com", nullptr);
   LineList out = {"Language=" + language, "Version=" + s.version, "Baud=" + baud, "Com=" + com};
   // The run log's key is the site's choice, not the program's: it stays.
-  if (FindName(*lines, "RunLog") >= 0) out.push_back("RunLog=" + Value(*lines, "RunLog"));
+  if (FindName(*lines, "RunLog") >= 0) out.push_back("RunLog=" + LookupValue(*lines, "RunLog"));
   return SaveLines(fileName, out) ? 0 : -1;
 }
