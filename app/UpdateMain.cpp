@@ -5,6 +5,7 @@
 
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
+#include "loaders/TermProg.h"
 #include "platform/Dialogs.h"
 #include "serial/ComMessages.h"
 
@@ -54,6 +55,8 @@ void UpdateMain::Shutdown() {
   SecTimer.stop();
   TitleTimer.stop();
   replyWatchdog_.stop();
+  basicLoaderQuiet_.stop();
+  if (termProg_) termProg_->Stop();
   UpdateCom.Close();
 }
 

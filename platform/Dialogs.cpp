@@ -35,3 +35,8 @@ MsgResult ShowMessageBox(const std::string& caption, const std::string& text,
                          MsgIcon icon, MsgButtons buttons) {
   return currentSink->Show(caption, text, icon, buttons);
 }
+
+MsgResult ShowRetryQuestion(const std::string& caption, const std::string& text, MsgIcon icon,
+                            int attempt) {
+  return currentSink->ShowRetry(caption, text, icon, attempt);
+}

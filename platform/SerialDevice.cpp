@@ -275,6 +275,11 @@ int SerialDevice::Write(const char* data, size_t n, long totalMs) {
     if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
     const int left = MsUntil(deadline);
     if (left <= 0) {
+      // What the line did not take by the deadline is dropped from the
+      // driver's queue, as a timed-out write does on the original system:
+      // left there it would still go out once CTS returns, and a caller
+      // that sends the rest again would deliver those bytes twice.
+      ::tcflush(fd_, TCOFLUSH);
       sent -= std::min(sent, static_cast<size_t>(queued));
       break;
     }
