@@ -25,8 +25,7 @@ void LoaderLineBuffer::Append(std::string_view bytes) {
   Commit(bytes.size());
 }
 
-std::size_t LoaderLineBuffer::Scan(std::vector<int32_t>& codes) {
-  std::size_t found = 0;
+void LoaderLineBuffer::Scan(std::vector<const LoaderLine*>& found) {
   for (const LoaderLine& line : kLoaderLines) {
     const std::size_t at = Text().find(line.text);
     if (at == std::string_view::npos) continue;
@@ -34,10 +33,8 @@ std::size_t LoaderLineBuffer::Scan(std::vector<int32_t>& codes) {
     std::memmove(text_.data() + at, text_.data() + end, fill_ - end);
     fill_ -= line.text.size();
     text_[fill_] = '\0';
-    codes.push_back(line.code);
-    ++found;
+    found.push_back(&line);
   }
-  return found;
 }
 
 void LoaderLineBuffer::Clear() {

@@ -68,10 +68,10 @@ class LoaderLineBuffer {
   void Append(std::string_view bytes);
 
   // One pass over the table: each line found is removed (exactly its
-  // bytes; the text behind it closes up) and its code added to `codes`.
-  // Each entry is looked for once, so a line received twice is found
-  // again in the next pass. Returns the number of lines found.
-  std::size_t Scan(std::vector<int32_t>& codes);
+  // bytes; the text behind it closes up) and its entry added to `found`,
+  // in table order. Each entry is looked for once, so a line received
+  // twice is found again in the next pass.
+  void Scan(std::vector<const LoaderLine*>& found);
 
   std::string_view Text() const { return {text_.data(), fill_}; }
   std::size_t Fill() const { return fill_; }

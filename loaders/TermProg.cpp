@@ -136,15 +136,14 @@ void TermProg::ReceiveAndScan() {
   const int n = host.Port().Read(lines_.WriteArea(), kReadChunk);
   if (n <= 0) return;
   lines_.Commit(static_cast<std::size_t>(n));
-  codes_.clear();
-  linesFound_ += static_cast<int>(lines_.Scan(codes_));
-  for (int32_t code : codes_) {
-    for (const LoaderLine& line : kLoaderLines)
-      if (line.code == code && line.text[0] != '\xA1') {
-        host.LogLine(std::string(line.text) + " <-\r\n");
-        break;
-      }
-    host.Events().PostEvent(code);
+  found_.clear();
+  lines_.Scan(found_);
+  linesFound_ += static_cast<int>(found_.size());
+  for (const LoaderLine* line : found_) {
+    // The old loaders' four-byte mark is no text for the traffic log.
+    if (static_cast<unsigned char>(line->text[0]) < 0x80)
+      host.LogLine(std::string(line->text) + " <-\r\n");
+    host.Events().PostEvent(line->code);
   }
 }
 
@@ -209,7 +208,7 @@ void TermProg::SendBlock() {
   bool timedOut = false;
   if (result > 0) {
     blockStart_ = sent_;
-    blockLength_ = static_cast<std::size_t>(result);
+    blockLength_ = block;
     sent_ += blockLength_;
     questionsForBlock_ = 0;
     OfferAgainSoon();

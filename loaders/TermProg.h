@@ -84,7 +84,7 @@ class TermProg {
   MemberSubscriber<TermProg> subscriber;
   QTimer busyRetry_;
   LoaderLineBuffer lines_;
-  std::vector<int32_t> codes_;
+  std::vector<const LoaderLine*> found_;
   std::vector<char> image_;
   std::string folder_;
   std::size_t sent_ = 0;

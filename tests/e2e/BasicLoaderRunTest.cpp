@@ -133,7 +133,8 @@ TEST(BasicLoaderRun, DefectiveRecordEndsTheRunWithStatusOne) {
 TEST(BasicLoaderRun, CtsHeldOffPastTheWriteTimeOutIsRetriedWithEveryByteOnce) {
   E2eWorld w;
   const std::string file = PrepareBasicLoaderDelivery(w, 0, '0', 40000);  // ~110 KB
-  SimProcess& meter = w.AddSim(MeterProfile('0', "StallAfterBytes = 3000\nStallMs = 15000\n"));
+  // Held off past one write time-out (12 s), well before a second one.
+  SimProcess& meter = w.AddSim(MeterProfile('0', "StallAfterBytes = 3000\nStallMs = 14000\n"));
   ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "yes"});
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;

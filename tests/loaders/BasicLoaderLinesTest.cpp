@@ -8,11 +8,17 @@
 
 namespace {
 
+std::vector<int32_t> Scan(LoaderLineBuffer& buffer) {
+  std::vector<const LoaderLine*> found;
+  buffer.Scan(found);
+  std::vector<int32_t> codes;
+  for (const LoaderLine* line : found) codes.push_back(line->code);
+  return codes;
+}
+
 std::vector<int32_t> Feed(LoaderLineBuffer& buffer, const std::string& bytes) {
   buffer.Append(bytes);
-  std::vector<int32_t> codes;
-  buffer.Scan(codes);
-  return codes;
+  return Scan(buffer);
 }
 
 }  // namespace
@@ -42,9 +48,7 @@ TEST(BasicLoaderLines, SameLineTwiceInOnePassIsFoundAgainInTheNextPass) {
   LoaderLineBuffer b;
   EXPECT_EQ(Feed(b, "Flash-Memory programmed\r\nFlash-Memory programmed\r\n"),
             std::vector<int32_t>{104});
-  std::vector<int32_t> codes;
-  b.Scan(codes);
-  EXPECT_EQ(codes, std::vector<int32_t>{104});
+  EXPECT_EQ(Scan(b), std::vector<int32_t>{104});
 }
 
 TEST(BasicLoaderLines, EverySixteenLinesMapsToItsCode) {

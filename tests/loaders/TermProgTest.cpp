@@ -196,25 +196,6 @@ TEST_F(TermProgRun, RetryAfterTheWriteTimeOutSendsEveryByteOnceInOrder) {
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
 }
 
-TEST_F(TermProgRun, AbortAfterTheWriteTimeOutStopsSending) {
-  const std::string file = WriteFirmware(40000);
-  answers.retry = false;
-  Start("StallAfterBytes = 3000\nStallMs = 3500\n", 200);
-  ASSERT_TRUE(WaitForTold(1, 30000));
-  EXPECT_EQ(window.told, std::vector<int32_t>{TermProgEvent::kTransferEnded});
-  EXPECT_TRUE(loader->Stopped());
-  EXPECT_FALSE(loader->EveryByteSent());
-  EXPECT_TRUE(MemoHas(kAbort));
-  const QJsonObject r = sim->Stop();
-  // What arrived is the file's beginning, each byte once.
-  const QJsonArray files = r.value("files").toArray();
-  ASSERT_EQ(files.size(), 1);
-  const std::string got = QByteArray::fromBase64(
-      files[0].toObject().value("data_base64").toString().toLatin1()).toStdString();
-  EXPECT_LT(got.size(), file.size());
-  EXPECT_EQ(got, file.substr(0, got.size()));
-}
-
 TEST_F(TermProgRun, DefectiveRecordShowsTheTransmitErrorAndStops) {
   WriteFirmware(9000);
   Start("BasicLoaderDefectAtRecord = 20\nBasicLoaderDefectText = Record defekt!\n");

@@ -36,7 +36,8 @@ void BasicLoader::eraseSegment(int delayMs) {
     ++segment_;
     state_ = State::Erasing;
     sendLine("Erasing Flash-Memory (" + std::to_string(segment_) + ") !", delayMs);
-    line_.after(delayMs + profile_.basicLoaderEraseMs, [this] {
+    // The erasing line may leave up to half its delay late (reply jitter).
+    line_.after(delayMs + delayMs / 2 + profile_.basicLoaderEraseMs, [this] {
         if (state_ != State::Erasing) return;
         sendLine("Flash-Memory erased !", 0);
         sendLine("Waiting for S-Record !", 0);
