@@ -1,8 +1,6 @@
 // A 50 KB S-record file through the Basic-Loader of the simulator with real
 // wire timing (--pace): how much the tool adds to what the line and the
 // loader's own waits cost, and how much CPU it spends meanwhile.
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -13,6 +11,7 @@
 #include <cstdlib>
 
 #include "FirmwareGen.h"
+#include "bench/CpuSeconds.h"
 #include "loaders/TermProg.h"
 #include "tests/loaders/BslTestHost.h"
 #include "tests/support/Pty.h"
@@ -30,13 +29,6 @@ constexpr double kLoaderWaits = 0.300 + kEraseMs / 1000.0;
 // Lines the loader sends after the switch: banner, version, erasing,
 // erased, waiting, programmed.
 constexpr double kLoaderLineBytes = 17 + 21 + 28 + 23 + 24 + 25;
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 class Outcome : public EventSubscriber {
  public:

@@ -1,14 +1,13 @@
 // Download of a 48 KiB image into the simulator with real wire timing
 // (--pace): how much the tool adds to what the line and the protocol's
 // prescribed waits cost.
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QJsonObject>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/CpuSeconds.h"
 #include "loaders/Bsl430.h"
 #include "tests/loaders/BslTestHost.h"
 #include "tests/support/BslSimImages.h"
@@ -22,13 +21,6 @@ namespace {
 // loader start's 4 s, 1 s before and after the speed change, 1 s before
 // load PC and 1.5 s before the line is restored.
 constexpr double kPrescribedWaits = 1.0 + 4.0 + 1.0 + 1.0 + 1.0 + 1.5;
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 }  // namespace
 
