@@ -8,7 +8,12 @@
 #include <cstdio>
 
 #include "FirmwareGen.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include "tests/e2e/E2eWorld.h"
+#include "tests/e2e/WindowRun.h"
 
 namespace {
 
@@ -51,12 +56,13 @@ std::string PrepareBasicLoaderDelivery(E2eWorld& w, int language, char variant,
   return variant == '0' ? high : low;
 }
 
-std::string MeterProfile(char variant, const std::string& more = "") {
+std::string MeterProfile(char variant, const std::string& more = "", int readRate = 0) {
   return "[Identity]\nName = sensor-meter\nPcbNumber = 50000-01\nPcbCode = 2013\n"
          "DeviceNumber = 61329\nDeviceCode = 2010\nVersion = 1.23,2.05\nVersionCode = 2011\n"
          "SerialNumber = 11223344\nSerialCode = 205\nBasicLoaderVariant = " + std::string(1, variant) +
          "\n[Line]\nBaudRate = 4800\nStartCommand = A.1111\nReplyDelayMs = 5\n"
-         "[Target]\nTarget = basic\nBasicLoaderReadRate = 0\nBasicLoaderEraseMs = 50\n" + more;
+         "[Target]\nTarget = basic\nBasicLoaderReadRate = " + std::to_string(readRate) +
+         "\nBasicLoaderEraseMs = 50\n" + more;
 }
 
 // Each segment's bytes as the loader received them.
@@ -180,4 +186,32 @@ TEST(BasicLoaderRun, MissingFileShowsTheErrorBoxSendsNothingAndEndsWithStatusOne
   const std::vector<std::string> streams = Streams(report);
   ASSERT_EQ(streams.size(), 1u);
   EXPECT_TRUE(streams[0].empty());
+}
+
+// The window closing mid-transfer: no block follows, nothing claims success.
+TEST(BasicLoaderRun, ClosingTheWindowStopsARunningTransfer) {
+  E2eWorld w;
+  const std::string file = PrepareBasicLoaderDelivery(w, 0, '0', 20000);
+  SimProcess& meter = w.AddSim(MeterProfile('0', "", 2000));  // ~25 s of reading
+  {
+    WindowRun run(w);
+    ASSERT_TRUE(run.main->Construct());
+    run.main->Delay().SetDividend(20);
+    run.main->OkBitBtnClick();
+    QTimer tick;  // wakes the wait so that its deadline is noticed
+    tick.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    while (!run.main->TransferActive() && clock.elapsed() < 20000)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ASSERT_TRUE(run.main->TransferActive());
+    run.main->Shutdown();
+    EXPECT_FALSE(run.main->TransferActive());
+    EXPECT_TRUE(run.view.outcomes.empty());
+  }
+  const QJsonObject report = meter.Stop();
+  const std::vector<std::string> streams = Streams(report);
+  ASSERT_EQ(streams.size(), 1u);
+  EXPECT_LT(streams[0].size(), file.size());
+  EXPECT_EQ(streams[0], file.substr(0, streams[0].size()));
 }
