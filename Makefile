@@ -3,7 +3,7 @@ JOBS   ?= $(shell nproc)
 CMAKE  := cmake -G Ninja -Wno-dev
 CTEST  := ctest --output-on-failure --timeout 600
 
-.PHONY: all bootstrap build run test test-plain asan tsan clean
+.PHONY: all bootstrap build run test test-plain asan tsan fuzz-build fuzz fuzz-smoke clean
 
 all: build
 
@@ -18,8 +18,9 @@ run: build
 	scripts/demo
 
 # Every test, then the same tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the serial tests under ThreadSanitizer.
-test: test-plain asan tsan
+# UndefinedBehaviorSanitizer, then the serial tests under ThreadSanitizer,
+# then each fuzz target for 10 s.
+test: test-plain asan tsan fuzz-smoke
 
 test-plain: build
 	cd build && $(CTEST)
@@ -36,5 +37,18 @@ tsan: bootstrap
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/serial/tsan.supp" \
 	  $(CTEST) -R '^serial\.'
 
+# libFuzzer targets (tests/fuzz), built with clang, ASan and UBSan.
+fuzz-build: bootstrap
+	$(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DUPDATE_FUZZ=ON
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_targets
+
+# 60 s per target; any finding fails.
+fuzz: fuzz-build
+	scripts/fuzz 60
+
+fuzz-smoke: fuzz-build
+	scripts/fuzz 10
+
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

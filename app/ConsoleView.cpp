@@ -5,12 +5,42 @@
 
 #include "app/ViewText.h"
 
+namespace {
+
+// The console shows every text whole: a NUL would end it early and other
+// control bytes would act on the terminal, so all but the line breaks are
+// written as \xNN (so are the five bytes Windows-1252 leaves unassigned).
+std::string Visible(std::string_view text1252) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text1252.size());
+  for (char ch : text1252) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool control = (c < 0x20 && c != '\r' && c != '\n') || c == 0x7F || c == 0x81 ||
+                         c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+    if (!control) {
+      out += ch;
+      continue;
+    }
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+  }
+  return out;
+}
+
+void WriteAll(const std::string& text, std::FILE* out) {
+  std::fwrite(text.data(), 1, text.size(), out);
+}
+
+}  // namespace
+
 ConsoleView::ConsoleView(bool answerYes, std::FILE* out) : answerYes_(answerYes), out_(out) {}
 
 void ConsoleView::WriteBlock(const std::string& text) {
-  std::string lines = ViewText(text);
+  std::string lines = ViewText(Visible(text));
   if (lines.empty() || lines.back() != '\n') lines += '\n';
-  std::fputs(lines.c_str(), out_);
+  WriteAll(lines, out_);
   std::fflush(out_);
 }
 
@@ -36,7 +66,7 @@ void ConsoleView::SetTitle(const std::string& title) {
 
 MsgResult ConsoleView::Show(const std::string& caption, const std::string& text, MsgIcon,
                             MsgButtons buttons) {
-  std::fprintf(out_, "[%s]\n", ViewText(caption).c_str());
+  WriteAll("[" + ViewText(Visible(caption)) + "]\n", out_);
   WriteBlock(text);
   MsgResult result = MsgResult::Ok;
   if (buttons == MsgButtons::YesNo) {
@@ -52,7 +82,7 @@ MsgResult ConsoleView::Show(const std::string& caption, const std::string& text,
 
 MsgResult ConsoleView::ShowRetry(const std::string& caption, const std::string& text, MsgIcon,
                                  int attempt) {
-  std::fprintf(out_, "[%s]\n", ViewText(caption).c_str());
+  WriteAll("[" + ViewText(Visible(caption)) + "]\n", out_);
   WriteBlock(text);
   const bool retry = answerYes_ && attempt <= kMaxRetries;
   std::fputs(retry ? "-> Retry\n" : "-> Abort\n", out_);

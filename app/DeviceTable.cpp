@@ -1,35 +1,67 @@
 #include "app/DeviceTable.h"
 
-#include <cstdlib>
-
 #include "app/IniLines.h"
 
 namespace {
 
-// Every value of a block is used up to 511 characters.
-constexpr std::size_t kValueLimit = 511;
-
 struct Reader {
   std::vector<std::string>* notes;
   int blockNumber = 0;
+  bool refused = false;  // a value of the current block cannot be held
 
   void Note(const std::string& text) const {
     if (notes) notes->push_back("ProgDevice.ini: " + text);
   }
+  std::string Where() const { return "device block " + std::to_string(blockNumber) + ": "; }
 
+  // The whole value, however long; the fields decide what fits.
   std::string Value(const LineList& block, const char* key) const {
-    std::string v = LookupValue(block, key);
-    if (v.size() > kValueLimit) v.resize(kValueLimit);
-    return v;
+    return LookupValue(block, key);
   }
 
+  // A text that is only shown may be cut, with a note.
   template <std::size_t N>
-  void Store(FixedText<N>& field, const std::string& value, const char* key) const {
+  void StoreText(FixedText<N>& field, const std::string& value, const std::string& where,
+                 const char* key) const {
     if (!field.Assign(value))
-      Note("device block " + std::to_string(blockNumber) + ": " + key + " longer than " +
-           std::to_string(N - 1) + " characters, cut");
+      Note(where + key + " longer than " + std::to_string(N - 1) + " characters, cut");
+  }
+
+  // A file name, search key or number that does not fit would be a
+  // different value when cut: the block is refused instead.
+  template <std::size_t N>
+  void Store(FixedText<N>& field, const std::string& value, const char* key) {
+    if (field.Assign(value)) return;
+    Note(Where() + key + " longer than " + std::to_string(N - 1) +
+         " characters; the device is left out");
+    refused = true;
   }
 };
+
+// ProzTyp: the whole value in hexadecimal (blanks around it, an optional
+// sign; empty is 0); false when it is anything else.
+bool ParseProzTyp(std::string_view v, int32_t& out) {
+  while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
+  out = 0;
+  if (v.empty()) return true;
+  bool negative = false;
+  if (v.front() == '+' || v.front() == '-') {
+    negative = v.front() == '-';
+    v.remove_prefix(1);
+  }
+  if (v.empty() || v.size() > 8) return false;
+  uint32_t n = 0;
+  for (char c : v) {
+    int d = c >= '0' && c <= '9' ? c - '0'
+            : c >= 'A' && c <= 'F' ? c - 'A' + 10
+            : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (d < 0) return false;
+    n = n * 16 + static_cast<uint32_t>(d);
+  }
+  out = static_cast<int32_t>(negative ? 0u - n : n);
+  return true;
+}
 
 // SWKenn values end at the four characters \r\n, which become CR LF.
 std::string SearchKey(std::string value) {
@@ -49,35 +81,38 @@ LoaderKind LoaderKindOf(std::string_view name) {
 }
 
 int ReadProgDeviceIni(const std::string& fileName, DeviceTable& table,
-                      std::vector<std::string>* notes) {
-  auto lines = LoadLines(fileName);
+                      std::vector<std::string>* notes, FileCheck* refusal) {
+  LinesSource source;
+  auto lines = LoadLines(fileName, &source);
+  if (refusal) *refusal = source.check;
   if (!lines) return -1;
+  if (source.utf8 && notes) notes->push_back("ProgDevice.ini: " + ConversionNote(source));
+  ReadProgDeviceLines(*lines, table, notes);
+  return 0;
+}
+
+void ReadProgDeviceLines(const LineList& lines, DeviceTable& table, std::vector<std::string>* notes) {
   table.entries.clear();
   Reader r{notes};
 
   std::size_t i = 0;
-  while (i < lines->size()) {
+  while (i < lines.size()) {
     LineList block;
-    while (i < lines->size() && !(*lines)[i].empty()) block.push_back((*lines)[i++]);
-    if (i < lines->size()) ++i;  // the empty line that ends the block
+    while (i < lines.size() && !lines[i].empty()) block.push_back(lines[i++]);
+    if (i < lines.size()) ++i;  // the empty line that ends the block
 
     if (block.size() > 10) {
       ++r.blockNumber;
+      r.refused = false;
       if (table.entries.size() >= DeviceTable::kCapacity) {
         r.Note("more than " + std::to_string(DeviceTable::kCapacity) +
                " device blocks; block " + std::to_string(r.blockNumber) + " ignored");
         continue;
       }
-      std::string cmd = r.Value(block, "DevStartCmd");
-      if (!cmd.empty() && cmd[0] >= '1' && cmd[0] <= '4')
-        table.StartCommandIndex = cmd[0] - '1';
-      else
-        r.Note("device block " + std::to_string(r.blockNumber) + ": DevStartCmd '" + cmd +
-               "' is not 1..4, ignored");
       DeviceEntry e;
       r.Store(e.DeviceNrDef, r.Value(block, "DeviceNrDef"), "DeviceNrDef");
       r.Store(e.DeviceNr, r.Value(block, "DeviceNr"), "DeviceNr");
-      r.Store(e.DeviceName, r.Value(block, "DeviceName"), "DeviceName");
+      r.StoreText(e.DeviceName, r.Value(block, "DeviceName"), r.Where(), "DeviceName");
       r.Store(e.ProgFile1, r.Value(block, "ProgFile1"), "ProgFile1");
       r.Store(e.ProgFile2, r.Value(block, "ProgFile2"), "ProgFile2");
       r.Store(e.ProgFile3, r.Value(block, "ProgFile3"), "ProgFile3");
@@ -89,16 +124,29 @@ int ReadProgDeviceIni(const std::string& fileName, DeviceTable& table,
       r.Store(e.FlashErase2, r.Value(block, "FlashErase2"), "FlashErase2");
       r.Store(e.FlashErase3, r.Value(block, "FlashErase3"), "FlashErase3");
       r.Store(e.ProgDefFile, r.Value(block, "ProgDefFile"), "ProgDefFile");
-      e.ProzTyp = static_cast<int32_t>(std::strtol(r.Value(block, "ProzTyp").c_str(), nullptr, 16));
+      const std::string proz = r.Value(block, "ProzTyp");
+      if (!ParseProzTyp(proz, e.ProzTyp)) {
+        r.Note(r.Where() + "ProzTyp '" + proz.substr(0, 40) +
+               "' is not a hexadecimal number; the device is left out");
+        r.refused = true;
+      }
+      // A refused device is left out whole: its DevStartCmd does not count.
+      if (r.refused) continue;
+      const std::string cmd = r.Value(block, "DevStartCmd");
+      const long start = WholeNumber(cmd, 4);
+      if (start >= 1)
+        table.StartCommandIndex = static_cast<int>(start - 1);
+      else
+        r.Note(r.Where() + "DevStartCmd '" + cmd.substr(0, 40) + "' is not 1..4, ignored");
       table.entries.push_back(std::move(e));
     } else if (block.size() == 4) {
-      table.texts.StarttextD = r.Value(block, "StarttextD");
-      table.texts.StarttextE = r.Value(block, "StarttextE");
-      table.texts.AbbruchtextD = r.Value(block, "AbbruchtextD");
-      table.texts.AbbruchtextE = r.Value(block, "AbbruchtextE");
+      const std::string where = "text block: ";
+      r.StoreText(table.texts.StarttextD, r.Value(block, "StarttextD"), where, "StarttextD");
+      r.StoreText(table.texts.StarttextE, r.Value(block, "StarttextE"), where, "StarttextE");
+      r.StoreText(table.texts.AbbruchtextD, r.Value(block, "AbbruchtextD"), where, "AbbruchtextD");
+      r.StoreText(table.texts.AbbruchtextE, r.Value(block, "AbbruchtextE"), where, "AbbruchtextE");
     }
   }
   table.loaderKind = table.entries.empty() ? kLoaderSRecord
                                            : LoaderKindOf(table.entries[0].ProgFile2.view());
-  return 0;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/FixedText.h"
+#include "platform/BoundedFile.h"
 
 // How an instrument's firmware travels, chosen by the main file's extension.
 enum LoaderKind : int {
@@ -56,8 +57,13 @@ struct DeviceTable {
 // Loader kind of a main file name: .txt 1, .exe 2, .hex 3 (wins), else 0.
 LoaderKind LoaderKindOf(std::string_view fileName);
 
-// 0 on success, -1 when the file cannot be loaded. Anything that does not
-// fit the table (more than 20 devices, an unknown DevStartCmd, a value
-// longer than its field) is reported in notes, never misread silently.
+// 0 on success, -1 when the file is missing or refused (refusal says why).
+// Anything that does not fit the table is reported in notes, never misread
+// silently: more than 20 devices or an unknown DevStartCmd are ignored, a
+// shown text that is too long is cut, and a device whose file name, search
+// key or number does not fit its field is left out whole.
 int ReadProgDeviceIni(const std::string& fileName, DeviceTable& table,
-                      std::vector<std::string>* notes = nullptr);
+                      std::vector<std::string>* notes = nullptr, FileCheck* refusal = nullptr);
+// The same on lines already read.
+void ReadProgDeviceLines(const std::vector<std::string>& lines, DeviceTable& table,
+                         std::vector<std::string>* notes = nullptr);

@@ -42,9 +42,9 @@ unsigned UpdateMain::RunHexLoad(const std::string& file) {
   WriteHexLoadIni();
   wait.DelayTime(1000, true);
   expectedTicks_ = static_cast<int>(FileSize(file) / 2000 + 33);
-  const std::string commandLine =
-      ProgramFolder() + "/" + kHexLoadProgram + " " + file + " -auto -exit";
-  return RunLoaderProgram(commandLine, file, true);
+  const std::vector<std::string> command = {ProgramFolder() + "/" + kHexLoadProgram, file,
+                                            "-auto", "-exit"};
+  return RunLoaderProgram(command, file, true);
 }
 
 unsigned UpdateMain::RunPic32Loader(const std::string& file) {
@@ -60,19 +60,20 @@ unsigned UpdateMain::RunPic32Loader(const std::string& file) {
   UpdateCom.Close();
   wait.DelayTime(1000, true);
   expectedTicks_ = static_cast<int>(FileSize(file) / 800);
-  const std::string commandLine = ProgramFolder() + "/" + kPic32Program + " -f" + file + " -c" +
-                                  static_cast<char>('1' + comPort_) + " -b5 -a";
-  return RunLoaderProgram(commandLine, file, false);
+  const std::vector<std::string> command = {ProgramFolder() + "/" + kPic32Program, "-f" + file,
+                                            std::string("-c") + static_cast<char>('1' + comPort_),
+                                            "-b5", "-a"};
+  return RunLoaderProgram(command, file, false);
 }
 
-unsigned UpdateMain::RunLoaderProgram(const std::string& commandLine, const std::string&,
+unsigned UpdateMain::RunLoaderProgram(const std::vector<std::string>& command, const std::string&,
                                       bool hexLoad) {
   unsigned exitCode = 1;
   for (int attempt = 0; attempt < kAttempts && exitCode == 1; ++attempt) {
     titleTicks_ = 0;
     if (hexLoad) TitleTimer.start();
     else TitleTimer.stop();
-    ProgramResult result = ::RunExternalProgram(commandLine, PortTableString());
+    ProgramResult result = ::RunExternalProgram(command, PortTableString());
     exitCode = result.exitCode;
     if (!result.error.empty()) MemoAdd(result.error + "\r\n");
     TitleTimer.stop();

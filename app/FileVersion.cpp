@@ -1,13 +1,15 @@
 #include "app/FileVersion.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fstream>
 #include <limits>
 #include <optional>
 
 #include "core/Infotext.h"
+#include "platform/BoundedFile.h"
 #include "platform/Dialogs.h"
 
 namespace {
@@ -23,27 +25,34 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Reads at most window bytes from the start or the end of the file.
+// Reads at most window bytes from the start or the end of the file, which
+// must be a regular file no larger than the largest firmware file.
 std::optional<std::string> ReadWindow(const std::string& fileName, std::size_t window,
-                                      bool fromEnd) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return std::nullopt;
-  in.seekg(0, std::ios::end);
-  std::streamoff size = in.tellg();
-  if (size < 0) return std::nullopt;
-  std::streamoff start = 0;
-  if (fromEnd && size > static_cast<std::streamoff>(window)) {
-    start = size - static_cast<std::streamoff>(window);
+                                      bool fromEnd, FileCheck& check) {
+  const int fd = OpenBoundedFile(fileName, O_RDONLY, kFirmwareFileLimit, check);
+  if (fd < 0) return std::nullopt;
+  const std::size_t size = check.size;
+  std::size_t start = 0;
+  if (fromEnd && size > window) {
     // UTF-16 units of a PE file sit on even offsets; an odd start would
     // pair every byte with the wrong neighbour.
-    start &= ~static_cast<std::streamoff>(1);
+    start = (size - window) & ~static_cast<std::size_t>(1);
   }
-  std::size_t count = static_cast<std::size_t>(size - start);
+  std::size_t count = size - start;
   if (!fromEnd && count > window) count = window;
   std::string bytes(count, '\0');
-  in.seekg(start);
-  in.read(bytes.data(), static_cast<std::streamsize>(count));
-  if (in.gcount() != static_cast<std::streamsize>(count)) return std::nullopt;
+  std::size_t got = 0;
+  while (got < count) {
+    const ssize_t n = ::pread(fd, bytes.data() + got, count - got, static_cast<off_t>(start + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (got != count) {
+    check.fault = FileFault::Unreadable;
+    return std::nullopt;
+  }
   return bytes;
 }
 
@@ -164,22 +173,22 @@ std::string ReadFileVersion(std::string_view key, const std::string& fileName,
                             DeviceRecord& record, int language, VersionSlot slot) {
   VersionReadMode mode = VersionModeOf(key, fileName);
   std::optional<std::string> bytes;
-  errno = 0;
+  FileCheck check;
   switch (mode) {
-    case VersionReadMode::HexPairs: bytes = ReadWindow(fileName, kHexWindow, false); break;
+    case VersionReadMode::HexPairs: bytes = ReadWindow(fileName, kHexWindow, false, check); break;
     // A file shorter than the window is read from its start.
-    case VersionReadMode::HexPairsAtEnd: bytes = ReadWindow(fileName, kHexWindow, true); break;
+    case VersionReadMode::HexPairsAtEnd:
+      bytes = ReadWindow(fileName, kHexWindow, true, check);
+      break;
     case VersionReadMode::VersionResource:
-      bytes = ReadWindow(fileName, kResourceWindow, true);
+      bytes = ReadWindow(fileName, kResourceWindow, true, check);
       break;
   }
 
   std::string text;
   if (!bytes) {
-    int err = errno;
-    std::string reason = language == 1 ? "Cannot read file \"" : "Datei kann nicht gelesen werden: \"";
-    reason += fileName + "\"";
-    if (err != 0) reason += std::string(" (") + std::strerror(err) + ")";
+    std::string reason = language == 1 ? "File \"" : "Datei \"";
+    reason += fileName + "\" " + FileFaultReason(check, kFirmwareFileLimit, language == 1 ? 1 : 0);
     ShowMessageBox(InfoText(InfoCaptionError, language), reason, MsgIcon::Error);
     text.assign(1, '0');  // the version of a file that cannot be read
   } else if (mode == VersionReadMode::VersionResource) {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <unistd.h>
@@ -36,6 +37,10 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
     std::string v;
     if (a == "--headless") {
       o.headless = true;
+    } else if (a == "--translate") {
+      o.translate = true;
+    } else if (a == "--help") {
+      o.help = true;
     } else if (a == "--trace") {
       o.trace = true;
     } else if (a == "--answer") {
@@ -47,10 +52,14 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
       o.answerYes = v == "yes";
     } else if (a == "--delay-divisor") {
       if (!value(v)) return false;
+      // Digits only, and no more than a wait can be divided by: strtol
+      // alone takes " 5", "+5" and clips 99999999999999999999 silently.
       char* end = nullptr;
+      errno = 0;
       long n = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || n < 1) {
-        error = "--delay-divisor takes a whole number of 1 or more";
+      if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos || *end != '\0' ||
+          errno == ERANGE || n < 1 || n > kMaxDelayDivisor) {
+        error = "--delay-divisor takes a whole number from 1 to " + std::to_string(kMaxDelayDivisor);
         return false;
       }
       o.delayDivisor = n;
@@ -59,7 +68,11 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
       return false;
     }
   }
-  if (!o.headless && !args.empty()) {
+  if (o.translate && (o.headless || args.size() > 1)) {
+    error = "--translate opens the window and takes no other argument";
+    return false;
+  }
+  if (!o.headless && !o.translate && !o.help && !args.empty()) {
     error = "the window takes no arguments (use --headless for the console mode)";
     return false;
   }

@@ -4,11 +4,16 @@
 #include <string>
 #include <vector>
 
+// Larger divisors only turn every wait into none.
+inline constexpr long kMaxDelayDivisor = 1000000;
+
 struct HeadlessOptions {
   bool headless = false;
   bool answerYes = false;
   bool trace = false;
   long delayDivisor = 1;
+  bool translate = false;  // the window with the translation editor
+  bool help = false;
 };
 
 // False with a reason for an argument it does not know.

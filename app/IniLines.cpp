@@ -1,7 +1,9 @@
 #include "app/IniLines.h"
 
+#include <algorithm>
 #include <fstream>
-#include <iterator>
+
+#include "platform/Text1252.h"
 
 namespace {
 
@@ -19,22 +21,63 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::optional<LineList> LoadLines(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+std::optional<LineList> LoadLines(const std::string& fileName, LinesSource* source) {
+  LinesSource local;
+  LinesSource& src = source ? *source : local;
+  std::string all;
+  src.check = ReadBoundedFile(fileName, kSettingsFileLimit, all);
+  if (!src.check.ok()) return std::nullopt;
+  return SplitLines(all, &src);
+}
+
+LineList SplitLines(std::string_view all, LinesSource* source) {
+  if (all.substr(0, 3) == "\xEF\xBB\xBF") all.remove_prefix(3);
+  std::string converted;
+  const bool nonAscii = std::any_of(all.begin(), all.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  if (nonAscii && IsValidUtf8(all)) {
+    std::size_t replaced = 0;
+    converted = Utf8ToCp1252(all, &replaced);
+    all = converted;
+    if (source) {
+      source->utf8 = true;
+      source->replaced = replaced;
+    }
+  }
   LineList lines;
   std::size_t from = 0;
   while (from < all.size()) {
-    std::size_t end = all.find('\n', from);
-    std::string line = all.substr(from, end == std::string::npos ? std::string::npos : end - from);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    if (end == std::string::npos) break;
-    from = end + 1;
+    std::size_t end = all.find_first_of("\r\n", from);
+    if (end == std::string_view::npos) end = all.size();
+    lines.emplace_back(all.substr(from, end - from));
+    // CR CR LF is what a CR LF file becomes when written once more in text mode.
+    if (all.substr(end, 3) == "\r\r\n") end += 3;
+    else if (all.substr(end, 2) == "\r\n") end += 2;
+    else if (end < all.size()) end += 1;
+    from = end;
   }
   return lines;
+}
+
+std::string ConversionNote(const LinesSource& source) {
+  if (!source.utf8) return {};
+  std::string note = "read as UTF-8 and converted to Windows-1252";
+  if (source.replaced > 0)
+    note += "; " + std::to_string(source.replaced) + " character(s) outside Windows-1252 became '?'";
+  return note;
+}
+
+long WholeNumber(std::string_view value, long max) {
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+  if (value.empty()) return -1;
+  long n = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+    if (n > max) return -1;
+  }
+  return n;
 }
 
 bool SaveLines(const std::string& fileName, const LineList& lines) {

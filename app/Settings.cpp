@@ -1,32 +1,24 @@
 #include "app/Settings.h"
 
-#include <cctype>
-
 #include "app/IniLines.h"
 
 namespace {
 
 constexpr std::size_t kValueLimit = 255;
 
-std::string Value(const LineList& lines, const char* key) {
-  std::string v = LookupValue(lines, key);
-  if (v.size() > kValueLimit) v.resize(kValueLimit);
-  return v;
-}
-
 void Note(std::vector<std::string>* notes, const std::string& text) {
   if (notes) notes->push_back("Update.ini: " + text);
 }
 
-// Leading decimal digits; -1 when there are none.
-long LeadingNumber(const std::string& piece) {
-  std::size_t i = 0;
-  while (i < piece.size() && (piece[i] == ' ' || piece[i] == '\t')) ++i;
-  if (i >= piece.size() || !std::isdigit(static_cast<unsigned char>(piece[i]))) return -1;
-  long n = 0;
-  for (; i < piece.size() && std::isdigit(static_cast<unsigned char>(piece[i])); ++i)
-    if (n < 1000000) n = n * 10 + (piece[i] - '0');
-  return n;
+// The value as the tool can hold it: longer values are cut, with a note.
+std::string Value(const LineList& lines, const char* key, std::vector<std::string>* notes) {
+  std::string v = LookupValue(lines, key);
+  if (v.size() > kValueLimit) {
+    Note(notes, std::string(key) + " longer than " + std::to_string(kValueLimit) +
+                    " characters, cut");
+    v.resize(kValueLimit);
+  }
+  return v;
 }
 
 std::vector<uint8_t> ParseBaudList(const std::string& value, std::vector<std::string>* notes) {
@@ -36,8 +28,8 @@ std::vector<uint8_t> ParseBaudList(const std::string& value, std::vector<std::st
   for (;;) {
     std::size_t comma = value.find(',', from);
     std::string piece = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-    long tag = LeadingNumber(piece);
-    if (tag < 0 || tag > UpdateSettings::kMaxBaudTag) {
+    long tag = WholeNumber(piece, UpdateSettings::kMaxBaudTag);
+    if (tag < 0) {
       Note(notes, "Baud entry '" + piece + "' is not a baud number 0.." +
                       std::to_string(UpdateSettings::kMaxBaudTag) + ", ignored");
     } else if (list.size() >= UpdateSettings::kMaxBaudEntries) {
@@ -55,41 +47,51 @@ std::vector<uint8_t> ParseBaudList(const std::string& value, std::vector<std::st
 
 }  // namespace
 
-int ReadUpdateIni(const std::string& fileName, UpdateSettings& s, std::vector<std::string>* notes) {
-  auto lines = LoadLines(fileName);
-  if (!lines) return -1;
-  std::string language = Value(*lines, "Language");
-  if (!language.empty() && (language[0] == '0' || language[0] == '1')) {
-    s.language = language[0] - '0';
+void ReadUpdateLines(const LineList& lines, UpdateSettings& s, std::vector<std::string>* notes) {
+  // Only a value that is wholly 0 or 1 is a language: "1junk" is not English.
+  std::string language = Value(lines, "Language", notes);
+  long number = WholeNumber(language, 1);
+  if (number >= 0) {
+    s.language = static_cast<int>(number);
   } else {
     s.language = 0;
     Note(notes, "Language '" + language + "' is neither 0 nor 1; German is used");
   }
-  s.version = Value(*lines, "Version");
-  s.baudList = ParseBaudList(Value(*lines, "Baud"), notes);
-  std::string com = Value(*lines, "Com");
+  s.version = Value(lines, "Version", notes);
+  s.baudList = ParseBaudList(Value(lines, "Baud", notes), notes);
+  std::string com = Value(lines, "Com", notes);
   s.fixedPort = false;
   if (!com.empty()) {
-    long n = LeadingNumber(com);
-    if (n >= 1 && n <= 256) {
+    long n = WholeNumber(com, 256);
+    if (n >= 1) {
       s.fixedPort = true;
       s.fixedPortIndex = static_cast<int>(n - 1);
     } else {
       Note(notes, "Com '" + com + "' is not a port number 1..256; all ports are searched");
     }
   }
+}
+
+int ReadUpdateIni(const std::string& fileName, UpdateSettings& s, std::vector<std::string>* notes,
+                  FileCheck* refusal) {
+  LinesSource source;
+  auto lines = LoadLines(fileName, &source);
+  if (refusal) *refusal = source.check;
+  if (!lines) return -1;
+  if (source.utf8) Note(notes, ConversionNote(source));
+  ReadUpdateLines(*lines, s, notes);
   return 0;
 }
 
 int WriteUpdateIni(const std::string& fileName, const UpdateSettings& s) {
   auto lines = LoadLines(fileName);
   if (!lines) return -1;
-  std::string language = Value(*lines, "Language");
+  std::string language = Value(*lines, "Language", nullptr);
   std::string digit(1, static_cast<char>('0' + (s.language == 1 ? 1 : 0)));
   if (language.empty()) language = digit;
   else language[0] = digit[0];
-  std::string baud = Value(*lines, "Baud");
-  std::string com = Value(*lines, "Com");
+  std::string baud = Value(*lines, "Baud", nullptr);
+  std::string com = Value(*lines, "Com", nullptr);
   LineList out = {"Language=" + language, "Version=" + s.version, "Baud=" + baud, "Com=" + com};
   return SaveLines(fileName, out) ? 0 : -1;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/BoundedFile.h"
+
 struct UpdateSettings {
   static constexpr std::size_t kMaxBaudEntries = 19;
   static constexpr int kMaxBaudTag = 7;  // B115200
@@ -16,10 +18,13 @@ struct UpdateSettings {
   int fixedPortIndex = 0;  // 0-based
 };
 
-// 0 on success, -1 when the file cannot be loaded. Values the settings
-// cannot hold are reported in notes and left out.
+// 0 on success, -1 when the file is missing or refused (refusal says why).
+// Values the settings cannot hold are reported in notes, never misread.
 int ReadUpdateIni(const std::string& fileName, UpdateSettings& settings,
-                  std::vector<std::string>* notes = nullptr);
+                  std::vector<std::string>* notes = nullptr, FileCheck* refusal = nullptr);
+// The same on lines already read.
+void ReadUpdateLines(const std::vector<std::string>& lines, UpdateSettings& settings,
+                     std::vector<std::string>* notes = nullptr);
 // Rewrites the file as exactly four lines: Language, Version, Baud, Com.
 // 0 on success, -1 when the file cannot be loaded (it is then not written).
 int WriteUpdateIni(const std::string& fileName, const UpdateSettings& settings);

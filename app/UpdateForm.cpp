@@ -37,6 +37,9 @@ TUpdateForm::TUpdateForm(QWidget* parent)
   languages->addAction(ui_->Deutsch);
   languages->addAction(ui_->Englisch);
 
+  UpdateSprachDialog.SetDialogfile("Update.Deu");
+  UpdateSprachDialog.SetOwnDialogfile("own.lng");
+
   main_ = std::make_unique<UpdateMain>(this);
   UpdateMain* m = main_.get();
   connect(ui_->OkBitBtn, &QPushButton::clicked, this, [m] { m->OkBitBtnClick(); });
@@ -127,6 +130,11 @@ void TUpdateForm::SetFileList(const std::string& names) {
   ui_->DLListBox->clear();
   const QString all = Q(names);
   for (const QString& n : all.split('\n', Qt::SkipEmptyParts)) ui_->DLListBox->addItem(n);
+}
+
+void TUpdateForm::TranslateWindow(const std::string& dialogFile) {
+  UpdateSprachDialog.SetDialogfile(dialogFile);
+  UpdateSprachDialog.TranslateDialog(this, false);
 }
 
 void TUpdateForm::RunEnded(RunOutcome outcome) {

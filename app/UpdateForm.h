@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/UpdateView.h"
+#include "language/TSprachDialog.h"
 #include "platform/Dialogs.h"
 
 class QLabel;
@@ -27,6 +28,9 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
   UpdateMain& Main() { return *main_; }
   const Ui::UpdateForm& Form() const { return *ui_; }
 
+  // The translation component: the window's texts come from its Dialogfile.
+  TSprachDialog UpdateSprachDialog;
+
   // UpdateView
   void MemoClear() override;
   void MemoAdd(const std::string& text) override;
@@ -42,6 +46,7 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
   void SetMenuVisible(const std::string& name, bool visible) override;
   void SetMenuChecked(const std::string& name, bool checked) override;
   void SetFileList(const std::string& names) override;
+  void TranslateWindow(const std::string& dialogFile) override;
   void RunEnded(RunOutcome outcome) override;
 
   // DialogSink

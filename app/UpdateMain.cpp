@@ -6,6 +6,7 @@
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
 #include "loaders/TermProg.h"
+#include "platform/BoundedFile.h"
 #include "platform/Dialogs.h"
 #include "serial/ComMessages.h"
 
@@ -16,6 +17,19 @@ constexpr const char* kProgDeviceIni = "ProgDevice.ini";
 // Shown in both languages, untranslated.
 constexpr const char* kMissingUpdateIni = "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet";
 constexpr const char* kMissingProgDeviceIni = "Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet";
+
+// A settings file that is there but refused (a directory, a FIFO, too
+// large) is named with the reason in both languages; the ending is that of
+// a missing file, and so is what follows.
+std::string SettingsFileMessage(const char* missingText, int number, const char* name,
+                                const FileCheck& check) {
+  if (check.fault == FileFault::Missing) return missingText;
+  const std::string n = std::to_string(number);
+  return "Konfigurationsdatei " + n + " (" + name + ") " +
+         FileFaultReason(check, kSettingsFileLimit, 0) + "\r\nConfiguration file " + n + " (" +
+         name + ") " + FileFaultReason(check, kSettingsFileLimit, 1) +
+         "!!Programm wird beendet";
+}
 
 }  // namespace
 
@@ -68,15 +82,19 @@ bool UpdateMain::Construct() {
   timers_.RegisterTimers(5, list);
 
   std::vector<std::string> notes;
-  if (ReadUpdateIni(kUpdateIni, settings_, &notes) != 0) {
-    ShowMessageBox("Error", kMissingUpdateIni, MsgIcon::Error);
+  FileCheck refusal;
+  if (ReadUpdateIni(kUpdateIni, settings_, &notes, &refusal) != 0) {
+    ShowMessageBox("Error", SettingsFileMessage(kMissingUpdateIni, 1, kUpdateIni, refusal),
+                   MsgIcon::Error);
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
   }
   view_->SetMenuChecked("Deutsch", settings_.language == 0);
   view_->SetMenuChecked("Englisch", settings_.language == 1);
-  if (ReadProgDeviceIni(kProgDeviceIni, table_, &notes) != 0) {
-    ShowMessageBox("Error", kMissingProgDeviceIni, MsgIcon::Error);
+  if (ReadProgDeviceIni(kProgDeviceIni, table_, &notes, &refusal) != 0) {
+    ShowMessageBox("Error",
+                   SettingsFileMessage(kMissingProgDeviceIni, 2, kProgDeviceIni, refusal),
+                   MsgIcon::Error);
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
   }
@@ -107,6 +125,7 @@ bool UpdateMain::Construct() {
   ApplyFirmwareScan();
   ShowStartText();
   for (const auto& note : notes) MemoAdd(note + "\r\n");
+  view_->TranslateWindow(InfoText(InfoLanguageFile, settings_.language));
   return true;
 }
 

@@ -151,7 +151,7 @@ class UpdateMain : public QObject, public LoaderHost {
   unsigned RunHexLoad(const std::string& file);
   unsigned RunPic32Loader(const std::string& file);
   void WriteHexLoadIni();
-  unsigned RunLoaderProgram(const std::string& commandLine, const std::string& file,
+  unsigned RunLoaderProgram(const std::vector<std::string>& command, const std::string& file,
                             bool hexLoad);
 
   UpdateView nullView_;

@@ -74,6 +74,7 @@ void UpdateMain::LanguageClick(int language) {
   if (WriteUpdateIni("Update.ini", settings_) != 0)
     ShowMessageBox("Error", "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet",
                    MsgIcon::Error);
+  view_->TranslateWindow(InfoText(InfoLanguageFile, settings_.language));
   MemoClear();
   ShowStartText();
 }

@@ -31,6 +31,9 @@ class UpdateView {
   virtual void SetMenuVisible(const std::string& /*name*/, bool /*visible*/) {}
   virtual void SetMenuChecked(const std::string& /*name*/, bool /*checked*/) {}
   virtual void SetFileList(const std::string& /*names*/) {}
+  // The window translates its own texts from this language file; views
+  // without a window have nothing to translate.
+  virtual void TranslateWindow(const std::string& /*dialogFile*/) {}
   // The run has reached an end; the window waits for the user, the console exits.
   virtual void RunEnded(RunOutcome /*outcome*/) {}
 };

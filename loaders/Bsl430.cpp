@@ -69,9 +69,13 @@ bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool 
   }
   const BslConstantsResult settings = LoadBslConstants();
   if (!settings.ok()) {
-    return Refuse(std::string(kBslConstantsFile) + ": " + settings.badKey +
-                  (language == 0 ? " ung\xFCltig.\r\nProgrammierung wurde abgebrochen."
-                                 : " invalid.\r\nProgramming abort."));
+    const std::string what =
+        settings.badKey.empty()
+            ? " " + FileFaultReason(settings.file, kSettingsFileLimit, language == 0 ? 0 : 1)
+            : ": " + settings.badKey + (language == 0 ? " ung\xFCltig" : " invalid");
+    return Refuse(std::string(kBslConstantsFile) + what +
+                  (language == 0 ? ".\r\nProgrammierung wurde abgebrochen."
+                                 : ".\r\nProgramming abort."));
   }
   constants = settings.constants;
   const BslImageResult read = LoadBslImage(fileName, kFirmwareImageLimits, image);

@@ -1,7 +1,5 @@
 #include "loaders/BslConstants.h"
 
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -49,9 +47,11 @@ int32_t ParseVectorText(std::string_view text) {
 
 BslConstantsResult ParseBslConstants(std::string_view text) {
   BslConstantsResult result;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte-order mark
   std::size_t pos = 0;
   while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
+    // LF, CR LF and a lone CR all end a line; the empty lines between are skipped.
+    std::size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = text.size();
     const std::string_view line = Trim(text.substr(pos, end - pos));
     pos = end + 1;
@@ -76,8 +76,9 @@ BslConstantsResult ParseBslConstants(std::string_view text) {
 }
 
 BslConstantsResult LoadBslConstants(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return {};
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return ParseBslConstants(text);
+  std::string text;
+  const FileCheck check = ReadBoundedFile(fileName, kSettingsFileLimit, text);
+  BslConstantsResult result = check.ok() ? ParseBslConstants(text) : BslConstantsResult{};
+  result.file = check;
+  return result;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/BoundedFile.h"
+
 struct BslConstants {
   uint8_t passwordFill = 0xFF;
   std::string defaultVector = "0x1E5";
@@ -21,8 +23,12 @@ struct BslConstantsResult {
   // wrong password makes the loader erase the whole flash, information
   // segments included, so a bad value is refused rather than replaced.
   std::string badKey;
+  // A file that is there but refused (not a regular file, too large):
+  // its constants are unknown, which is as bad as a wrong value.
+  FileCheck file;
 
-  bool ok() const { return badKey.empty(); }
+  bool ok() const { return badKey.empty() && file.fault != FileFault::NotRegular &&
+                           file.fault != FileFault::TooLarge && file.fault != FileFault::Unreadable; }
 };
 
 BslConstantsResult LoadBslConstants(const std::string& fileName = kBslConstantsFile);

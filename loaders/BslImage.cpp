@@ -1,8 +1,8 @@
 #include "loaders/BslImage.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+
+#include "platform/BoundedFile.h"
 
 namespace {
 
@@ -27,8 +27,12 @@ class BlockBuilder {
  public:
   BlockBuilder(const BslImageLimits& limits, BslImage& image) : limits_(limits), image_(image) {}
 
-  BslImageFault StartSection(uint32_t address) {
+  BslImageFault StartSection(uint32_t address, int line) {
     if (address >= kAddressLimit) return BslImageFault::AddressTooHigh;
+    // A block that starts on an odd address would be padded into the
+    // neighbouring word, or split at 0x10000 into a one-byte block.
+    if (address % 2 != 0) return BslImageFault::OddSectionAddress;
+    sectionLine_ = line;
     // The loader writes words: a block must not end on half a word.
     if (open_ && Current().DataLength() % 2 != 0) Append(0xFF, /*count=*/false);
     open_ = false;
@@ -38,6 +42,8 @@ class BlockBuilder {
   }
 
   bool InSection() const { return inSection_; }
+  // The line of the section each block belongs to.
+  const std::vector<int>& BlockLines() const { return blockLines_; }
 
   BslImageFault AddLine(const uint8_t* bytes, int count) {
     for (int i = 0; i < count; ++i) {
@@ -66,6 +72,7 @@ class BlockBuilder {
     block.high = next_ >= kHighBase;
     block.address = static_cast<uint16_t>(next_ - (block.high ? kHighBase : 0));
     image_.blocks.push_back(block);
+    blockLines_.push_back(sectionLine_);
     if (block.high && image_.firstHighBlock < 0) image_.firstHighBlock = image_.LastBlock();
     open_ = true;
     lines_ = 0;
@@ -101,7 +108,30 @@ class BlockBuilder {
   bool open_ = false;
   uint32_t next_ = 0;  // full address of the next data byte
   int lines_ = 0;      // data lines in the open block
+  int sectionLine_ = 0;
+  std::vector<int> blockLines_;
 };
+
+// Two sections that write the same address would leave whichever came
+// last: the image does not say which byte is meant. Finds the later
+// section of the first overlap; false when there is none.
+bool FindOverlap(const BslImage& image, const std::vector<int>& blockLines, int& line,
+                 uint32_t& address) {
+  std::vector<std::size_t> order(image.blocks.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  auto start = [&](std::size_t i) { return image.blocks[i].FullAddress(); };
+  auto end = [&](std::size_t i) { return start(i) + static_cast<uint32_t>(image.blocks[i].DataLength()); };
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return start(a) < start(b); });
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    const std::size_t before = order[k - 1];
+    const std::size_t here = order[k];
+    if (start(here) >= end(before)) continue;
+    line = std::max(blockLines[before], blockLines[here]);
+    address = start(here);
+    return true;
+  }
+  return false;
+}
 
 // Splits one data line into bytes of exactly two hexadecimal digits.
 BslImageFault ParseDataLine(std::string_view line, uint8_t (&bytes)[kMaxLineBytes], int& count) {
@@ -161,10 +191,11 @@ BslImageResult ReadBslImage(std::string_view text, const BslImageLimits& limits,
   image = BslImage{};
   BlockBuilder builder(limits, image);
   BslImageResult result;
-  auto refuse = [&](BslImageFault fault, int line) {
+  auto refuse = [&](BslImageFault fault, int line, int32_t address = -1) {
     image = BslImage{};
     result.fault = fault;
     result.line = line;
+    result.address = address;
     result.lastBlock = -1;
     return result;
   };
@@ -190,7 +221,9 @@ BslImageResult ReadBslImage(std::string_view text, const BslImageLimits& limits,
     if (!line.empty() && line[0] == '@') {
       uint32_t address = 0;
       fault = ParseSectionAddress(line.substr(1), address);
-      if (fault == BslImageFault::None) fault = builder.StartSection(address);
+      if (fault == BslImageFault::None) fault = builder.StartSection(address, lineNumber);
+      if (fault == BslImageFault::OddSectionAddress)
+        return refuse(fault, lineNumber, static_cast<int32_t>(address));
     } else {
       uint8_t bytes[kMaxLineBytes];
       int count = 0;
@@ -204,6 +237,11 @@ BslImageResult ReadBslImage(std::string_view text, const BslImageLimits& limits,
   builder.Finish();
 
   if (image.blocks.empty()) return refuse(BslImageFault::NoData, 0);
+  int overlapLine = 0;
+  uint32_t overlapAddress = 0;
+  if (FindOverlap(image, builder.BlockLines(), overlapLine, overlapAddress))
+    return refuse(BslImageFault::OverlappingSections, overlapLine,
+                  static_cast<int32_t>(overlapAddress));
   if (limits.firmware && image.blocks.size() < 2) return refuse(BslImageFault::SingleBlock, 0);
   if (limits.firmware && ResetVector(image) < 0) return refuse(BslImageFault::NoResetVector, 0);
   MoveTopSegmentBehindHighBlocks(image);
@@ -231,22 +269,14 @@ BslImageResult LoadBslImage(const std::string& fileName, const BslImageLimits& l
                             BslImage& image) {
   image = BslImage{};
   BslImageResult result;
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    result.fault = BslImageFault::Unreadable;
-    return result;
+  std::string text;
+  const FileCheck check = ReadBoundedFile(fileName, limits.maxFileBytes, text);
+  switch (check.fault) {
+    case FileFault::None: return ReadBslImage(text, limits, image);
+    case FileFault::NotRegular: result.fault = BslImageFault::NotRegularFile; break;
+    case FileFault::TooLarge: result.fault = BslImageFault::FileTooLarge; break;
+    case FileFault::Missing:
+    case FileFault::Unreadable: result.fault = BslImageFault::Unreadable; break;
   }
-  // One byte more than the buffer tells an oversized file from a full one.
-  std::string text(limits.maxFileBytes + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) {
-    result.fault = BslImageFault::Unreadable;
-    return result;
-  }
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > limits.maxFileBytes) {
-    result.fault = BslImageFault::FileTooLarge;
-    return result;
-  }
-  return ReadBslImage(text, limits, image);
+  return result;
 }

@@ -57,12 +57,16 @@ enum class BslImageFault {
   NoData,
   SingleBlock,
   NoResetVector,
+  NotRegularFile,     // a directory, FIFO or device in place of the file
+  OddSectionAddress,  // the loader writes words: a byte alone cannot land
+  OverlappingSections,
 };
 
 struct BslImageResult {
   BslImageFault fault = BslImageFault::None;
   int lastBlock = -1;
   int line = 0;  // 1-based line of the fault, 0 when it concerns the whole file
+  int32_t address = -1;  // the address the fault concerns, -1 when none
 
   bool ok() const { return fault == BslImageFault::None; }
 };
@@ -70,7 +74,8 @@ struct BslImageResult {
 // Builds the block table from the file text. A refused text leaves the image
 // empty: nothing of a broken file may reach the meter.
 BslImageResult ReadBslImage(std::string_view text, const BslImageLimits& limits, BslImage& image);
-// Reads the file whole (refusing one larger than the limit), then as above.
+// Reads the file whole (refusing anything but a regular file no larger than
+// the limit), then as above.
 BslImageResult LoadBslImage(const std::string& fileName, const BslImageLimits& limits,
                             BslImage& image);
 

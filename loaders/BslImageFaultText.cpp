@@ -1,5 +1,6 @@
 // The user's texts for an image file that is refused before anything is
 // sent, in the message-table character set (Windows-1252).
+#include <cstdio>
 #include <string>
 
 #include "loaders/BslImage.h"
@@ -39,6 +40,13 @@ FaultText TextOf(BslImageFault fault) {
               "only one data block, no lower erase bound"};
     case BslImageFault::NoResetVector:
       return {"kein Reset-Vektor (0xFFFE)", "no reset vector (0xFFFE)"};
+    case BslImageFault::NotRegularFile:
+      return {"keine gew\xF6hnliche Datei (Verzeichnis, FIFO oder Ger\xE4t)",
+              "not a regular file (a directory, FIFO or device)"};
+    case BslImageFault::OddSectionAddress:
+      return {"Abschnitt beginnt an ungerader Adresse", "section starts at an odd address"};
+    case BslImageFault::OverlappingSections:
+      return {"Abschnitte \xFC""berlappen", "sections overlap"};
     case BslImageFault::None:
       break;
   }
@@ -55,6 +63,11 @@ std::string BslImageFaultText(const BslImageResult& result, const std::string& f
   out += fileName;
   if (result.line > 0)
     out += (german ? ", Zeile " : ", line ") + std::to_string(result.line);
+  if (result.address >= 0) {
+    char address[16];
+    std::snprintf(address, sizeof address, "0x%04X", static_cast<unsigned>(result.address));
+    out += (german ? ", Adresse " : ", address ") + std::string(address);
+  }
   out += ": ";
   out += german ? text.german : text.english;
   out += german ? ".\r\nProgrammierung wurde abgebrochen." : ".\r\nProgramming abort.";

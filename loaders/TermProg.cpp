@@ -1,12 +1,12 @@
 #include "loaders/TermProg.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "core/DeviceRecord.h"
 #include "core/Infotext.h"
 #include "core/LoaderHost.h"
 #include "platform/Beep.h"
+#include "platform/BoundedFile.h"
 #include "platform/Dialogs.h"
 #include "platform/FileLookup.h"
 #include "serial/ComPort.h"
@@ -162,28 +162,25 @@ void TermProg::StartSending() {
   const int language = host.Language();
   const std::string name = FileName();
   const std::string path = FindFileInFolder(folder_, name);
-  std::ifstream in;
-  if (!path.empty()) in.open(path, std::ios::binary);
-  if (!in.is_open() || !in) {
+  std::string bytes;
+  FileCheck check;
+  check.fault = FileFault::Missing;
+  if (!path.empty()) check = ReadBoundedFile(path, kImageCapacity, bytes);
+  if (check.fault == FileFault::Missing) {
     // Nothing is sent; the loader keeps waiting.
     Refuse(Replace(InfoText(InfoL3FileOpen, language), kFileOther, name));
     return;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || static_cast<std::size_t>(size) > kImageCapacity) {
-    // A cut image would be programmed as if it were whole.
-    Refuse(name + (language == 0 ? " ist gr\xF6\xDF" "er als 2500000 Bytes und wird nicht gesendet."
-                                 : " is larger than 2500000 bytes and is not sent."));
+  if (!check.ok()) {
+    // Also a file too large for the image: cut, it would be programmed as
+    // if it were whole.
+    Refuse(name + " " + FileFaultReason(check, kImageCapacity, language));
     return;
   }
   host.SetProgressMax(100);
   host.MemoAdd(host.FillPlaceholders(InfoText(InfoL3Programming, language)));
   busyRetry_.stop();
-  image_.assign(static_cast<std::size_t>(size), '\0');
-  in.read(image_.data(), size);
-  image_.resize(static_cast<std::size_t>(in.gcount()));
+  image_ = std::move(bytes);
   sent_ = blockStart_ = blockLength_ = 0;
   questionsForBlock_ = 0;
   loaded_ = true;

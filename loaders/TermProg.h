@@ -85,7 +85,7 @@ class TermProg {
   QTimer busyRetry_;
   LoaderLineBuffer lines_;
   std::vector<const LoaderLine*> found_;
-  std::vector<char> image_;
+  std::string image_;
   std::string folder_;
   std::size_t sent_ = 0;
   // The block last handed to the transmitter: where it starts and its size.

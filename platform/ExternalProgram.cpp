@@ -1,5 +1,6 @@
 #include "platform/ExternalProgram.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -11,7 +12,9 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <csignal>
-#include <fstream>
+#include <cstdint>
+
+#include "platform/BoundedFile.h"
 
 namespace {
 
@@ -20,9 +23,13 @@ QString FromBytes(const std::string& text) { return QFile::decodeName(text.c_str
 std::string ToBytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
 bool IsWindowsProgram(const QString& path) {
-  std::ifstream in(QFile::encodeName(path).constData(), std::ios::binary);
+  FileCheck check;
+  const int fd = OpenBoundedFile(QFile::encodeName(path).toStdString(), O_RDONLY, SIZE_MAX, check);
+  if (fd < 0) return false;
   char magic[2] = {};
-  return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
+  const bool windows = ::read(fd, magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+  ::close(fd);
+  return windows;
 }
 
 ProgramResult NotStarted(std::string why) {
@@ -40,12 +47,14 @@ void ExternalProgram::Kill() {
   if (process_) process_->kill();
 }
 
-ProgramResult ExternalProgram::Run(const std::string& commandLine, const std::string& portTable) {
+ProgramResult ExternalProgram::Run(const std::vector<std::string>& command,
+                                   const std::string& portTable) {
   if (process_) return NotStarted("another external program is still running");
-  QStringList words = FromBytes(commandLine).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-  if (words.isEmpty()) return NotStarted("empty command line");
+  if (command.empty() || command[0].empty()) return NotStarted("empty command line");
+  QStringList words;
+  for (std::size_t i = 1; i < command.size(); ++i) words.append(FromBytes(command[i]));
 
-  QString program = words.takeFirst();
+  QString program = FromBytes(command[0]);
   if (!program.contains(QLatin1Char('/'))) {
     QString found = QStandardPaths::findExecutable(program);
     if (found.isEmpty()) return NotStarted("program not found on PATH: " + ToBytes(program));
@@ -128,9 +137,10 @@ ProgramResult ExternalProgram::Run(const std::string& commandLine, const std::st
   return result;
 }
 
-ProgramResult RunExternalProgram(const std::string& commandLine, const std::string& portTable) {
+ProgramResult RunExternalProgram(const std::vector<std::string>& command,
+                                 const std::string& portTable) {
   ExternalProgram program;
-  return program.Run(commandLine, portTable);
+  return program.Run(command, portTable);
 }
 
 bool OpenDocument(const std::string& path) {

@@ -3,6 +3,7 @@
 // waits for it while the Qt event loop keeps running.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QProcess;
 
@@ -21,13 +22,15 @@ class ExternalProgram {
   ExternalProgram(const ExternalProgram&) = delete;
   ExternalProgram& operator=(const ExternalProgram&) = delete;
 
-  // commandLine is split at blanks; the first word is the program. A
+  // command[0] is the program, the rest its arguments, each handed over
+  // as it is: no shell, no splitting, so blanks, quotes and non-ASCII
+  // letters in folder and file names reach the program unchanged. A
   // Windows program (file starting with "MZ") runs under wine when wine is
   // on PATH. The child gets the environment with UPDATE_PORTS = portTable,
   // the current directory, no standard input, and its standard output on
   // our standard error (standard output is the headless log). Returns when
   // the child has ended; events and timers are processed meanwhile.
-  ProgramResult Run(const std::string& commandLine, const std::string& portTable);
+  ProgramResult Run(const std::vector<std::string>& command, const std::string& portTable);
 
   // True while Run waits for a child.
   bool IsRunning() const { return process_ != nullptr; }
@@ -39,7 +42,8 @@ class ExternalProgram {
 };
 
 // One-shot form of ExternalProgram::Run.
-ProgramResult RunExternalProgram(const std::string& commandLine, const std::string& portTable);
+ProgramResult RunExternalProgram(const std::vector<std::string>& command,
+                                 const std::string& portTable);
 
 // Opens a document with the desktop's default viewer; false when the file
 // is missing or no viewer could be started.

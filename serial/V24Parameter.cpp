@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/BoundedFile.h"
+
 namespace {
 
 constexpr int kBaudRates[kBaudCount] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
@@ -102,10 +104,12 @@ void TV24Parameter::SetParameter(const V24ParameterTag* source) {
 
 int TV24Parameter::LoadFromFile(const std::string& fileName, V24ParameterTag* record) {
   if (record == nullptr || fileName.empty()) return -10;
-  const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
+  FileCheck check;
+  const int fd = OpenBoundedFile(fileName, O_RDWR, kSettingsFileLimit, check);
   if (fd < 0) {
-    // A missing file is created holding the values in effect.
-    SaveToFile(fileName, record);
+    // A missing file is created holding the values in effect; anything
+    // else in its place (a directory, a FIFO, a huge file) is left alone.
+    if (check.fault == FileFault::Missing) SaveToFile(fileName, record);
     return -10;
   }
   V24Image image{};
@@ -116,7 +120,8 @@ int TV24Parameter::LoadFromFile(const std::string& fileName, V24ParameterTag* re
 
 int TV24Parameter::SaveToFile(const std::string& fileName, const V24ParameterTag* record) {
   if (record == nullptr || fileName.empty()) return -10;
-  const int fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  FileCheck check;
+  const int fd = OpenBoundedFile(fileName, O_RDWR | O_CREAT, kSettingsFileLimit, check);
   if (fd < 0) return -10;
   const V24Image image = EncodeV24Image(*record);
   size_t done = 0;

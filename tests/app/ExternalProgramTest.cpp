@@ -25,20 +25,20 @@ TEST(ExternalProgram, ExitCodesAndFailuresToStart) {
   TempDir dir;
   std::string program = Script(dir, "loader.sh", "exit \"$1\"");
   for (uint32_t code : {0u, 1u, 2u}) {
-    ProgramResult result = RunExternalProgram(program + " " + std::to_string(code), "");
+    ProgramResult result = RunExternalProgram({program, std::to_string(code)}, "");
     EXPECT_EQ(result.exitCode, code);
     EXPECT_EQ(result.error.empty(), code == 0);
   }
-  ProgramResult missing = RunExternalProgram(dir.File("HEXLoad_8N1.exe") + " fw.mot -auto", "");
+  ProgramResult missing = RunExternalProgram({dir.File("HEXLoad_8N1.exe"), "fw.mot", "-auto"}, "");
   EXPECT_EQ(missing.exitCode, kProgramNotStarted);
   EXPECT_NE(missing.error.find("HEXLoad_8N1.exe"), std::string::npos);
   dir.Write("plain", "no execute permission\n");
-  EXPECT_EQ(RunExternalProgram(dir.File("plain"), "").exitCode, kProgramNotStarted);
+  EXPECT_EQ(RunExternalProgram({dir.File("plain")}, "").exitCode, kProgramNotStarted);
 }
 
 TEST(ExternalProgram, ChildKilledByASignalIsAFailure) {
   TempDir dir;
-  ProgramResult result = RunExternalProgram(Script(dir, "crash.sh", "kill -9 $$"), "");
+  ProgramResult result = RunExternalProgram({Script(dir, "crash.sh", "kill -9 $$")}, "");
   EXPECT_EQ(result.exitCode, 128u + 9u);
   EXPECT_NE(result.error.find("signal 9"), std::string::npos);
 }
@@ -47,10 +47,26 @@ TEST(ExternalProgram, ChildSeesPortsArgumentsAndCurrentDirectory) {
   TempDir dir;
   dir.Enter();
   Script(dir, "show.sh", "printf '%s|%s|%s|%s' \"$UPDATE_PORTS\" \"$1\" \"$2\" \"$PWD\" > seen");
-  // Folder + "/" + "/name" doubles the separator; blanks may repeat.
-  EXPECT_EQ(RunExternalProgram(dir.path() + "//show.sh  fw.mot   -auto", "/dev/pts/7::/dev/pts/9")
+  // Folder + "/" + "/name" doubles the separator.
+  EXPECT_EQ(RunExternalProgram({dir.path() + "//show.sh", "fw.mot", "-auto"}, "/dev/pts/7::/dev/pts/9")
                 .exitCode, 0u);
   EXPECT_EQ(dir.Read("seen"), "/dev/pts/7::/dev/pts/9|fw.mot|-auto|" + dir.path());
+}
+
+TEST(ExternalProgram, BlanksQuotesAndUmlautsInFolderAndFileNamesArriveWhole) {
+  // A folder like "Firmware 2024" once gave "program not found": the
+  // command line was split at its blanks.
+  TempDir dir;
+  const std::string folder = dir.File("Firmware 2024 \"neu\" \xC3\xA4\xC3\xB6'x");
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  const std::string program = folder + "/load er.sh";
+  dir.Write("Firmware 2024 \"neu\" \xC3\xA4\xC3\xB6'x/load er.sh",
+            "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > \"" + dir.File("seen") + "\"\n");
+  chmod(program.c_str(), 0755);
+  const std::string file = folder + "/Ger\xC3\xA4t \"A\" 1.mot";
+  ProgramResult result = RunExternalProgram({program, file, "-f" + file, "$HOME", "*"}, "");
+  EXPECT_EQ(result.exitCode, 0u) << result.error;
+  EXPECT_EQ(dir.Read("seen"), "4|" + file + "|-f" + file + "|$HOME|*|");
 }
 
 TEST(ExternalProgram, WindowsProgramRunsThroughWineWhenWineIsOnPath) {
@@ -60,7 +76,7 @@ TEST(ExternalProgram, WindowsProgramRunsThroughWineWhenWineIsOnPath) {
   std::string path = std::getenv("PATH");
   setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
   ProgramResult result =
-      RunExternalProgram(dir.File("PIC32_Serial_Bootloader.exe") + " -ffw.hex -c3 -b5 -a", "");
+      RunExternalProgram({dir.File("PIC32_Serial_Bootloader.exe"), "-ffw.hex", "-c3", "-b5", "-a"}, "");
   setenv("PATH", path.c_str(), 1);
   EXPECT_EQ(result.exitCode, 3u);
   EXPECT_EQ(dir.Read("wine-args"), dir.File("PIC32_Serial_Bootloader.exe") + " -ffw.hex -c3 -b5 -a ");
@@ -84,7 +100,7 @@ TEST(ExternalProgram, EventLoopRunsWhileWaiting) {
     close(fd);
   });
   timer.start();
-  ProgramResult result = RunExternalProgram("timeout 60 " + program + " " + fifo, "");
+  ProgramResult result = RunExternalProgram({"timeout", "60", program, fifo}, "");
   EXPECT_TRUE(written);
   EXPECT_EQ(result.exitCode, 0u) << result.error;
 }
@@ -99,7 +115,7 @@ TEST(ExternalProgram, KillEndsAWaitingChildAsAFailure) {
     sawRunning = external.IsRunning();
     external.Kill();
   });
-  ProgramResult result = external.Run(Script(dir, "block.sh", "read line < \"$1\"") + " " + fifo, "");
+  ProgramResult result = external.Run({Script(dir, "block.sh", "read line < \"$1\""), fifo}, "");
   EXPECT_TRUE(sawRunning);
   EXPECT_EQ(result.exitCode, 128u + 9u);
 }

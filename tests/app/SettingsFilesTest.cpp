@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/DeviceTable.h"
+#include "app/IniLines.h"
 #include "app/Settings.h"
 #include "tests/support/TempDir.h"
 
@@ -121,4 +122,99 @@ TEST(ProgDeviceIni, LoaderKindFollowsTheMainFileExtension) {
   EXPECT_EQ(LoaderKindOf("a.txt"), kLoaderTiTxt);
   EXPECT_EQ(LoaderKindOf("a.exe,b.dll"), kLoaderWinCe);
   EXPECT_EQ(LoaderKindOf("a.txt,b.hex"), kLoaderIntelHex);
+}
+
+TEST(UpdateIni, NumbersCountOnlyWhenTheWholeValueIsANumber) {
+  TempDir dir;
+  UpdateSettings s;
+  std::vector<std::string> notes;
+  dir.Write("Update.ini", "Language=1junk\r\nCom=2x\r\nBaud=3x,4, 2 \r\n");
+  ASSERT_EQ(ReadUpdateIni(dir.File("Update.ini"), s, &notes), 0);
+  EXPECT_EQ(s.language, 0) << "1junk is not English";
+  EXPECT_FALSE(s.fixedPort) << "2x is not COM2";
+  EXPECT_EQ(s.baudList, (std::vector<uint8_t>{4, 2}));
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_NE(notes[0].find("Language '1junk'"), std::string::npos);
+  EXPECT_NE(notes[1].find("Baud entry '3x'"), std::string::npos);
+  EXPECT_NE(notes[2].find("Com '2x'"), std::string::npos);
+
+  notes.clear();
+  dir.Write("Update.ini", "Language= 1 \r\nCom=256\r\n");
+  ReadUpdateIni(dir.File("Update.ini"), s, &notes);
+  EXPECT_EQ(s.language, 1);
+  EXPECT_EQ(s.fixedPortIndex, 255);
+  EXPECT_TRUE(notes.empty());
+}
+
+TEST(UpdateIni, EveryCutIsReported) {
+  TempDir dir;
+  UpdateSettings s;
+  std::vector<std::string> notes;
+  dir.Write("Update.ini", "Language=0\r\nVersion=" + std::string(300, 'v') + "\r\n");
+  ASSERT_EQ(ReadUpdateIni(dir.File("Update.ini"), s, &notes), 0);
+  EXPECT_EQ(s.version.size(), 255u);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0], "Update.ini: Version longer than 255 characters, cut");
+}
+
+TEST(SettingsText, ByteOrderMarkLineEndsAndUtf8AreUnderstood) {
+  TempDir dir;
+  UpdateSettings s;
+  std::vector<std::string> notes;
+  // A byte-order mark once hid the first key.
+  dir.Write("Update.ini", "\xEF\xBB\xBFLanguage=1\r\nCom=3\r\n");
+  ASSERT_EQ(ReadUpdateIni(dir.File("Update.ini"), s, &notes), 0);
+  EXPECT_EQ(s.language, 1);
+  EXPECT_TRUE(notes.empty());
+
+  // Lone CR and CR CR LF end lines; CR CR LF does not make an empty line.
+  EXPECT_EQ(SplitLines("a=1\rb=2\r\r\nc=3\r\n\r\nd=4\n"),
+            (LineList{"a=1", "b=2", "c=3", "", "d=4"}));
+  dir.Write("Update.ini", "Language=1\rVersion=V 3\rCom=4\r");
+  ReadUpdateIni(dir.File("Update.ini"), s);
+  EXPECT_EQ(s.language, 1);
+  EXPECT_EQ(s.version, "V 3");
+  EXPECT_EQ(s.fixedPortIndex, 3);
+
+  // UTF-8 from a modern editor becomes Windows-1252, with a note.
+  dir.Write("Update.ini", "Language=0\r\nVersion=Ger\xC3\xA4t \xE2\x82\xAC \xE2\x9C\x93\r\n");
+  ReadUpdateIni(dir.File("Update.ini"), s, &notes);
+  EXPECT_EQ(s.version, "Ger\xE4t \x80 ?");
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("read as UTF-8"), std::string::npos);
+  EXPECT_NE(notes[0].find("1 character(s) outside Windows-1252"), std::string::npos);
+
+  // Windows-1252 stays byte for byte.
+  notes.clear();
+  dir.Write("Update.ini", "Language=0\r\nVersion=Ger\xE4t \x80\r\n");
+  ReadUpdateIni(dir.File("Update.ini"), s, &notes);
+  EXPECT_EQ(s.version, "Ger\xE4t \x80");
+  EXPECT_TRUE(notes.empty());
+}
+
+TEST(ProgDeviceIni, ACutNeverChangesWhatAValueMeans) {
+  TempDir dir;
+  // A main file longer than the field once lost its ".txt" and became an
+  // S-record device.
+  const std::string longName = std::string(520, 'f') + ".txt";
+  std::string texts = "StarttextD=" + std::string(600, 's') +
+                      "\nStarttextE=Hello\nAbbruchtextD=Abbruch\nAbbruchtextE=Abort\n";
+  dir.Write("ProgDevice.ini", DeviceBlock("1", "111", 1, "ProgFile2=" + longName + "\n") + "\n" +
+                                  DeviceBlock("2", "222", 1, "SWKenn2=" + std::string(70, 'k') + "\n") +
+                                  "\n" + DeviceBlock("3", "333", 1, "ProzTyp=1Ax\n") + "\n" +
+                                  DeviceBlock("4x", "444", 1) + "\n" + texts);
+  DeviceTable t;
+  std::vector<std::string> notes;
+  ASSERT_EQ(ReadProgDeviceIni(dir.File("ProgDevice.ini"), t, &notes), 0);
+  ASSERT_EQ(t.entries.size(), 1u) << "three devices are refused whole";
+  EXPECT_EQ(t.entries[0].DeviceNr, "444");
+  EXPECT_EQ(t.StartCommandIndex, 0) << "neither refused blocks nor 4x set the selector";
+  EXPECT_EQ(t.texts.StarttextD.size(), 511u);
+  ASSERT_EQ(notes.size(), 5u);
+  EXPECT_NE(notes[0].find("device block 1: ProgFile2 longer than 511 characters; the device is left out"),
+            std::string::npos) << notes[0];
+  EXPECT_NE(notes[1].find("device block 2: SWKenn2"), std::string::npos);
+  EXPECT_NE(notes[2].find("ProzTyp '1Ax'"), std::string::npos);
+  EXPECT_NE(notes[3].find("DevStartCmd '4x'"), std::string::npos);
+  EXPECT_NE(notes[4].find("StarttextD longer than 511 characters, cut"), std::string::npos);
 }

@@ -200,6 +200,41 @@ TEST(BslImageReader, RefusesWhatCannotBeSentSafely) {
   EXPECT_TRUE(r.ok());
 }
 
+TEST(BslImageReader, RefusesImagesThatCannotBeProgrammedWordByWord) {
+  struct Case {
+    std::string text;
+    BslImageFault fault;
+    int line;
+    int32_t address;
+  };
+  const Case cases[] = {
+      // Odd start: the pad would go into the neighbouring word.
+      {"@1101\r\n01 02\r\n@FFFE\r\n00 11\r\nq", BslImageFault::OddSectionAddress, 1, 0x1101},
+      // Data crossing 0x10000 from 0xFFFF left a one-byte block there.
+      {"@1100\r\n01 02\r\n@FFFF\r\n00 11 22\r\nq", BslImageFault::OddSectionAddress, 3, 0xFFFF},
+      // Two sections at the same address: which bytes are meant?
+      {"@1100\r\n01 02\r\n@FFFE\r\n00 11\r\n@1100\r\n03 04\r\nq", BslImageFault::OverlappingSections, 5, 0x1100},
+      // A later section reaching into an earlier one.
+      {"@1104\r\n01 02\r\n@1100\r\n" + Line(0, 6) + "@FFFE\r\n00 11\r\nq", BslImageFault::OverlappingSections, 3, 0x1104},
+  };
+  for (const Case& c : cases) {
+    BslImageResult r;
+    BslImage image = Read(c.text, &r, kFirmwareImageLimits);
+    EXPECT_EQ(r.fault, c.fault) << c.text;
+    EXPECT_EQ(r.line, c.line) << c.text;
+    EXPECT_EQ(r.address, c.address) << c.text;
+    EXPECT_TRUE(image.blocks.empty());
+  }
+  BslImageResult r;
+  Read(cases[0].text, &r, kFirmwareImageLimits);
+  EXPECT_EQ(BslImageFaultText(r, "fw.txt", 1),
+            "Bootloader: file fw.txt, line 1, address 0x1101: section starts at an odd address."
+            "\r\nProgramming abort.");
+  // Adjacent sections are fine.
+  Read("@1100\r\n01 02\r\n@1102\r\n03 04\r\n@FFFE\r\n00 11\r\nq", &r, kFirmwareImageLimits);
+  EXPECT_TRUE(r.ok());
+}
+
 TEST(BslImageReader, RefusesFirmwareWithoutEraseBoundOrResetVector) {
   BslImageResult r;
   Read("@FFE0\r\n" + Line(0, 16) + Line(16, 16) + "q", &r, kFirmwareImageLimits);

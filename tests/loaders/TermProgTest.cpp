@@ -257,3 +257,16 @@ TEST(TermProgLine, RunsAt19200WithRtsCtsUntilTheTransferEnds) {
   }
   EXPECT_TRUE(answers.boxes.empty());
 }
+
+TEST_F(TermProgRun, FileLargerThanTheImageIsRefusedBeforeAnythingIsSent) {
+  dir.Write("L3_TermH.A37", std::string(TermProg::kImageCapacity + 1, '0'));
+  Start("");
+  ASSERT_TRUE(WaitForTold(1));
+  EXPECT_EQ(window.told, std::vector<int32_t>{TermProgEvent::kTransferEnded});
+  ASSERT_EQ(answers.boxes.size(), 1u);
+  EXPECT_EQ(answers.boxes[0].rfind(" Error |L3_TermH.A37 ist gr\xF6\xDF" "er als 2500000 Bytes", 0), 0u)
+      << answers.boxes[0];
+  const std::vector<std::string> streams = Streams();
+  ASSERT_EQ(streams.size(), 1u);
+  EXPECT_TRUE(streams[0].empty());
+}
