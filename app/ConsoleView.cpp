@@ -54,6 +54,10 @@ void ConsoleView::SetTitle(const std::string& title) {
     return;
   }
   const double percent = std::strtod(title.c_str() + open + 1, nullptr);
+  if (percent < 0) {  // a loader's end mark, no progress
+    lastTenth_ = -1;
+    return;
+  }
   const int tenth = static_cast<int>(percent / 10);
   if (tenth == lastTenth_) return;
   lastTenth_ = tenth;
@@ -69,12 +73,21 @@ MsgResult ConsoleView::Show(const std::string& caption, const std::string& text,
     result = answerYes_ ? MsgResult::Yes : MsgResult::No;
     std::fputs(answerYes_ ? "-> Yes\n" : "-> No\n", out_);
   } else if (buttons == MsgButtons::RetryAbort) {
-    // A production line does not retry by hand.
-    result = MsgResult::Abort;
-    std::fputs("-> Abort\n", out_);
+    result = answerYes_ ? MsgResult::Retry : MsgResult::Abort;
+    std::fputs(answerYes_ ? "-> Retry\n" : "-> Abort\n", out_);
   }
   std::fflush(out_);
   return result;
+}
+
+MsgResult ConsoleView::ShowRetry(const std::string& caption, const std::string& text, MsgIcon,
+                                 int attempt) {
+  WriteAll("[" + ViewText(Visible(caption)) + "]\n", out_);
+  WriteBlock(text);
+  const bool retry = answerYes_ && attempt <= kMaxRetries;
+  std::fputs(retry ? "-> Retry\n" : "-> Abort\n", out_);
+  std::fflush(out_);
+  return retry ? MsgResult::Retry : MsgResult::Abort;
 }
 
 void ConsoleView::RunEnded(RunOutcome outcome) {

@@ -18,6 +18,10 @@ class ConsoleView : public UpdateView, public DialogSink {
   void RunEnded(RunOutcome outcome) override;
   MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,
                  MsgButtons buttons) override;
+  // --answer yes retries the same step at most kMaxRetries times.
+  MsgResult ShowRetry(const std::string& caption, const std::string& text, MsgIcon icon,
+                      int attempt) override;
+  static constexpr int kMaxRetries = 3;
 
   // After SIGINT/SIGTERM every ending counts as interrupted.
   void SetInterrupted() { interrupted_ = true; }

@@ -6,6 +6,7 @@
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
 #include "core/PortTexts.h"
+#include "loaders/TermProg.h"
 #include "platform/BoundedFile.h"
 #include "platform/PortHolder.h"
 #include "platform/Dialogs.h"
@@ -75,6 +76,8 @@ void UpdateMain::Shutdown() {
   SecTimer.stop();
   TitleTimer.stop();
   replyWatchdog_.stop();
+  basicLoaderQuiet_.stop();
+  if (termProg_) termProg_->Stop();
   UpdateCom.Close();
 }
 

@@ -23,6 +23,8 @@
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 
+class TermProg;
+
 class UpdateMain : public QObject, public LoaderHost {
   Q_OBJECT
 
@@ -89,7 +91,7 @@ class UpdateMain : public QObject, public LoaderHost {
   int Step() const { return step_; }
   bool TrafficLog() const { return trafficLog_; }
   bool VersionGuard() const { return versionGuard_; }
-  bool TransferActive() const { return transferDepth_ > 0; }
+  bool TransferActive() const;
   // How long the instrument may stay silent once the run is past the
   // search and no transfer supervises it.
   void SetReplyTimeout(int ms) { replyWatchdog_.setInterval(ms); }
@@ -164,6 +166,13 @@ class UpdateMain : public QObject, public LoaderHost {
   void NoteTransfer(const std::string& file, const char* method, bool transferred);
   void EndRunRecord(RunOutcome outcome, RunEnd how);
   std::string FirmwarePath(const std::string& file) const;
+
+  // --- the Basic-Loader transfer (BasicLoaderRun.cpp) ---
+  void StartBasicLoader();
+  void BasicLoaderSegmentProgrammed();
+  void BasicLoaderQuietOver();
+  void BasicLoaderEnded();
+  bool BasicLoaderSending() const;
 
   // --- external loader programs (ExternalLoaders.cpp) ---
   unsigned RunHexLoad(const std::string& file);
@@ -248,4 +257,10 @@ class UpdateMain : public QObject, public LoaderHost {
   bool insideLogLine_ = false;
   RunRecord runRecord_;
   std::chrono::steady_clock::time_point runStart_;
+  // The Basic-Loader object lives from its transfer's start to the end of
+  // the program; after each success the run waits for the loader's next
+  // line before it ends.
+  std::unique_ptr<TermProg> termProg_;
+  QTimer basicLoaderQuiet_;
+  int basicLoaderLinesAtSuccess_ = 0;
 };

@@ -12,6 +12,7 @@
 #include "core/PortTexts.h"
 #include "core/Stringunit.h"
 #include "loaders/Bsl430.h"
+#include "loaders/TermProg.h"
 
 namespace {
 
@@ -128,10 +129,13 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       SensorPhase();
       return;
     case Ev::kBasicLoader:
-      // The Basic-Loader transfer of sensor firmware is not served by this
-      // build: end with the abort text instead of a false success.
-      MemoAdd("Basic-Loader transfer is not available.\r\n");
-      queue_.PostEvent(Ev::kSensorFailed);
+      StartBasicLoader();
+      return;
+    case TermProgEvent::kSegmentProgrammed:
+      BasicLoaderSegmentProgrammed();
+      return;
+    case TermProgEvent::kTransferEnded:
+      BasicLoaderEnded();
       return;
     case 30:
       if (startCommandIndex_ != 2) {
@@ -391,7 +395,7 @@ void UpdateMain::ArmReplyWatchdog() { replyWatchdog_.start(); }
 // commands that no time-out of the search or of a loader supervises; a meter
 // that falls silent there must not leave the run waiting for ever.
 void UpdateMain::ReplyWatchdogExpired() {
-  if (transferDepth_ > 0) return;  // the transfer supervises itself
+  if (TransferActive()) return;  // the transfer supervises itself
   replyWatchdog_.stop();
   MemoAdd(settings_.language == 1 ? "The instrument does not answer.\r\n"
                                   : "Das Ger\xE4t antwortet nicht.\r\n");

@@ -6,6 +6,7 @@
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
 #include "platform/Dialogs.h"
+#include "platform/FileLookup.h"
 
 namespace {
 
@@ -13,7 +14,11 @@ bool Has(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+// The name as given, or a file whose name differs only in case (the
+// settings were written for a file system that ignores case).
 std::string InFolder(const std::string& folder, std::string_view name) {
+  std::string found = FindFileInFolder(folder, name);
+  if (!found.empty()) return found;
   return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
 }
 

@@ -39,3 +39,7 @@ MsgResult ShowMessageBox(const std::string& caption, const std::string& text,
 }
 
 void SetDialogObserver(DialogObserver o) { observer = std::move(o); }
+MsgResult ShowRetryQuestion(const std::string& caption, const std::string& text, MsgIcon icon,
+                            int attempt) {
+  return currentSink->ShowRetry(caption, text, icon, attempt);
+}

@@ -14,6 +14,13 @@ class DialogSink {
   virtual ~DialogSink() = default;
   virtual MsgResult Show(const std::string& caption, const std::string& text,
                          MsgIcon icon, MsgButtons buttons) = 0;
+  // A Retry/Abort question asked again for the same failing step: attempt
+  // counts the questions about it (1 = the first). A sink without a limit
+  // of its own asks as usual.
+  virtual MsgResult ShowRetry(const std::string& caption, const std::string& text, MsgIcon icon,
+                              int /*attempt*/) {
+    return Show(caption, text, icon, MsgButtons::RetryAbort);
+  }
 };
 
 // Installs the sink; returns the previous one. nullptr restores the default,
@@ -27,3 +34,6 @@ MsgResult ShowMessageBox(const std::string& caption, const std::string& text,
 // error of a run). One observer at a time; an empty function removes it.
 using DialogObserver = std::function<void(const std::string& caption, const std::string& text, MsgIcon icon)>;
 void SetDialogObserver(DialogObserver observer);
+// The Retry/Abort question about one failing step; attempt as in ShowRetry.
+MsgResult ShowRetryQuestion(const std::string& caption, const std::string& text, MsgIcon icon,
+                            int attempt);

@@ -221,6 +221,8 @@ void TComPort::GetWriteStatus() {
   if (open_) writeThread_->ClearLatch();
 }
 
+int TComPort::LastBlockWritten() const { return open_ ? writeThread_->BytesWritten() : 0; }
+
 bool TComPort::WaitWriteIdle(int timeoutMs) {
   return open_ && writeThread_->WaitUntilIdle(std::chrono::milliseconds(timeoutMs));
 }

@@ -107,6 +107,9 @@ class TComPort {
   int Write(const char* data, int length, bool background);
   // Clears the transmit error latch.
   void GetWriteStatus();
+  // Bytes of the last block that reached the line: after COM_TX_ERROR, how
+  // much of the cut block went out before its time-out. 0 when closed.
+  int LastBlockWritten() const;
   // Blocks until a background block has gone out or been cut by its
   // time-out (the transmitter is idle); false when closed or still busy
   // after timeoutMs.

@@ -44,8 +44,10 @@ void BslTestHost::PumpEvents() {
 
 void BslTestHost::WaitForMessages() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
 
-void BslTestHost::SetTitleProgress(const std::string&, double percent) {
+void BslTestHost::SetTitleProgress(const std::string& prefix, double percent) {
   lastPercent = percent;
+  lastPrefix = prefix;
+  if (prefixes.empty() || prefixes.back() != prefix) prefixes.push_back(prefix);
   if (onProgress) onProgress(percent);
 }
 

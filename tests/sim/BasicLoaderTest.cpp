@@ -81,3 +81,40 @@ TEST(BasicLoader, WithoutAVariantTheSensorQueryIsRejected) {
     c.write("A.2005\r\n");
     EXPECT_EQ(c.readLine(), "?");
 }
+
+TEST(BasicLoader, TwoSegmentsAskForTheRecordsTwiceAndKeepEachSegmentsBytes) {
+    RunningSim sim("Target = basic\nBasicLoaderVariant = 0\nReplyDelayMs = 1\nBasicLoaderReadRate = 0\n"
+                   "BasicLoaderEraseMs = 10\nBasicLoaderSegments = 2\n");
+    Client c(sim.path(), 4800);
+    startLoader(sim, c);
+    const std::string file = sRecord('0', 0, "HDR") + sRecord('1', 0x8000, "ABCD") + sRecord('9', 0x8000, "");
+    c.write(file);
+    EXPECT_EQ(c.readLine(), "Flash-Memory (1) programmed !");
+    EXPECT_EQ(c.readLine(), "Erasing Flash-Memory (2) !");
+    EXPECT_EQ(c.readLine(), "Flash-Memory erased !");
+    EXPECT_EQ(c.readLine(), "Waiting for S-Record !");
+    c.write(file);
+    EXPECT_EQ(c.readLine(), "Flash-Memory (2) programmed !");
+    sim.finish();
+    const auto& files = sim.report().files();
+    ASSERT_EQ(files.size(), 2u);
+    for (const auto& f : files) {
+        EXPECT_EQ(f.data, file);
+        EXPECT_EQ(f.state, "complete");
+    }
+}
+
+TEST(BasicLoader, InjectedDefectIsReportedAtTheNthRecordInTheChosenWords) {
+    RunningSim sim("Target = basic\nBasicLoaderVariant = 0\nReplyDelayMs = 1\nBasicLoaderReadRate = 0\n"
+                   "BasicLoaderEraseMs = 10\nBasicLoaderDefectAtRecord = 3\nBasicLoaderDefectText = Record defekt!\n");
+    Client c(sim.path(), 4800);
+    startLoader(sim, c);
+    std::string file;
+    for (unsigned a = 0; a < 5; ++a) file += sRecord('1', 0x8000 + a * 4, "WXYZ");
+    c.write(file + sRecord('9', 0x8000, ""));
+    EXPECT_EQ(c.readLine(), "Record defekt!");
+    sim.finish();
+    ASSERT_EQ(sim.report().files().size(), 1u);
+    EXPECT_EQ(sim.report().files()[0].state, "defect: injected at record 3");
+    EXPECT_TRUE(sim.report().violations().empty());
+}

@@ -1,7 +1,9 @@
 #pragma once
 // The instruments' text-mode Basic-Loader: erases, asks for S-records,
-// checks each one and programs it, at 19200 baud. A real loader paces the
-// sender with CTS; a pseudo-terminal has none, so this one reads slowly.
+// checks each one and programs it, at 19200 baud. A loader with two flash
+// segments asks for the S-records a second time after the first segment is
+// programmed. A real loader paces the sender with CTS; a pseudo-terminal
+// has no modem lines, so this one paces by reading slowly.
 #include <string>
 #include <string_view>
 
@@ -22,13 +24,18 @@ public:
 private:
     enum class State { Idle, Erasing, Receiving, Failed, Done };
     void sendLine(const std::string& text, int delayMs);
+    void eraseSegment(int delayMs);
     void onRecord(const std::string& text);
+    void segmentProgrammed();
+    void reportDefect(const std::string& why);
 
     const Profile& profile_;
     InstrumentLine& line_;
     State state_ = State::Idle;
     std::string buffer_;
     long records_ = 0;
+    int segment_ = 0;
+    int streamIndex_ = -1;  // report file of the current segment's bytes
 };
 
 }  // namespace sim

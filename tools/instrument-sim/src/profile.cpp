@@ -133,6 +133,9 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
 
     r.number("BasicLoaderReadRate", p.basicLoaderReadRate);
     r.number("BasicLoaderEraseMs", p.basicLoaderEraseMs);
+    r.number("BasicLoaderSegments", p.basicLoaderSegments, {1, 2});
+    r.number("BasicLoaderDefectAtRecord", p.basicLoaderDefectAtRecord);
+    r.text("BasicLoaderDefectText", p.basicLoaderDefectText);
 
     r.number("WinCeReply260AtFrame", p.winCeReply260AtFrame);
     r.number("WinCeReply261AtFrame", p.winCeReply261AtFrame);

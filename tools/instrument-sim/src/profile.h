@@ -62,6 +62,9 @@ struct Profile {
     // Basic-Loader.
     unsigned basicLoaderReadRate = 8000;  // bytes per second
     int basicLoaderEraseMs = 200;
+    int basicLoaderSegments = 1;          // 2: the S-records are asked for twice
+    long basicLoaderDefectAtRecord = 0;   // this record is reported defective
+    std::string basicLoaderDefectText = "S-Record defect!";
 
     // Windows-CE receiver.
     int winCeReply260AtFrame = 0;
