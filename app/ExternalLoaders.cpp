@@ -1,9 +1,11 @@
 // The external loader programs: the port is handed over to them while they
 // run, and taken back and restored afterwards.
+#include <csignal>
 #include <filesystem>
 
 #include "app/IniLines.h"
 #include "app/UpdateMain.h"
+#include "core/Infotext.h"
 #include "platform/Dialogs.h"
 #include "platform/ExternalProgram.h"
 #include "platform/PortTable.h"
@@ -25,6 +27,34 @@ long FileSize(const std::string& name) {
 }
 
 }  // namespace
+
+std::string UpdateMain::LoaderProgramPath() const {
+  return ProgramFolder() + "/" + (loaderKind_ / 2 == 0 ? kHexLoadProgram : kPic32Program);
+}
+
+bool UpdateMain::LoaderProgramUsable() {
+  const std::string path = LoaderProgramPath();
+  const bool german = settings_.language == 0;
+  std::string why;
+  switch (CheckProgramFile(path)) {
+    case ProgramProblem::None:
+      return true;
+    case ProgramProblem::Missing:
+      why = german ? "Ladeprogramm nicht gefunden: " : "Loader program not found: ";
+      break;
+    case ProgramProblem::NotExecutable:
+      why = german ? "Ladeprogramm nicht ausf\xFChrbar: " : "Loader program cannot be executed: ";
+      break;
+    case ProgramProblem::NeedsWine:
+      why = german ? "Ladeprogramm braucht wine, das nicht installiert ist: "
+                   : "Loader program needs wine, which is not installed: ";
+      break;
+  }
+  why += path + (german ? "\r\nDas Ger\xE4t wurde nicht in seinen Bootloader geschaltet."
+                        : "\r\nThe instrument was not switched to its boot loader.");
+  ShowMessageBox(Caption(true), why, MsgIcon::Error);
+  return false;
+}
 
 void UpdateMain::WriteHexLoadIni() {
   auto lines = LoadLines(kHexLoadIni);
@@ -69,12 +99,20 @@ unsigned UpdateMain::RunLoaderProgram(const std::string& commandLine, const std:
                                       bool hexLoad) {
   unsigned exitCode = 1;
   for (int attempt = 0; attempt < kAttempts && exitCode == 1; ++attempt) {
+    if (stopping_) {
+      exitCode = kProgramNotStarted;
+      break;
+    }
     titleTicks_ = 0;
     if (hexLoad) TitleTimer.start();
     else TitleTimer.stop();
-    ProgramResult result = ::RunExternalProgram(commandLine, PortTableString());
+    ProgramResult result = loaderProcess_.Run(commandLine, PortTableString());
     exitCode = result.exitCode;
+    // A program asked to stop has not finished its transfer, whatever it
+    // reports.
+    if (loaderProcess_.Stopped() && exitCode == 0) exitCode = 128u + SIGTERM;
     if (!result.error.empty()) MemoAdd(result.error + "\r\n");
+    if (exitCode == 0) loaderSucceeded_ = true;
     TitleTimer.stop();
     wait.DelayTime(hexLoad ? 2000 : 1500, true);
   }

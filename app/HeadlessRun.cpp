@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -20,7 +21,34 @@ void OnSignal(int) {
   [[maybe_unused]] ssize_t n = write(signalPipe[1], &c, 1);
 }
 
+// A whole number within [low, high]; the text must be the number alone.
+bool WholeNumber(const std::string& text, long low, long high, long& out) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  out = std::strtol(text.c_str(), nullptr, 10);
+  return out >= low && out <= high;
+}
+
 }  // namespace
+
+const char* const kHeadlessUsage =
+    "update [--headless [--answer yes|no] [--trace] [--delay-divisor N] [--retries N] "
+    "[--menu lab|model=N]]";
+
+const char* const kHeadlessHelp =
+    "  --headless          run without a window; the search starts at once\n"
+    "  --answer yes|no     answer to every question (default no)\n"
+    "  --trace             show the command traffic from the start\n"
+    "  --delay-divisor N   divide every wait of the workflow by N (not the time-outs)\n"
+    "  --retries N         after a failed transfer that offers a retry, press OK again\n"
+    "                      up to N times (default 0); the last attempt gives the exit status\n"
+    "  --menu lab          run the Lab XXX entry instead of the search (a meter that\n"
+    "                      waits in its bootstrap loader gets the laboratory image)\n"
+    "  --menu model=N      run the model entry with tag N (0..3) instead of the search\n"
+    "                      (a meter that waits in its boot loader gets TestDevice.mot)\n"
+    "Exit status: 0 success text, 1 abort/refusal/failure/interrupted, 2 the program\n"
+    "ended on its own, 64 bad argument.\n";
 
 bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, std::string& error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -54,6 +82,23 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
         return false;
       }
       o.delayDivisor = n;
+    } else if (a == "--retries") {
+      if (!value(v)) return false;
+      if (!WholeNumber(v, 0, 100, o.retries)) {
+        error = "--retries takes a whole number from 0 to 100";
+        return false;
+      }
+    } else if (a == "--menu") {
+      if (!value(v)) return false;
+      long tag = -1;
+      if (v == "lab") {
+        o.menuLab = true;
+      } else if (v.rfind("model=", 0) == 0 && WholeNumber(v.substr(6), 0, 3, tag)) {
+        o.menuModel = static_cast<int>(tag);
+      } else {
+        error = "--menu takes lab or model=N with N from 0 to 3";
+        return false;
+      }
     } else {
       error = "unknown argument " + a;
       return false;
@@ -89,14 +134,35 @@ int RunHeadless(int argc, char** argv, const HeadlessOptions& options) {
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
       char c;
       [[maybe_unused]] ssize_t n = read(signalPipe[0], &c, 1);
-      view.SetInterrupted();
-      main.EscapeKey();
-      // A loader that was running ends on Escape and its run ends with the
-      // abort text; otherwise nothing else is going to end the run.
-      if (!main.TransferActive()) view.RunEnded(RunOutcome::Failed);
+      // The run ends through its own abort (a loader program is stopped
+      // first); a run past its transfer ends as it would have.
+      if (main.Interrupt()) view.SetInterrupted();
+    });
+
+    // A technician presses OK again after an abort that offers a retry.
+    long retriesLeft = options.retries;
+    view.SetContinueHook([&](RunOutcome outcome) {
+      if (outcome != RunOutcome::Failed || retriesLeft <= 0 || !main.RetryOffered()) return false;
+      --retriesLeft;
+      std::fprintf(stderr, "retry %ld of %ld\n", options.retries - retriesLeft, options.retries);
+      QTimer::singleShot(0, &app, [&] { main.OkBitBtnClick(); });
+      return true;
     });
 
     QTimer::singleShot(0, &app, [&] {
+      if (options.menuLab || options.menuModel >= 0) {
+        const std::string entry = options.menuLab ? "LabXXX"
+                                                  : kModelMenuNames[options.menuModel];
+        if (!view.MenuEnabled(entry)) {
+          std::fprintf(stdout, "%s: %s\n", entry.c_str(),
+                       "menu entry not available (its firmware file is missing)");
+          view.RunEnded(RunOutcome::Failed);
+          return;
+        }
+        if (options.menuLab) main.LabXXXClick();
+        else main.TG812qProgrammingClick(options.menuModel);
+        return;
+      }
       main.OkBitBtnClick();
       // Nothing took the OK press: no run can start.
       if (!view.Ended() && main.OkEnabled()) view.RunEnded(RunOutcome::Failed);

@@ -9,7 +9,15 @@ struct HeadlessOptions {
   bool answerYes = false;
   bool trace = false;
   long delayDivisor = 1;
+  long retries = 0;     // OK presses after a failed transfer that offers a retry
+  int menuModel = -1;   // --menu model=N: the model entry with tag N
+  bool menuLab = false; // --menu lab: the Lab XXX entry
 };
+
+// The options of the headless mode, for the usage line and --help.
+extern const char* const kHeadlessUsage;
+// The usage line followed by one line per option, for --help.
+extern const char* const kHeadlessHelp;
 
 // False with a reason for an argument it does not know.
 bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& options,

@@ -18,6 +18,7 @@
 #include "core/Events.h"
 #include "core/LoaderHost.h"
 #include "core/Timer.h"
+#include "platform/ExternalProgram.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 
@@ -50,6 +51,13 @@ class UpdateMain : public QObject, public LoaderHost {
   void CtrlAltF10();
   // The window is closing: the port is closed and its settings restored.
   void Shutdown();
+  // SIGINT/SIGTERM: stops what runs (a loader program gets SIGTERM, then
+  // SIGKILL) and ends the run with the abort text. False when the run is
+  // past its transfer (the loader program has reported success) and is
+  // left to end as it would have.
+  bool Interrupt();
+  // The abort text of the last run offers a retry by OK.
+  bool RetryOffered() const;
 
   // --- LoaderHost ---
   EventQueue& Events() override { return queue_; }
@@ -88,6 +96,11 @@ class UpdateMain : public QObject, public LoaderHost {
   // search and no transfer supervises it.
   void SetReplyTimeout(int ms) { replyWatchdog_.setInterval(ms); }
 
+  // Time limits of the run (milliseconds, before UPDATE_TIMEOUT_DIVISOR).
+  static constexpr int kReplyTimeoutMs = 120000;
+  static constexpr int kLoaderRestartMs = 30000;  // loader program reported success
+  static constexpr int kLoaderStopGraceMs = 5000;  // SIGTERM to SIGKILL
+
  protected:
   void customEvent(QEvent* event) override;
 
@@ -118,6 +131,7 @@ class UpdateMain : public QObject, public LoaderHost {
   bool MatchDevice();
   void TakeDeviceEntry(const DeviceEntry& entry);
   bool MatchModelEntry(int index);
+  bool OpenMenuPort();
   int CurrentComNumber() const { return comPort_ + 1; }
 
   // --- the workflow (UpdateWorkflow.cpp) ---
@@ -137,11 +151,17 @@ class UpdateMain : public QObject, public LoaderHost {
   void EndRun(RunOutcome outcome);
   void ArmReplyWatchdog();
   void ReplyWatchdogExpired();
+  void LoaderSilenceExpired();
+  void SendBootCommand(const std::string& command);
+  bool ProbingForLoader() const;
+  int TimeLimit(int ms) const;
 
   // --- external loader programs (ExternalLoaders.cpp) ---
   unsigned RunHexLoad(const std::string& file);
   unsigned RunPic32Loader(const std::string& file);
   void WriteHexLoadIni();
+  std::string LoaderProgramPath() const;
+  bool LoaderProgramUsable();
   unsigned RunLoaderProgram(const std::string& commandLine, const std::string& file,
                             bool hexLoad);
 
@@ -160,6 +180,8 @@ class UpdateMain : public QObject, public LoaderHost {
   QTimer SecTimer;
   QTimer TitleTimer;
   QTimer replyWatchdog_;
+  QTimer loaderSilence_;  // from a loader program's success to the meter's first byte
+  ExternalProgram loaderProcess_;
   TComPort UpdateCom;
   TDelay wait;
 
@@ -197,6 +219,10 @@ class UpdateMain : public QObject, public LoaderHost {
   int pumpReentry_ = 0;
   bool insidePump_ = false;
   int transferDepth_ = 0;
+  bool stopping_ = false;           // interrupted or ending: nothing new starts
+  bool endedAfterStop_ = false;     // the interrupted run has shown its ending
+  bool loaderSucceeded_ = false;    // inside RunLoaderProgram, the program ended with 0
+  bool bootCommandPending_ = false; // the boot command waits for its "!"
 
   // Search state.
   int portCount_ = 0;

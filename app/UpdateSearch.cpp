@@ -28,7 +28,10 @@ bool DropUpToComma(FixedText<N>& field) {
 }  // namespace
 
 void UpdateMain::StartSearch() {
+  if (stopping_) return;
   replyWatchdog_.stop();
+  loaderSilence_.stop();
+  bootCommandPending_ = false;
   UpdateCom.Close();
   UpdateCom.Check_AllV24();
   portCount_ = settings_.fixedPort ? 1 : UpdateCom.GetMaxV24Useable();

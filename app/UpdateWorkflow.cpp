@@ -29,6 +29,8 @@ constexpr int kBslRetry = 10046;
 constexpr int kSensorFailed = 10047;
 constexpr int kWinCe = 10050;
 constexpr int kIntelHex = 10051;
+// Ends a run before its transfer began: OK starts a new search, not a retry.
+constexpr int kEndedBeforeTransfer = 0;
 }  // namespace Ev
 
 }  // namespace
@@ -65,7 +67,16 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       return;
     case ReplyCode::kAcknowledge:
     case Ev::kRetryAck:
+      bootCommandPending_ = false;
       OnAcknowledge();
+      return;
+    case ReplyCode::kRejected:
+      // A meter that refuses its boot loader is not going to take a
+      // transfer: say so now instead of waiting for the watchdog.
+      if (!bootCommandPending_) return;
+      bootCommandPending_ = false;
+      MemoAdd(InfoText(InfoNoBootloader, settings_.language) + "\r\n");
+      FinishAbort(Ev::kEndedBeforeTransfer);
       return;
     case Ev::kBootCommand:
     case Ev::kIntelHex:
@@ -73,7 +84,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       SetProgressPosition(0);
       ShowDuration(event.code == Ev::kIntelHex ? 2 : 0);
       if (MainToBeUpdated()) {
-        SendCommand(event.code == Ev::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
+        SendBootCommand(event.code == Ev::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
       } else {
         step_ = 6;
         queue_.PostEvent(Ev::kSensorPhase);
@@ -89,6 +100,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       if (loaderKind_ == kLoaderSRecord && startCommandIndex_ == 0) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         wait.DelayTime(12000, false);
+        if (stopping_) return;
         SendClock(true);
       }
       return;
@@ -162,11 +174,17 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       FinishAbort(event.code);
       return;
     case ReplyCode::kFramedRecord:
+      // Only the search's probe for a waiting loader asks for it; a late
+      // or stray record starts nothing.
+      if (!ProbingForLoader()) return;
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
       record_.BootLoaderId = event.text;
       TG812qProgrammingClick(0);
       return;
     case ReplyCode::kBslAcknowledge:
+      // A loader's acknowledge after an abort, a stall or an interruption
+      // must not start the laboratory download.
+      if (!ProbingForLoader()) return;
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
       LabXXXClick();
       return;
@@ -354,7 +372,13 @@ void UpdateMain::SendClock(bool seconds) {
 }
 
 void UpdateMain::FinishOk() {
+  if (endedAfterStop_) return;
   wait.DelayTime(3000, true);
+  if (stopping_) {
+    // Interrupted while the meter finishes: the ending must say so.
+    FinishAbort(Ev::kEndedBeforeTransfer);
+    return;
+  }
   if (startCommandIndex_ == 2) UpdateCom.LoadLastV24Parameter();
   SendCommand(std::string(FinalCommand(loaderKind_)));
   MemoAdd(FillPlaceholders(InfoText(InfoDownloadOk, settings_.language)));
@@ -367,17 +391,74 @@ void UpdateMain::FinishOk() {
 }
 
 void UpdateMain::FinishAbort(int code) {
+  if (endedAfterStop_) return;
   replyWatchdog_.stop();
+  loaderSilence_.stop();
+  bootCommandPending_ = false;
   MemoClear();
   MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
   SetOkEnabled(true);
-  if (code == Ev::kTransferFailed) queue_.Subscribe(&retryHandler_);
+  if (code == Ev::kTransferFailed && !stopping_ && !queue_.IsSubscribed(&retryHandler_))
+    queue_.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
 
 void UpdateMain::EndRun(RunOutcome outcome) {
   replyWatchdog_.stop();
+  if (stopping_) endedAfterStop_ = true;
   view_->RunEnded(outcome);
+}
+
+bool UpdateMain::RetryOffered() const { return !stopping_ && queue_.IsSubscribed(&retryHandler_); }
+
+void UpdateMain::SendBootCommand(const std::string& command) {
+  // Once the meter is in its boot loader only the loader program gets it
+  // out again: make sure the program can run before the meter goes there.
+  const bool external = loaderKind_ == kLoaderSRecord || loaderKind_ == kLoaderIntelHex;
+  if (external && !LoaderProgramUsable()) {
+    FinishAbort(Ev::kEndedBeforeTransfer);
+    return;
+  }
+  bootCommandPending_ = true;
+  SendCommand(command);
+}
+
+bool UpdateMain::ProbingForLoader() const {
+  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && portIndex_ >= 0 &&
+         baudIndex_ >= settings_.baudList.size();
+}
+
+bool UpdateMain::Interrupt() {
+  if (stopping_) {
+    // A second signal while a loader program still runs: no more grace.
+    loaderProcess_.Kill();
+    return true;
+  }
+  // The loader program has reported success and the image is in the
+  // meter: the run ends as it would have, with its own ending.
+  if (loaderSucceeded_) return false;
+  stopping_ = true;
+  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  SetWaitPanelVisible(false);
+  if (loaderProcess_.IsRunning()) {
+    // Its end fails the transfer, which ends the run.
+    loaderProcess_.Stop(kLoaderStopGraceMs);
+    return true;
+  }
+  EscapeKey();  // a bootstrap-loader download fails on it and ends the run
+  if (transferDepth_ == 0) FinishAbort(Ev::kEndedBeforeTransfer);
+  return true;
+}
+
+// A loader program that reported success hands back a meter that restarts
+// and answers within this time; silence means the image did not arrive.
+void UpdateMain::LoaderSilenceExpired() {
+  if (transferDepth_ > 0 || endedAfterStop_) return;
+  MemoAdd(settings_.language == 1
+              ? "The loader program reported success, but the instrument does not answer.\r\n"
+              : "Das Ladeprogramm meldete Erfolg, aber das Ger\xE4t antwortet nicht.\r\n");
+  queue_.PostEvent(Ev::kTransferFailed);
+  PumpEvents();
 }
 
 void UpdateMain::ArmReplyWatchdog() { replyWatchdog_.start(); }
@@ -395,15 +476,19 @@ void UpdateMain::ReplyWatchdogExpired() {
 }
 
 int UpdateMain::RunExternalProgram(const std::string& file) {
+  if (stopping_) return static_cast<int>(kProgramNotStarted);
   ++transferDepth_;
   unsigned result = (loaderKind_ / 2 == 0) ? RunHexLoad(file) : RunPic32Loader(file);
   --transferDepth_;
+  loaderSucceeded_ = false;
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
+  if (result == 0 && !stopping_) loaderSilence_.start();
   return static_cast<int>(result);
 }
 
 bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncFirst,
                            bool queryVector) {
+  if (stopping_) return false;
   ++transferDepth_;
   bool ok;
   {

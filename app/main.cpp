@@ -8,11 +8,15 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  for (const auto& a : args)
+    if (a == "--help") {
+      std::printf("usage: %s\n%s", kHeadlessUsage, kHeadlessHelp);
+      return 0;
+    }
   HeadlessOptions options;
   std::string error;
   if (!ParseArguments(args, options, error)) {
-    std::fprintf(stderr, "update: %s\nusage: update [--headless [--answer yes|no] [--trace] "
-                         "[--delay-divisor N]]\n", error.c_str());
+    std::fprintf(stderr, "update: %s\nusage: %s\n", error.c_str(), kHeadlessUsage);
     return 64;
   }
   if (options.headless) return RunHeadless(argc, argv, options);
