@@ -3,7 +3,7 @@ JOBS   ?= $(shell nproc)
 CMAKE  := cmake -G Ninja -Wno-dev
 CTEST  := ctest --output-on-failure --timeout 600
 
-.PHONY: all bootstrap build run test test-plain asan tsan clean
+.PHONY: all bootstrap build run test test-plain asan tsan faults clean
 
 all: build
 
@@ -35,6 +35,14 @@ tsan: bootstrap
 	cmake --build build-tsan -j$(JOBS) --target test_serial
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/serial/tsan.supp" \
 	  $(CTEST) -R '^serial\.'
+
+# Every case of the fault matrix (make test runs a subset); the table of
+# outcomes goes to build/fault-matrix.md.
+faults: build
+	rm -f build/fault-matrix.md
+	cd build && UPDATE_FAULTS_FULL=1 UPDATE_FAULTS_TABLE=$(CURDIR)/build/fault-matrix.md \
+	  $(CTEST) -R '^faults\.'
+	@cat build/fault-matrix.md
 
 clean:
 	rm -rf build build-asan build-tsan

@@ -3,6 +3,8 @@
 #include <csignal>
 #include <filesystem>
 
+#include <QTimer>
+
 #include "app/IniLines.h"
 #include "app/UpdateMain.h"
 #include "core/Infotext.h"
@@ -97,6 +99,14 @@ unsigned UpdateMain::RunPic32Loader(const std::string& file) {
 
 unsigned UpdateMain::RunLoaderProgram(const std::string& commandLine, const std::string&,
                                       bool hexLoad) {
+  // A loader program that hangs must not hold the run for ever.
+  QTimer limit;
+  limit.setSingleShot(true);
+  connect(&limit, &QTimer::timeout, this, [this] {
+    MemoAdd(settings_.language == 1 ? "The loader program takes too long and is stopped.\r\n"
+                                    : "Das Ladeprogramm braucht zu lange und wird beendet.\r\n");
+    loaderProcess_.Stop(kLoaderStopGraceMs);
+  });
   unsigned exitCode = 1;
   for (int attempt = 0; attempt < kAttempts && exitCode == 1; ++attempt) {
     if (stopping_) {
@@ -106,7 +116,9 @@ unsigned UpdateMain::RunLoaderProgram(const std::string& commandLine, const std:
     titleTicks_ = 0;
     if (hexLoad) TitleTimer.start();
     else TitleTimer.stop();
+    limit.start(TimeLimit(kLoaderProgramLimitMs));
     ProgramResult result = loaderProcess_.Run(commandLine, PortTableString());
+    limit.stop();
     exitCode = result.exitCode;
     // A program asked to stop has not finished its transfer, whatever it
     // reports.

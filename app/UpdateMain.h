@@ -100,6 +100,7 @@ class UpdateMain : public QObject, public LoaderHost {
   static constexpr int kReplyTimeoutMs = 120000;
   static constexpr int kLoaderRestartMs = 30000;  // loader program reported success
   static constexpr int kLoaderStopGraceMs = 5000;  // SIGTERM to SIGKILL
+  static constexpr int kLoaderProgramLimitMs = 60 * 60 * 1000;  // one run of a loader program
 
  protected:
   void customEvent(QEvent* event) override;

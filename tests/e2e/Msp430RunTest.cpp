@@ -4,7 +4,6 @@
 
 #include <QJsonArray>
 #include <algorithm>
-#include <map>
 
 #include "FirmwareGen.h"
 #include "tests/e2e/E2eWorld.h"
@@ -12,30 +11,6 @@
 #include "tests/support/BslSimImages.h"
 
 namespace {
-
-using Memory = ByteMap;
-
-Memory FromTiTxt(const std::string& text) {
-  Memory m;
-  uint32_t address = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == '@') {
-      address = static_cast<uint32_t>(std::stoul(text.substr(i + 1, 8), nullptr, 16));
-      i = text.find('\n', i);
-    } else if (std::isxdigit(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
-               std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
-      m[address++] = static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16));
-      i += 2;
-      continue;
-    } else if (text[i] == 'q') {
-      break;
-    }
-    if (i == std::string::npos) break;
-    ++i;
-  }
-  return m;
-}
 
 std::string Msp430Profile(const std::string& more = "") {
   return "[Identity]\nPcbNumber = 50000-01\nPcbCode = 203\nDeviceNumber = 52000\nDeviceCode = 200\n"
@@ -77,9 +52,9 @@ TEST(Msp430Run, MainAndSensorFirmwareReachTheirProcessorsByteForByte) {
   EXPECT_NE(r.output.find("Download erfolgreich ausgef\xC3\xBChrt !"), std::string::npos);
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
 
-  EXPECT_EQ(FlashOf(report), FromTiTxt(mainImage));
+  EXPECT_EQ(FlashOf(report), ParseTiTxt(mainImage));
   EXPECT_EQ(ParseIntelHex(report.value("sensor_flash").toObject().value("text").toString().toStdString()),
-            FromTiTxt(sensorImage));
+            ParseTiTxt(sensorImage));
 
   std::vector<std::string> lines;
   for (const auto& l : SimProcess::ReceivedLines(report))
@@ -129,7 +104,7 @@ TEST(Msp430Run, FailedMainDownloadIsRetriedByOkInTheLoader) {
   ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
   run.main->Shutdown();
   QJsonObject report = meter.Stop();
-  EXPECT_EQ(FlashOf(report), FromTiTxt(mainImage));
+  EXPECT_EQ(FlashOf(report), ParseTiTxt(mainImage));
   std::vector<std::string> lines = SimProcess::ReceivedLines(report);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.5588#QX47"), 1) << "the retry sends no command";
 }
@@ -153,7 +128,7 @@ TEST(Msp430Run, MeterWaitingInItsLoaderGetsTheLaboratoryImage) {
   run.main->Shutdown();
   QJsonObject report = meter.Stop();
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
-  EXPECT_EQ(FlashOf(report), FromTiTxt(labImage));
+  EXPECT_EQ(FlashOf(report), ParseTiTxt(labImage));
 }
 
 TEST(Msp430Run, SigintDuringTheDownloadEndsItAsFailed) {
