@@ -127,6 +127,7 @@ class UpdateMain : public QObject, public LoaderHost {
   void SearchFailed();
   void ParseReceived();
   void OnFramingError();
+  void ProbeAfterTimeout();
   void Identification(const WorkflowEvent& event);
   void SendIdentificationQuery();
   bool MatchDevice();
@@ -224,6 +225,7 @@ class UpdateMain : public QObject, public LoaderHost {
   bool endedAfterStop_ = false;     // the interrupted run has shown its ending
   bool loaderSucceeded_ = false;    // inside RunLoaderProgram, the program ended with 0
   bool bootCommandPending_ = false; // the boot command waits for its "!"
+  bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
 
   // Search state.
   int portCount_ = 0;
@@ -232,6 +234,7 @@ class UpdateMain : public QObject, public LoaderHost {
   std::size_t baudIndex_ = 0;
   std::vector<uint8_t> portBaud_;  // BaudTag per searched port
   bool framingError_ = false;
+  int framingReprobes_ = 0;  // probes of the current port again after framing errors
   int identStep_ = 0;
   int failedSearches_ = 0;
   bool hintShown_ = false;

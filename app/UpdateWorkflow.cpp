@@ -49,7 +49,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   if (e.kind == EventKind::kTimer) {
     if (timeoutHandle_ != 0 && e.code == timeoutHandle_) {
       e.Clear();
-      ProbeNextPort(!framingError_);
+      ProbeAfterTimeout();
     }
     return;
   }
@@ -186,7 +186,9 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       // must not start the laboratory download.
       if (!ProbingForLoader()) return;
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+      labAfterProbe_ = true;
       LabXXXClick();
+      labAfterProbe_ = false;
       return;
     default:
       e = event;  // not ours: pass it on unchanged
@@ -315,7 +317,8 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       e.Clear();
       SetOkEnabled(false);
       std::string file = record_.ProgDefFile.size() > 4 ? record_.ProgDefFile.str() : "LabXXX.txt";
-      if (RunBsl430(bslCommandIndex_, file, false, false)) {
+      // From the menu the loader has not been woken yet: it needs its SYNC.
+      if (RunBsl430(bslCommandIndex_, file, !labAfterProbe_, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
         UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);

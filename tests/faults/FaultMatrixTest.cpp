@@ -148,6 +148,9 @@ std::vector<FaultCase> Cases() {
   return c;
 }
 
+// Test listings name a case, not its bytes.
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
 
 const char* OutcomeName(const FaultRunResult& r, Ending ending) {
@@ -197,12 +200,18 @@ TEST_P(FaultMatrix, RunEndsHonestly) {
     EXPECT_NE(ending, Ending::Success) << r.output;
   }
   // Never a success while the meter lacks the firmware.
-  if (r.exitCode == 0)
+  if (r.exitCode == 0) {
     EXPECT_TRUE(MeterHoldsFirmware(w, c.method, report)) << SimProcess::EventLog(report, 30);
-  if (c.expect == Expect::Success) EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 30);
-  if (c.expect == Expect::Failure) EXPECT_EQ(r.exitCode, 1) << r.output;
+  }
+  if (c.expect == Expect::Success) {
+    EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 30);
+  } else if (c.expect == Expect::Failure) {
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+  }
   // An interruption ends with the abort text.
-  if (c.signal.signal != 0 && r.exitCode != 0) EXPECT_EQ(ending, Ending::Abort) << r.output;
+  if (c.signal.signal != 0 && r.exitCode != 0) {
+    EXPECT_EQ(ending, Ending::Abort) << r.output;
+  }
   if (c.check) c.check(r, report);
 }
 

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <QJsonArray>
+#include <cstdio>
 
 #include "FirmwareGen.h"
 #include "tests/faults/FaultRun.h"
@@ -23,6 +24,28 @@ int Count(const std::vector<std::string>& texts, const std::string& prefix) {
   for (const auto& t : texts)
     if (t.rfind(prefix, 0) == 0) ++n;
   return n;
+}
+
+// A laboratory image that keeps out of 0x1000..0x107F: no download erases
+// that segment, and the main firmware's version text goes there next.
+std::string LabImage() {
+  auto section = [](const std::string& address, std::vector<int> bytes) {
+    std::string text = "@" + address + "\n";
+    char hex[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      std::snprintf(hex, sizeof hex, "%02X", bytes[i]);
+      text += hex;
+      text += (i % 16 == 15 || i + 1 == bytes.size()) ? "\n" : " ";
+    }
+    return text;
+  };
+  std::vector<int> code(600, 0xA5);
+  code[0] = 0x31;
+  std::vector<int> vectors(32, 0xFF);
+  vectors[30] = 0x00;  // reset vector 0x1100
+  vectors[31] = 0x11;
+  return section("1080", std::vector<int>(16, 0x5A)) + section("1100", code) +
+         section("FFE0", vectors) + "q\n";
 }
 
 void SetBootLoadKenn(E2eWorld& w, const std::string& kenn) {
@@ -66,8 +89,7 @@ TEST(Recovery, WithoutRetriesTheFailedRunEndsWithTheAbortText) {
 TEST(Recovery, MenuLabRecoversAMeterWaitingInItsLoader) {
   E2eWorld w;
   PrepareWorld(w, Method::Msp430);
-  const std::string lab = MakeTiTxtFirmware("9.99", 600, 77);
-  w.Dir().Write("LabXXX.txt", lab);
+  w.Dir().Write("LabXXX.txt", LabImage());
   SimProcess& meter = w.AddSim(
       MeterProfile(Method::Msp430, "StartInLoader = yes\nAppStartReplies = I.30# | !\n"));
   FaultRunResult r = RunTool(w, {"--delay-divisor", "20", "--menu", "lab"});
@@ -80,11 +102,11 @@ TEST(Recovery, MenuLabRecoversAMeterWaitingInItsLoader) {
 
 TEST(Recovery, MenuEntryWithoutItsFileIsRefused) {
   E2eWorld w;
-  PrepareWorld(w, Method::Msp430);  // no LabXXX.txt: the entry is disabled
+  PrepareWorld(w, Method::Msp430);  // no S-record file: the model entries are disabled
   w.AddSilentPort();
-  FaultRunResult r = RunTool(w, {"--menu", "lab"});
+  FaultRunResult r = RunTool(w, {"--menu", "model=0"});
   EXPECT_EQ(r.exitCode, 1) << r.output;
-  EXPECT_TRUE(Has(r.output, "LabXXX: menu entry not available")) << r.output;
+  EXPECT_TRUE(Has(r.output, "DevMulti812q: menu entry not available")) << r.output;
 }
 
 // The model entry sends TestDevice.mot through the loader program to a
@@ -161,7 +183,7 @@ TEST(Recovery, UsbOnlyMeterSkipsTheSensorFirmware) {
   E2eWorld w;
   PrepareWorld(w, Method::Msp430);
   std::string ini = w.Dir().Read("ProgDevice.ini");
-  ini.replace(ini.find("ProgFile3=\r\n"), 11, "ProgFile3=sensor.txt\r\n");
+  ini.replace(ini.find("ProgFile3=\r\n"), 12, "ProgFile3=sensor.txt\r\n");
   ini.replace(ini.find("SWKenn3=\r\n"), 10, "SWKenn3=@1000\\r\\n\r\n");
   w.Dir().Write("ProgDevice.ini", ini);
   w.Dir().Write("sensor.txt", MakeTiTxtFirmware("1.10", 500, 6));
