@@ -2,7 +2,6 @@
 // A headless run of the tool for the fault tests: time-outs shortened for
 // the simulator, a signal sent at a chosen moment, and the ending read
 // from the output (which text came last, and does the exit status agree).
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,15 +16,10 @@ struct SignalPlan {
   std::string atFile;       // ... or once this file exists in the world's folder
 };
 
-struct FaultRunResult {
-  int exitCode = -1;
-  bool timedOut = false;
-  double seconds = 0;
-  std::string output;
-};
-
-FaultRunResult RunTool(E2eWorld& world, const std::vector<std::string>& args,
-                       const SignalPlan& signal = {}, int timeoutSeconds = 90);
+// Runs the tool headless with the fault runs' time-out divisor; standard
+// error (the progress lines a signal can aim at) joins the output.
+ToolResult RunTool(E2eWorld& world, const std::vector<std::string>& args,
+                   const SignalPlan& signal = {}, int timeoutSeconds = 90);
 
 // How a run's output ends: the success text, the abort text, or neither.
 enum class Ending { Success, Abort, Neither };
