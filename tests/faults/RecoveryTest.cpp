@@ -99,19 +99,26 @@ TEST(Recovery, MenuEntryWithoutItsFileIsRefused) {
   EXPECT_TRUE(Has(r.output, "DevMulti812q: menu entry not available")) << r.output;
 }
 
-// The model entry sends TestDevice.mot through the loader program to a
-// meter waiting in its boot loader; a search and the main download follow.
-TEST(Recovery, MenuModelProgramsTheTestDeviceThenTheMainFirmware) {
-  E2eWorld w;
-  PrepareWorld(w, Method::External);
+// A meter waiting in its boot loader, run with the profile lines and the
+// arguments: it must get TestDevice.mot, then (after a search) the main file.
+void ExpectTestDeviceThenMainFirmware(E2eWorld& w, const std::string& profile,
+                                      const std::vector<std::string>& args) {
   w.WriteFirmware("TestDevice.mot", "0.01", 1024);
-  SimProcess& meter = w.AddSim(MeterProfile(Method::External, "StartInLoader = yes\n"));
-  ToolResult r = RunTool(w, {"--delay-divisor", "20", "--menu", "model=0"});
+  SimProcess& meter = w.AddSim(MeterProfile(Method::External, "StartInLoader = yes\n" + profile));
+  ToolResult r = RunTool(w, args);
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 30);
   EXPECT_EQ(CompleteFiles(report, "TestDevice.mot"), 1);
   EXPECT_TRUE(MeterHoldsFirmware(w, Method::External, report));
+}
+
+// The model entry sends TestDevice.mot through the loader program to a
+// meter waiting in its boot loader; a search and the main download follow.
+TEST(Recovery, MenuModelProgramsTheTestDeviceThenTheMainFirmware) {
+  E2eWorld w;
+  PrepareWorld(w, Method::External);
+  ExpectTestDeviceThenMainFirmware(w, "", {"--delay-divisor", "20", "--menu", "model=0"});
 }
 
 // The search's boot-loader phase wakes a meter in its boot loader, whose
@@ -120,15 +127,7 @@ TEST(Recovery, SearchMeetsABootLoaderRecordAndLoadsTheTestDevice) {
   E2eWorld w;
   PrepareWorld(w, Method::External);
   SetBootLoadKenn(w, "BL812");
-  w.WriteFirmware("TestDevice.mot", "0.01", 1024);
-  SimProcess& meter =
-      w.AddSim(MeterProfile(Method::External, "StartInLoader = yes\nBootRecord = BL812 V1.0\n"));
-  ToolResult r = RunTool(w, {"--delay-divisor", "20"});
-  const QJsonObject report = meter.Stop();
-  ASSERT_FALSE(r.timedOut) << r.output;
-  EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 30);
-  EXPECT_EQ(CompleteFiles(report, "TestDevice.mot"), 1);
-  EXPECT_TRUE(MeterHoldsFirmware(w, Method::External, report));
+  ExpectTestDeviceThenMainFirmware(w, "BootRecord = BL812 V1.0\n", {"--delay-divisor", "20"});
 }
 
 // An Intel-hex meter: the PIC32 loader program gets the file; the restarted
