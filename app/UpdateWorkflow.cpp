@@ -29,8 +29,8 @@ constexpr int kBslRetry = 10046;
 constexpr int kSensorFailed = 10047;
 constexpr int kWinCe = 10050;
 constexpr int kIntelHex = 10051;
-// Ends a run before its transfer began: OK starts a new search, not a retry.
-constexpr int kEndedBeforeTransfer = 0;
+// An ending after which OK starts a new search, not a retry.
+constexpr int kEndedWithoutRetry = 0;
 }  // namespace Ev
 
 }  // namespace
@@ -76,7 +76,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       if (!bootCommandPending_) return;
       bootCommandPending_ = false;
       MemoAdd(InfoText(InfoNoBootloader, settings_.language) + "\r\n");
-      FinishAbort(Ev::kEndedBeforeTransfer);
+      FinishAbort(Ev::kEndedWithoutRetry);
       return;
     case Ev::kBootCommand:
     case Ev::kIntelHex:
@@ -379,7 +379,7 @@ void UpdateMain::FinishOk() {
   wait.DelayTime(3000, true);
   if (stopping_) {
     // Interrupted while the meter finishes: the ending must say so.
-    FinishAbort(Ev::kEndedBeforeTransfer);
+    FinishAbort(Ev::kEndedWithoutRetry);
     return;
   }
   if (startCommandIndex_ == 2) UpdateCom.LoadLastV24Parameter();
@@ -419,7 +419,7 @@ void UpdateMain::SendBootCommand(const std::string& command) {
   // out again: make sure the program can run before the meter goes there.
   const bool external = loaderKind_ == kLoaderSRecord || loaderKind_ == kLoaderIntelHex;
   if (external && !LoaderProgramUsable()) {
-    FinishAbort(Ev::kEndedBeforeTransfer);
+    FinishAbort(Ev::kEndedWithoutRetry);
     return;
   }
   bootCommandPending_ = true;
@@ -449,7 +449,7 @@ bool UpdateMain::Interrupt() {
     return true;
   }
   EscapeKey();  // a bootstrap-loader download fails on it and ends the run
-  if (transferDepth_ == 0) FinishAbort(Ev::kEndedBeforeTransfer);
+  if (transferDepth_ == 0) FinishAbort(Ev::kEndedWithoutRetry);
   return true;
 }
 
