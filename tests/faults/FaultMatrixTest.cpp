@@ -40,14 +40,6 @@ std::string MakeLabImage() { return MakeTiTxtFirmware("9.99", 600, 77); }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Password frames the loader received: one per download that got as far.
-int PasswordFrames(const QJsonObject& report) {
-  int n = 0;
-  for (const auto& text : EventTexts(report, "rx", "bsl"))
-    if (text.rfind("80 10 24 24", 0) == 0) ++n;
-  return n;
-}
-
 void ExpectNoBootCommand(const ToolResult&, const QJsonObject& report) {
   for (const auto& line : SimProcess::ReceivedLines(report)) EXPECT_NE(line, "A.1200");
 }

@@ -58,3 +58,10 @@ bool MeterHoldsFirmware(E2eWorld& world, Method method, const QJsonObject& repor
   }
   return false;
 }
+
+int PasswordFrames(const QJsonObject& report) {
+  int n = 0;
+  for (const auto& text : EventTexts(report, "rx", "bsl"))
+    if (text.rfind("80 10 24 24", 0) == 0) ++n;
+  return n;
+}

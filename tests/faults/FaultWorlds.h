@@ -24,3 +24,6 @@ bool MeterHoldsFirmware(E2eWorld& world, Method method, const QJsonObject& repor
 std::string HexLoadSim();
 // Received files of that name in the report that arrived complete.
 int CompleteFiles(const QJsonObject& report, const std::string& name);
+// Password frames the bootstrap loader received: one per download that got
+// as far as the loader.
+int PasswordFrames(const QJsonObject& report);
