@@ -3,7 +3,7 @@ JOBS   ?= $(shell nproc)
 CMAKE  := cmake -G Ninja -Wno-dev
 CTEST  := ctest --output-on-failure --timeout 600
 
-.PHONY: all bootstrap build run test test-plain asan tsan fuzz-build fuzz fuzz-smoke clean package package-test
+.PHONY: all bootstrap build run test test-plain asan tsan faults fuzz-build fuzz fuzz-smoke clean package package-test
 
 all: build
 
@@ -61,6 +61,13 @@ package: build
 # The package unpacked into a scratch root and run from there.
 package-test: package
 	scripts/package-test
+# Every case of the fault matrix (make test runs a subset); the table of
+# outcomes goes to build/fault-matrix.md.
+faults: build
+	rm -f build/fault-matrix.md
+	cd build && UPDATE_FAULTS_FULL=1 UPDATE_FAULTS_TABLE=$(CURDIR)/build/fault-matrix.md \
+	  $(CTEST) -R '^faults\.'
+	@cat build/fault-matrix.md
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

@@ -92,6 +92,7 @@ MsgResult ConsoleView::ShowRetry(const std::string& caption, const std::string& 
 
 void ConsoleView::RunEnded(RunOutcome outcome) {
   if (ended_) return;
+  if (continueHook_ && continueHook_(outcome)) return;
   ended_ = true;
   switch (outcome) {
     case RunOutcome::Success: exitCode_ = interrupted_ ? 1 : 0; break;

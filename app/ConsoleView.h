@@ -3,6 +3,9 @@
 // questions are answered from the command line, and the end of a run ends
 // the program with its exit status.
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
 
 #include "app/UpdateView.h"
 #include "platform/Dialogs.h"
@@ -16,6 +19,13 @@ class ConsoleView : public UpdateView, public DialogSink {
   // so that standard output stays the log.
   void SetTitle(const std::string& title) override;
   void RunEnded(RunOutcome outcome) override;
+  void SetMenuEnabled(const std::string& name, bool enabled) override { menus_[name] = enabled; }
+  bool MenuEnabled(const std::string& name) const {
+    auto it = menus_.find(name);
+    return it != menus_.end() && it->second;
+  }
+  // Asked at each end of a run; true keeps the program running (a retry).
+  void SetContinueHook(std::function<bool(RunOutcome)> hook) { continueHook_ = std::move(hook); }
   MsgResult Show(const std::string& caption, const std::string& text, MsgIcon icon,
                  MsgButtons buttons) override;
   // --answer yes retries the same step at most kMaxRetries times.
@@ -37,4 +47,6 @@ class ConsoleView : public UpdateView, public DialogSink {
   bool ended_ = false;
   int exitCode_ = 1;
   int lastTenth_ = -1;
+  std::map<std::string, bool> menus_;
+  std::function<bool(RunOutcome)> continueHook_;
 };

@@ -1,9 +1,13 @@
 // The external loader programs: the port is handed over to them while they
 // run, and taken back and restored afterwards.
+#include <csignal>
 #include <filesystem>
+
+#include <QTimer>
 
 #include "app/IniLines.h"
 #include "app/UpdateMain.h"
+#include "core/Infotext.h"
 #include "platform/Dialogs.h"
 #include "platform/ExternalProgram.h"
 #include "platform/PortTable.h"
@@ -25,6 +29,34 @@ long FileSize(const std::string& name) {
 }
 
 }  // namespace
+
+std::string UpdateMain::LoaderProgramPath() const {
+  return ProgramFolder() + "/" + (loaderKind_ / 2 == 0 ? kHexLoadProgram : kPic32Program);
+}
+
+bool UpdateMain::LoaderProgramUsable() {
+  const std::string path = LoaderProgramPath();
+  const bool german = settings_.language == 0;
+  std::string why;
+  switch (CheckProgramFile(path)) {
+    case ProgramProblem::None:
+      return true;
+    case ProgramProblem::Missing:
+      why = german ? "Ladeprogramm nicht gefunden: " : "Loader program not found: ";
+      break;
+    case ProgramProblem::NotExecutable:
+      why = german ? "Ladeprogramm nicht ausf\xFChrbar: " : "Loader program cannot be executed: ";
+      break;
+    case ProgramProblem::NeedsWine:
+      why = german ? "Ladeprogramm braucht wine, das nicht installiert ist: "
+                   : "Loader program needs wine, which is not installed: ";
+      break;
+  }
+  why += path + (german ? "\r\nDas Ger\xE4t wurde nicht in seinen Bootloader geschaltet."
+                        : "\r\nThe instrument was not switched to its boot loader.");
+  ShowMessageBox(Caption(true), why, MsgIcon::Error);
+  return false;
+}
 
 void UpdateMain::WriteHexLoadIni() {
   auto lines = LoadLines(kHexLoadIni);
@@ -68,14 +100,32 @@ unsigned UpdateMain::RunPic32Loader(const std::string& file) {
 
 unsigned UpdateMain::RunLoaderProgram(const std::vector<std::string>& command, const std::string&,
                                       bool hexLoad) {
+  // A loader program that hangs must not hold the run for ever.
+  QTimer limit;
+  limit.setSingleShot(true);
+  connect(&limit, &QTimer::timeout, this, [this] {
+    MemoAdd(settings_.language == 1 ? "The loader program takes too long and is stopped.\r\n"
+                                    : "Das Ladeprogramm braucht zu lange und wird beendet.\r\n");
+    loaderProcess_.Stop(kLoaderStopGraceMs);
+  });
   unsigned exitCode = 1;
   for (int attempt = 0; attempt < kAttempts && exitCode == 1; ++attempt) {
+    if (stopping_) {
+      exitCode = kProgramNotStarted;
+      break;
+    }
     titleTicks_ = 0;
     if (hexLoad) TitleTimer.start();
     else TitleTimer.stop();
-    ProgramResult result = ::RunExternalProgram(command, PortTableString(UpdateCom.PortTable()));
+    limit.start(TimeLimit(kLoaderProgramLimitMs));
+    ProgramResult result = loaderProcess_.Run(command, PortTableString(UpdateCom.PortTable()));
+    limit.stop();
     exitCode = result.exitCode;
+    // A program asked to stop has not finished its transfer, whatever it
+    // reports.
+    if (loaderProcess_.Stopped() && exitCode == 0) exitCode = 128u + SIGTERM;
     if (!result.error.empty()) MemoAdd(result.error + "\r\n");
+    if (exitCode == 0) loaderSucceeded_ = true;
     TitleTimer.stop();
     wait.DelayTime(hexLoad ? 2000 : 1500, true);
   }

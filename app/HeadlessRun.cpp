@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -19,6 +20,15 @@ void OnSignal(int) {
   const char c = 1;
   // Only the pipe is touched here; the event loop does the rest.
   [[maybe_unused]] ssize_t n = write(signalPipe[1], &c, 1);
+}
+
+// A whole number within [low, high]; the text must be the number alone.
+bool WholeNumber(const std::string& text, long low, long high, long& out) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  out = std::strtol(text.c_str(), nullptr, 10);
+  return out >= low && out <= high;
 }
 
 }  // namespace
@@ -63,6 +73,23 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
         return false;
       }
       o.delayDivisor = n;
+    } else if (a == "--retries") {
+      if (!value(v)) return false;
+      if (!WholeNumber(v, 0, 100, o.retries)) {
+        error = "--retries takes a whole number from 0 to 100";
+        return false;
+      }
+    } else if (a == "--menu") {
+      if (!value(v)) return false;
+      long tag = -1;
+      if (v == "lab") {
+        o.menuLab = true;
+      } else if (v.rfind("model=", 0) == 0 && WholeNumber(v.substr(6), 0, 3, tag)) {
+        o.menuModel = static_cast<int>(tag);
+      } else {
+        error = "--menu takes lab or model=N with N from 0 to 3";
+        return false;
+      }
     } else {
       error = "unknown argument " + a;
       return false;
@@ -102,15 +129,38 @@ int RunHeadless(int argc, char** argv, const HeadlessOptions& options) {
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
       char c;
       [[maybe_unused]] ssize_t n = read(signalPipe[0], &c, 1);
-      view.SetInterrupted();
-      main.NoteInterrupted();
-      main.EscapeKey();
-      // A loader that was running ends on Escape and its run ends with the
-      // abort text; otherwise nothing else is going to end the run.
-      if (!main.TransferActive()) view.RunEnded(RunOutcome::Failed);
+      // The run ends through its own abort (a loader program is stopped
+      // first); a run past its transfer ends as it would have.
+      if (main.Interrupt()) {
+        view.SetInterrupted();
+        main.NoteInterrupted();
+      }
+    });
+
+    // A technician presses OK again after an abort that offers a retry.
+    long retriesLeft = options.retries;
+    view.SetContinueHook([&](RunOutcome outcome) {
+      if (outcome != RunOutcome::Failed || retriesLeft <= 0 || !main.RetryOffered()) return false;
+      --retriesLeft;
+      std::fprintf(stderr, "retry %ld of %ld\n", options.retries - retriesLeft, options.retries);
+      QTimer::singleShot(0, &app, [&] { main.OkBitBtnClick(); });
+      return true;
     });
 
     QTimer::singleShot(0, &app, [&] {
+      if (options.menuLab || options.menuModel >= 0) {
+        const std::string entry = options.menuLab ? "LabXXX"
+                                                  : kModelMenuNames[options.menuModel];
+        if (!view.MenuEnabled(entry)) {
+          std::fprintf(stdout, "%s: %s\n", entry.c_str(),
+                       "menu entry not available (its firmware file is missing)");
+          view.RunEnded(RunOutcome::Failed);
+          return;
+        }
+        if (options.menuLab) main.LabXXXClick();
+        else main.TG812qProgrammingClick(options.menuModel);
+        return;
+      }
       main.OkBitBtnClick();
       // Nothing took the OK press: no run can start.
       if (!view.Ended() && main.OkEnabled()) view.RunEnded(RunOutcome::Failed);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
@@ -48,8 +49,17 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   TitleTimer.setObjectName("TitleTimer");
   TitleTimer.setInterval(300);
   connect(&TitleTimer, &QTimer::timeout, this, &UpdateMain::TitleTimerTimer);
-  replyWatchdog_.setInterval(120000);
+  // Simulator runs may shorten every time-out; the instruments' own
+  // figures are the defaults.
+  if (const char* divisor = std::getenv("UPDATE_TIMEOUT_DIVISOR")) {
+    const long n = std::strtol(divisor, nullptr, 10);
+    if (n >= 1 && n <= 1000) timers_.SetDivisor(static_cast<int>(n));
+  }
+  replyWatchdog_.setInterval(TimeLimit(kReplyTimeoutMs));
   connect(&replyWatchdog_, &QTimer::timeout, this, &UpdateMain::ReplyWatchdogExpired);
+  loaderSilence_.setSingleShot(true);
+  loaderSilence_.setInterval(TimeLimit(kLoaderRestartMs));
+  connect(&loaderSilence_, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
   // NUL bytes discarded, a long write time-out for slow instruments.
@@ -66,7 +76,13 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
 
 UpdateMain::~UpdateMain() { Shutdown(); }
 
+int UpdateMain::TimeLimit(int ms) const {
+  const int divided = ms / timers_.Divisor();
+  return divided > 0 ? divided : 1;
+}
+
 void UpdateMain::Shutdown() {
+  stopping_ = true;
   // A run still going when the program ends was cut off.
   if (runActive_) {
     runInterrupted_ = true;
@@ -78,6 +94,8 @@ void UpdateMain::Shutdown() {
   replyWatchdog_.stop();
   basicLoaderQuiet_.stop();
   if (termProg_) termProg_->Stop();
+  loaderSilence_.stop();
+  loaderProcess_.Kill();
   UpdateCom.Close();
 }
 
@@ -172,6 +190,7 @@ void UpdateMain::customEvent(QEvent* event) {
   if (!msg) return;
   if (msg->message == WM_COM_RXDATA) {
     if (replyWatchdog_.isActive()) replyWatchdog_.start();
+    loaderSilence_.stop();  // the meter is back after its loader program
     queue_.PostEvent(ReplyCode::kDataReceived);
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {

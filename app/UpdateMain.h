@@ -20,6 +20,7 @@
 #include "core/Events.h"
 #include "core/LoaderHost.h"
 #include "core/Timer.h"
+#include "platform/ExternalProgram.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 
@@ -58,6 +59,13 @@ class UpdateMain : public QObject, public LoaderHost {
   void NoteInterrupted() { runInterrupted_ = true; }
   // The run log in use; empty when it is off.
   const std::string& RunLogPath() const { return runLogPath_; }
+  // SIGINT/SIGTERM: stops what runs (a loader program gets SIGTERM, then
+  // SIGKILL) and ends the run with the abort text. False when the run is
+  // past its transfer (the loader program has reported success) and is
+  // left to end as it would have.
+  bool Interrupt();
+  // The abort text of the last run offers a retry by OK.
+  bool RetryOffered() const;
 
   // --- LoaderHost ---
   EventQueue& Events() override { return queue_; }
@@ -96,6 +104,12 @@ class UpdateMain : public QObject, public LoaderHost {
   // search and no transfer supervises it.
   void SetReplyTimeout(int ms) { replyWatchdog_.setInterval(ms); }
 
+  // Time limits of the run (milliseconds, before UPDATE_TIMEOUT_DIVISOR).
+  static constexpr int kReplyTimeoutMs = 120000;
+  static constexpr int kLoaderRestartMs = 30000;  // loader program reported success
+  static constexpr int kLoaderStopGraceMs = 5000;  // SIGTERM to SIGKILL
+  static constexpr int kLoaderProgramLimitMs = 60 * 60 * 1000;  // one run of a loader program
+
  protected:
   void customEvent(QEvent* event) override;
 
@@ -121,11 +135,13 @@ class UpdateMain : public QObject, public LoaderHost {
   void SearchFailed();
   void ParseReceived();
   void OnFramingError();
+  void ProbeAfterTimeout();
   void Identification(const WorkflowEvent& event);
   void SendIdentificationQuery();
   bool MatchDevice();
   void TakeDeviceEntry(const DeviceEntry& entry);
   bool MatchModelEntry(int index);
+  bool OpenMenuPort();
   int CurrentComNumber() const { return comPort_ + 1; }
 
   // --- the workflow (UpdateWorkflow.cpp) ---
@@ -173,11 +189,17 @@ class UpdateMain : public QObject, public LoaderHost {
   void BasicLoaderQuietOver();
   void BasicLoaderEnded();
   bool BasicLoaderSending() const;
+  void LoaderSilenceExpired();
+  void SendBootCommand(const std::string& command);
+  bool ProbingForLoader() const;
+  int TimeLimit(int ms) const;
 
   // --- external loader programs (ExternalLoaders.cpp) ---
   unsigned RunHexLoad(const std::string& file);
   unsigned RunPic32Loader(const std::string& file);
   void WriteHexLoadIni();
+  std::string LoaderProgramPath() const;
+  bool LoaderProgramUsable();
   unsigned RunLoaderProgram(const std::vector<std::string>& command, const std::string& file,
                             bool hexLoad);
 
@@ -196,6 +218,8 @@ class UpdateMain : public QObject, public LoaderHost {
   QTimer SecTimer;
   QTimer TitleTimer;
   QTimer replyWatchdog_;
+  QTimer loaderSilence_;  // from a loader program's success to the meter's first byte
+  ExternalProgram loaderProcess_;
   TComPort UpdateCom;
   TDelay wait;
 
@@ -233,6 +257,11 @@ class UpdateMain : public QObject, public LoaderHost {
   int pumpReentry_ = 0;
   bool insidePump_ = false;
   int transferDepth_ = 0;
+  bool stopping_ = false;           // interrupted or ending: nothing new starts
+  bool endedAfterStop_ = false;     // the interrupted run has shown its ending
+  bool loaderSucceeded_ = false;    // inside RunLoaderProgram, the program ended with 0
+  bool bootCommandPending_ = false; // the boot command waits for its "!"
+  bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
 
   // Search state.
   int portCount_ = 0;
@@ -241,6 +270,7 @@ class UpdateMain : public QObject, public LoaderHost {
   std::size_t baudIndex_ = 0;
   std::vector<uint8_t> portBaud_;  // BaudTag per searched port
   bool framingError_ = false;
+  int framingReprobes_ = 0;  // probes of the current port again after framing errors
   int identStep_ = 0;
   int failedSearches_ = 0;
   bool hintShown_ = false;

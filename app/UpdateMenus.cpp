@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kEventLabDownload = 10045;
 constexpr int kEventRetryAck = 10040;
-constexpr const char* kModelMenus[] = {"DevMulti812q", "DevpH812q", "DevOxi812q", "DevCond812q"};
 
 }  // namespace
 
@@ -21,7 +20,7 @@ void UpdateMain::ApplyFirmwareScan() {
   view_->SetMenuVisible("TG812qProgramming", scan.menu.TG812qProgrammingVisible);
   const bool enabled[] = {scan.menu.DevMulti812qEnabled, scan.menu.DevpH812qEnabled,
                           scan.menu.DevOxi812qEnabled, scan.menu.DevCond812qEnabled};
-  for (int i = 0; i < 4; ++i) view_->SetMenuEnabled(kModelMenus[i], enabled[i]);
+  for (int i = 0; i < 4; ++i) view_->SetMenuEnabled(kModelMenuNames[i], enabled[i]);
   view_->SetMenuEnabled("LabXXX", scan.menu.LabXXXEnabled);
   std::string names;
   for (const auto& n : scan.listBoxNames) names += n + "\n";
@@ -42,9 +41,29 @@ bool UpdateMain::MatchModelEntry(int index) {
   return false;
 }
 
+// The menu entries talk to a meter that no search has found: they use the
+// configured port, or the first usable one.
+bool UpdateMain::OpenMenuPort() {
+  if (UpdateCom.IsOpen()) return true;
+  UpdateCom.Check_AllV24();
+  if (!settings_.fixedPort && UpdateCom.GetMaxV24Useable() < 1) {
+    ShowMessageBox(Caption(true), FillPlaceholders(InfoText(InfoNoDevice, settings_.language)),
+                   MsgIcon::Error);
+    return false;
+  }
+  comPort_ = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
+  SetStatusPanel(0, "Com" + std::to_string(comPort_ + 1));
+  return UpdateCom.Open(this, comPort_, true) != INVALID_COM_HANDLE;
+}
+
 void UpdateMain::TG812qProgrammingClick(int tag) {
+  if (stopping_) return;
   BeginRunRecord();
   view_->SetMenuEnabled("TG812qProgramming", false);
+  if (!OpenMenuPort()) {
+    EndRun(RunOutcome::Failed);
+    return;
+  }
   if (!MatchModelEntry(tag)) return;
   ArmReplyWatchdog();
   queue_.PostEvent(kEventRetryAck);
@@ -58,8 +77,13 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
 }
 
 void UpdateMain::LabXXXClick() {
+  if (stopping_) return;
   BeginRunRecord();
   view_->SetMenuEnabled("LabXXX", false);
+  if (!OpenMenuPort()) {
+    EndRun(RunOutcome::Failed);
+    return;
+  }
   if (!MatchModelEntry(0)) return;
   record_.DirectEntry = true;
   ArmReplyWatchdog();

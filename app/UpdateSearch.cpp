@@ -16,6 +16,9 @@
 namespace {
 
 constexpr int kSearchTimeoutMs = 5000;
+// A port whose line keeps giving framing errors (a meter at another speed,
+// noise) is probed again this often, then the search moves on.
+constexpr int kMaxFramingReprobes = 3;
 
 // Everything up to and including the first comma goes.
 template <std::size_t N>
@@ -29,9 +32,12 @@ bool DropUpToComma(FixedText<N>& field) {
 }  // namespace
 
 void UpdateMain::StartSearch() {
+  if (stopping_) return;
   BeginRunRecord();
   replyWatchdog_.stop();
   lostDevice_.clear();
+  loaderSilence_.stop();
+  bootCommandPending_ = false;
   UpdateCom.Close();
   UpdateCom.Check_AllV24();
   portCount_ = settings_.fixedPort ? 1 : UpdateCom.GetMaxV24Useable();
@@ -51,6 +57,7 @@ void UpdateMain::StartSearch() {
   bootCommand_ = Command::kBoot;
   refused_ = false;
   framingError_ = false;
+  framingReprobes_ = 0;
   usbOnly_ = false;
   winCe_ = false;
   record_.Clear();
@@ -64,7 +71,11 @@ void UpdateMain::StartSearch() {
 }
 
 bool UpdateMain::ProbeNextPort(bool advance) {
-  if (advance) ++portIndex_;
+  if (advance) {
+    ++portIndex_;
+    framingError_ = false;
+    framingReprobes_ = 0;
+  }
   if (portIndex_ < portCount_) {
     comPort_ = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(portIndex_);
     SetStatusPanel(0, "Com" + std::to_string(comPort_ + 1));
@@ -184,11 +195,19 @@ void UpdateMain::ParseReceived() {
   }
 }
 
+void UpdateMain::ProbeAfterTimeout() {
+  const bool again = framingError_ && framingReprobes_ < kMaxFramingReprobes;
+  if (again) ++framingReprobes_;
+  ProbeNextPort(!again);
+}
+
 void UpdateMain::OnFramingError() {
   framingError_ = true;
   char discard[ReplyParser::kReadChunk + 1];
   UpdateCom.Read(discard, ReplyParser::kReadChunk);
-  if (timeoutHandle_ != 0 && timers_.IsBusy(timeoutHandle_)) {
+  if (timeoutHandle_ != 0 && timers_.IsBusy(timeoutHandle_) &&
+      framingReprobes_ < kMaxFramingReprobes) {
+    ++framingReprobes_;
     timers_.RestartTimeout(timeoutHandle_);
     wait.DelayTime(500, true);
     ProbeNextPort(false);

@@ -5,6 +5,10 @@
 
 enum class IdentityField { Name, Serial, Pcb, Software };
 
+// The model entries under Datei/Programmieren, by tag.
+inline constexpr const char* kModelMenuNames[] = {"DevMulti812q", "DevpH812q", "DevOxi812q",
+                                                  "DevCond812q"};
+
 // How a run ended, for the headless exit status.
 enum class RunOutcome {
   Success,      // the success text was shown

@@ -31,6 +31,8 @@ constexpr int kBslRetry = 10046;
 constexpr int kSensorFailed = 10047;
 constexpr int kWinCe = 10050;
 constexpr int kIntelHex = 10051;
+// An ending after which OK starts a new search, not a retry.
+constexpr int kEndedWithoutRetry = 0;
 }  // namespace Ev
 
 }  // namespace
@@ -49,7 +51,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   if (e.kind == EventKind::kTimer) {
     if (timeoutHandle_ != 0 && e.code == timeoutHandle_) {
       e.Clear();
-      ProbeNextPort(!framingError_);
+      ProbeAfterTimeout();
     }
     return;
   }
@@ -67,7 +69,16 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       return;
     case ReplyCode::kAcknowledge:
     case Ev::kRetryAck:
+      bootCommandPending_ = false;
       OnAcknowledge();
+      return;
+    case ReplyCode::kRejected:
+      // A meter that refuses its boot loader is not going to take a
+      // transfer: say so now instead of waiting for the watchdog.
+      if (!bootCommandPending_) return;
+      bootCommandPending_ = false;
+      MemoAdd(InfoText(InfoNoBootloader, settings_.language) + "\r\n");
+      FinishAbort(Ev::kEndedWithoutRetry);
       return;
     case Ev::kBootCommand:
     case Ev::kIntelHex:
@@ -75,7 +86,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       SetProgressPosition(0);
       ShowDuration(event.code == Ev::kIntelHex ? 2 : 0);
       if (MainToBeUpdated()) {
-        SendCommand(event.code == Ev::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
+        SendBootCommand(event.code == Ev::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
       } else {
         step_ = 6;
         queue_.PostEvent(Ev::kSensorPhase);
@@ -91,6 +102,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       if (loaderKind_ == kLoaderSRecord && startCommandIndex_ == 0) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         wait.DelayTime(12000, false);
+        if (stopping_) return;
         SendClock(true);
       }
       return;
@@ -166,13 +178,21 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       FinishAbort(event.code);
       return;
     case ReplyCode::kFramedRecord:
+      // Only the search's probe for a waiting loader asks for it; a late
+      // or stray record starts nothing.
+      if (!ProbingForLoader()) return;
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
       record_.BootLoaderId = event.text;
       TG812qProgrammingClick(0);
       return;
     case ReplyCode::kBslAcknowledge:
+      // A loader's acknowledge after an abort, a stall or an interruption
+      // must not start the laboratory download.
+      if (!ProbingForLoader()) return;
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+      labAfterProbe_ = true;
       LabXXXClick();
+      labAfterProbe_ = false;
       return;
     default:
       e = event;  // not ours: pass it on unchanged
@@ -302,7 +322,8 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       e.Clear();
       SetOkEnabled(false);
       std::string file = record_.ProgDefFile.size() > 4 ? record_.ProgDefFile.str() : "LabXXX.txt";
-      if (RunBsl430(bslCommandIndex_, file, false, false)) {
+      // From the menu the loader has not been woken yet: it needs its SYNC.
+      if (RunBsl430(bslCommandIndex_, file, !labAfterProbe_, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
         UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);
@@ -359,7 +380,13 @@ void UpdateMain::SendClock(bool seconds) {
 }
 
 void UpdateMain::FinishOk() {
+  if (endedAfterStop_) return;
   wait.DelayTime(3000, true);
+  if (stopping_) {
+    // Interrupted while the meter finishes: the ending must say so.
+    FinishAbort(Ev::kEndedWithoutRetry);
+    return;
+  }
   if (startCommandIndex_ == 2) UpdateCom.LoadLastV24Parameter();
   SendCommand(std::string(FinalCommand(loaderKind_)));
   MemoAdd(FillPlaceholders(InfoText(InfoDownloadOk, settings_.language)));
@@ -372,21 +399,78 @@ void UpdateMain::FinishOk() {
 }
 
 void UpdateMain::FinishAbort(int code) {
+  if (endedAfterStop_) return;
   replyWatchdog_.stop();
+  loaderSilence_.stop();
+  bootCommandPending_ = false;
   MemoClear();
   MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
   SetOkEnabled(true);
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
   if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
-  else if (code == Ev::kTransferFailed) queue_.Subscribe(&retryHandler_);
+  else if (code == Ev::kTransferFailed && !stopping_ && !queue_.IsSubscribed(&retryHandler_))
+    queue_.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
 
 void UpdateMain::EndRun(RunOutcome outcome, RunEnd how) {
   replyWatchdog_.stop();
+  if (stopping_) endedAfterStop_ = true;
   EndRunRecord(outcome, how);
   view_->RunEnded(outcome);
+}
+
+bool UpdateMain::RetryOffered() const { return !stopping_ && queue_.IsSubscribed(&retryHandler_); }
+
+void UpdateMain::SendBootCommand(const std::string& command) {
+  // Once the meter is in its boot loader only the loader program gets it
+  // out again: make sure the program can run before the meter goes there.
+  const bool external = loaderKind_ == kLoaderSRecord || loaderKind_ == kLoaderIntelHex;
+  if (external && !LoaderProgramUsable()) {
+    FinishAbort(Ev::kEndedWithoutRetry);
+    return;
+  }
+  bootCommandPending_ = true;
+  SendCommand(command);
+}
+
+bool UpdateMain::ProbingForLoader() const {
+  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && portIndex_ >= 0 &&
+         baudIndex_ >= settings_.baudList.size();
+}
+
+bool UpdateMain::Interrupt() {
+  if (stopping_) {
+    // A second signal while a loader program still runs: no more grace.
+    loaderProcess_.Kill();
+    return true;
+  }
+  // The loader program has reported success and the image is in the
+  // meter: the run ends as it would have, with its own ending.
+  if (loaderSucceeded_) return false;
+  stopping_ = true;
+  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  SetWaitPanelVisible(false);
+  if (loaderProcess_.IsRunning()) {
+    // Its end fails the transfer, which ends the run.
+    loaderProcess_.Stop(kLoaderStopGraceMs);
+    return true;
+  }
+  EscapeKey();  // a bootstrap-loader download fails on it and ends the run
+  if (!TransferActive()) FinishAbort(Ev::kEndedWithoutRetry);
+  return true;
+}
+
+// A loader program that reported success hands back a meter that restarts
+// and answers within this time; silence means the image did not arrive.
+void UpdateMain::LoaderSilenceExpired() {
+  if (transferDepth_ > 0 || endedAfterStop_) return;
+  MemoAdd(settings_.language == 1
+              ? "The loader program reported success, but the instrument does not answer.\r\n"
+              : "Das Ladeprogramm meldete Erfolg, aber das Ger\xE4t antwortet nicht.\r\n");
+  queue_.PostEvent(Ev::kTransferFailed);
+  PumpEvents();
 }
 
 void UpdateMain::ArmReplyWatchdog() { replyWatchdog_.start(); }
@@ -424,16 +508,20 @@ void UpdateMain::OnPortDisconnected() {
 }
 
 int UpdateMain::RunExternalProgram(const std::string& file) {
+  if (stopping_) return static_cast<int>(kProgramNotStarted);
   ++transferDepth_;
   unsigned result = (loaderKind_ / 2 == 0) ? RunHexLoad(file) : RunPic32Loader(file);
   --transferDepth_;
   NoteTransfer(file, loaderKind_ / 2 == 0 ? "HEXLoad_8N1" : "PIC32_Serial_Bootloader", result == 0);
+  loaderSucceeded_ = false;
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
+  if (result == 0 && !stopping_) loaderSilence_.start();
   return static_cast<int>(result);
 }
 
 bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncFirst,
                            bool queryVector) {
+  if (stopping_) return false;
   ++transferDepth_;
   bool ok;
   {

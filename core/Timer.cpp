@@ -24,7 +24,8 @@ int TimerPool::AcquireTimeout(int intervalMs) {
   busy_[handle - 1] = true;
   QTimer* t = timers_[handle - 1];
   t->stop();
-  t->setInterval(intervalMs);
+  const int divided = intervalMs / divisor_;
+  t->setInterval(divided > 0 ? divided : 1);
   t->start();
   return handle;
 }

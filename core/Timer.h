@@ -22,9 +22,15 @@ class TimerPool {
   bool IsBusy(int handle) const;
   int Count() const { return static_cast<int>(timers_.size()); }
 
+  // Every interval acquired from now on is divided by this (at least 1):
+  // simulator runs shorten the instruments' time-outs with it.
+  void SetDivisor(int divisor) { divisor_ = divisor < 1 ? 1 : divisor; }
+  int Divisor() const { return divisor_; }
+
  private:
   bool Valid(int handle) const { return handle > 0 && handle <= Count(); }
 
   std::vector<QTimer*> timers_;
   std::vector<bool> busy_;
+  int divisor_ = 1;
 };

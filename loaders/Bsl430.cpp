@@ -114,16 +114,25 @@ bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool 
   }
 
   host.SetTitleProgress("", -1);
-  if (!failed && host.StartCommandIndex() == 2)
-    port.ChangeV24Parameter(B__9600, S_2, NoParity, true);
-  else
-    port.LoadLastV24Parameter();
+  RestoreLine();
   host.Delay().DelayTime(kRestoreWaitMs, false);
   host.SetProgressPosition(0);
   host.Events().Unsubscribe(&subscriber);
   timerId = host.Timers().ReleaseTimeout(timerId);
   if (failed) ShowFailure();
   return !failed;
+}
+
+// The new firmware greets at the instrument's own speed moments after the
+// load-PC acknowledgement, so the line goes back as soon as that is in.
+void T_BSL430::RestoreLine() {
+  if (lineRestored) return;
+  lineRestored = true;
+  TComPort& port = host.Port();
+  if (!failed && host.StartCommandIndex() == 2)
+    port.ChangeV24Parameter(B__9600, S_2, NoParity, true);
+  else
+    port.LoadLastV24Parameter();
 }
 
 bool T_BSL430::SendText(const char* text) {
@@ -146,6 +155,7 @@ void T_BSL430::OnEvent(EventQueue&, WorkflowEvent& event) {
     if (bslActive) {
       // Whatever is half received belongs to the answer that did not come.
       rxCount = 0;
+      lastFailureNak = false;
       ApplyFailureRule();
     } else {
       Fail();
@@ -232,6 +242,14 @@ void T_BSL430::StartLoaderPhase(bool withSync) {
     SyncThen(&T_BSL430::SendPassword);
   else
     SendPassword();
+  // A loader left behind by a download that failed after the speed change
+  // still listens at the raised speed.
+  if (host.Record().DirectEntry) OnFailure = &T_BSL430::TryRaisedSpeed;
+}
+
+void T_BSL430::TryRaisedSpeed() {
+  if (!lastFailureNak) host.Port().ChangeV24Parameter(B_38400, S_1, Even, false);
+  SyncThen(&T_BSL430::SendPassword);
 }
 
 void T_BSL430::ShowFailure() {

@@ -86,6 +86,8 @@ class T_BSL430 {
   void OnInstrumentConfirmed();
   void TakeVector(const std::string& text);
   void StartLoaderPhase(bool syncFirst);
+  void RestoreLine();
+  void TryRaisedSpeed();
   void ShowFailure();
 
   // Receive path and step machine (Bsl430Steps.cpp).
@@ -155,6 +157,8 @@ class T_BSL430 {
   bool queryVector = false;
   bool patchLoaded = false;
   bool syncFirst = false;
+  bool lineRestored = false;   // the line is back at the instrument's settings
+  bool lastFailureNak = false;  // the loader heard us and said no
   int32_t eraseAddress = 0;
   int32_t progressMax = 0;
   std::array<uint8_t, kRxBufferSize + 1> rxBuffer{};  // + 1: Read leaves a NUL

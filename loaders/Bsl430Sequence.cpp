@@ -312,6 +312,7 @@ void T_BSL430::StartProgram() {
 void T_BSL430::Finish() {
   bslActive = false;
   errorCode = BslError::kNone;
+  RestoreLine();
   host.SetProgressPosition(host.ProgressMax());
   host.SetTitleProgress("", 100.0);
   finished = true;

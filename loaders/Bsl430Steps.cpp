@@ -51,6 +51,7 @@ void T_BSL430::HandleReply(const bsl::Reply& reply) {
       break;
     case bsl::ReplyKind::Nak:
       AdvanceProgress();
+      lastFailureNak = true;
       ApplyFailureRule();
       break;
     case bsl::ReplyKind::Frame:
@@ -117,7 +118,8 @@ void T_BSL430::ApplyFailureRule() {
 }
 
 void T_BSL430::RunFailureStep(Step step) {
-  if (step == &T_BSL430::NextEraseSegment || step == &T_BSL430::ResendSync)
+  if (step == &T_BSL430::NextEraseSegment || step == &T_BSL430::ResendSync ||
+      step == &T_BSL430::TryRaisedSpeed)
     (this->*step)();
   else
     SyncThen(step);

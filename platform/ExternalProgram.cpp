@@ -11,6 +11,7 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 #include <csignal>
 #include <cstdint>
 
@@ -47,9 +48,19 @@ void ExternalProgram::Kill() {
   if (process_) process_->kill();
 }
 
+void ExternalProgram::Stop(int graceMs) {
+  if (!process_) return;
+  stopped_ = true;
+  process_->terminate();
+  // The timer belongs to the process: it goes when the child has ended.
+  QProcess* process = process_;
+  QTimer::singleShot(graceMs, process, [process] { process->kill(); });
+}
+
 ProgramResult ExternalProgram::Run(const std::vector<std::string>& command,
                                    const std::string& portTable) {
   if (process_) return NotStarted("another external program is still running");
+  stopped_ = false;
   if (command.empty() || command[0].empty()) return NotStarted("empty command line");
   QStringList words;
   for (std::size_t i = 1; i < command.size(); ++i) words.append(FromBytes(command[i]));
@@ -147,4 +158,18 @@ bool OpenDocument(const std::string& path) {
   QString file = FromBytes(path);
   if (!QFileInfo(file).isFile()) return false;
   return QProcess::startDetached(QStringLiteral("xdg-open"), {QFileInfo(file).absoluteFilePath()});
+}
+
+ProgramProblem CheckProgramFile(const std::string& path) {
+  const QString file = FromBytes(path);
+  const QFileInfo info(file);
+  if (!info.exists() || !info.isFile()) return ProgramProblem::Missing;
+  if (IsWindowsProgram(file)) {
+    // Started through wine; without it only binfmt_misc could run it.
+    if (!QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty()) return ProgramProblem::None;
+    return ::access(QFile::encodeName(file).constData(), X_OK) == 0 ? ProgramProblem::None
+                                                                    : ProgramProblem::NeedsWine;
+  }
+  return ::access(QFile::encodeName(file).constData(), X_OK) == 0 ? ProgramProblem::None
+                                                                  : ProgramProblem::NotExecutable;
 }

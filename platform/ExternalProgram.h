@@ -36,10 +36,22 @@ class ExternalProgram {
   bool IsRunning() const { return process_ != nullptr; }
   // Kills a running child (window closing); Run then returns 128 + 9.
   void Kill();
+  // Asks a running child to end (SIGTERM) and kills it if it still runs
+  // graceMs later; Run then returns 128 + the signal, or the child's own
+  // exit code if it ended by itself.
+  void Stop(int graceMs);
+  // Stop was called during the current (or last) Run.
+  bool Stopped() const { return stopped_; }
 
  private:
   QProcess* process_ = nullptr;
+  bool stopped_ = false;
 };
+
+// Why a program file could not be started, found before anything depends
+// on it.
+enum class ProgramProblem { None, Missing, NotExecutable, NeedsWine };
+ProgramProblem CheckProgramFile(const std::string& path);
 
 // One-shot form of ExternalProgram::Run.
 ProgramResult RunExternalProgram(const std::vector<std::string>& command,

@@ -71,19 +71,30 @@ std::string E2eWorld::Ports() const {
 
 ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, int timeoutSeconds,
                                  const std::string& interruptAt) {
-  bool interrupted = interruptAt.empty();
+  RunOptions options;
+  options.timeoutSeconds = timeoutSeconds;
+  options.signalAtOutput = interruptAt;
+  return RunHeadless(args, options);
+}
+
+ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, const RunOptions& options) {
+  const std::string marker = options.signalAtFile.empty() ? "" : Folder() + "/" + options.signalAtFile;
+  bool signalled = options.signalAtOutput.empty() && marker.empty();
   ToolResult result;
   int out[2];
   if (pipe(out) != 0) return result;
   const std::string ports = Ports();
+  const auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], 1);
+    if (options.withStandardError) dup2(out[1], 2);
     close(out[0]);
     close(out[1]);
     if (chdir(Folder().c_str()) != 0) _exit(126);
     setenv("UPDATE_PORTS", ports.c_str(), 1);
     setenv("UPDATE_PROGRAM_DIR", Folder().c_str(), 1);
+    for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
     std::vector<std::string> all = {std::string(UPDATE_BINARY_DIR) + "/update", "--headless"};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -93,7 +104,7 @@ ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, int timeo
     _exit(127);
   }
   close(out[1]);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  const auto deadline = start + std::chrono::seconds(options.timeoutSeconds);
   pollfd p{out[0], POLLIN, 0};
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -103,20 +114,26 @@ ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, int timeo
       kill(pid, SIGKILL);
       break;
     }
-    if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-    char buf[4096];
-    ssize_t n = read(out[0], buf, sizeof buf);
-    if (n <= 0) break;
-    result.output.append(buf, static_cast<std::size_t>(n));
-    if (!interrupted && result.output.find(interruptAt) != std::string::npos) {
-      interrupted = true;
-      kill(pid, SIGINT);
+    // A marker file is looked for often; output wakes the poll at once.
+    const int wait = !signalled && !marker.empty() ? 20 : static_cast<int>(left);
+    if (poll(&p, 1, wait) > 0) {
+      char buf[4096];
+      ssize_t n = read(out[0], buf, sizeof buf);
+      if (n <= 0) break;
+      result.output.append(buf, static_cast<std::size_t>(n));
+    }
+    if (!signalled &&
+        ((!options.signalAtOutput.empty() && result.output.find(options.signalAtOutput) != std::string::npos) ||
+         (!marker.empty() && access(marker.c_str(), F_OK) == 0))) {
+      signalled = true;
+      kill(pid, options.signal);
     }
   }
   close(out[0]);
   int status = 0;
   waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return result;
 }
 

@@ -2,6 +2,7 @@
 // One test's world for whole runs of the tool: a folder with the settings
 // files, firmware files and the stand-in loader programs, simulators on
 // pseudo-terminals, and the tool run headless against them.
+#include <csignal>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,17 @@ struct ToolResult {
   int exitCode = -1;
   std::string output;
   bool timedOut = false;
+  double seconds = 0;  // from start to exit
+};
+
+// How a headless run is started and, optionally, signalled.
+struct RunOptions {
+  int timeoutSeconds = 120;
+  int signal = SIGINT;
+  std::string signalAtOutput;  // sent once the output holds this text
+  std::string signalAtFile;    // ... or once this file exists in the folder
+  std::vector<std::pair<std::string, std::string>> environment;
+  bool withStandardError = false;  // standard error into the output as well
 };
 
 class E2eWorld {
@@ -55,6 +67,7 @@ class E2eWorld {
   // With interruptAt, SIGINT is sent once the output holds that text.
   ToolResult RunHeadless(const std::vector<std::string>& args, int timeoutSeconds = 120,
                          const std::string& interruptAt = "");
+  ToolResult RunHeadless(const std::vector<std::string>& args, const RunOptions& options);
 
  private:
   TempDir dir_;

@@ -6,7 +6,6 @@
 #include <QJsonDocument>
 #include <algorithm>
 #include <chrono>
-#include <map>
 
 #include "FirmwareGen.h"
 #include "tests/e2e/E2eWorld.h"
@@ -15,28 +14,12 @@
 
 namespace {
 
-using Memory = ByteMap;
-
-Memory FromTiTxt(const std::string& text) {
-  Memory m;
-  uint32_t address = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == '@') {
-      address = static_cast<uint32_t>(std::stoul(text.substr(i + 1, 8), nullptr, 16));
-      i = text.find('\n', i);
-    } else if (std::isxdigit(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
-               std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
-      m[address++] = static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16));
-      i += 2;
-      continue;
-    } else if (text[i] == 'q') {
-      break;
-    }
-    if (i == std::string::npos) break;
-    ++i;
-  }
-  return m;
+std::string Msp430Profile(const std::string& more = "") {
+  return "[Identity]\nPcbNumber = 50000-01\nPcbCode = 203\nDeviceNumber = 52000\nDeviceCode = 200\n"
+         "Version = 1.05,1.00\nVersionCode = 201\nSerialNumber = 87654321\nSerialCode = 25\n"
+         "[Line]\nBaudRate = 4800\nReplyDelayMs = 5\n"
+         "[Target]\nTarget = bsl\nBslVersion = 1.61\nAppStartMs = 200\n"
+         "AppStartReplies = ! | I.30#\nOldFirmware = yes\n" + more;
 }
 
 void WriteMsp430World(E2eWorld& w, const std::string& mainImage, const std::string& sensorImage) {
@@ -71,9 +54,9 @@ TEST(Msp430Run, MainAndSensorFirmwareReachTheirProcessorsByteForByte) {
   EXPECT_NE(r.output.find("Download erfolgreich ausgef\xC3\xBChrt !"), std::string::npos);
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
 
-  EXPECT_EQ(FlashOf(report), FromTiTxt(mainImage));
+  EXPECT_EQ(FlashOf(report), ParseTiTxt(mainImage));
   EXPECT_EQ(ParseIntelHex(report.value("sensor_flash").toObject().value("text").toString().toStdString()),
-            FromTiTxt(sensorImage));
+            ParseTiTxt(sensorImage));
 
   std::vector<std::string> lines;
   for (const auto& l : SimProcess::ReceivedLines(report))
@@ -123,7 +106,7 @@ TEST(Msp430Run, FailedMainDownloadIsRetriedByOkInTheLoader) {
   ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
   run.main->Shutdown();
   QJsonObject report = meter.Stop();
-  EXPECT_EQ(FlashOf(report), FromTiTxt(mainImage));
+  EXPECT_EQ(FlashOf(report), ParseTiTxt(mainImage));
   std::vector<std::string> lines = SimProcess::ReceivedLines(report);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.5588#QX47"), 1) << "the retry sends no command";
 }
@@ -147,7 +130,7 @@ TEST(Msp430Run, MeterWaitingInItsLoaderGetsTheLaboratoryImage) {
   run.main->Shutdown();
   QJsonObject report = meter.Stop();
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
-  EXPECT_EQ(FlashOf(report), FromTiTxt(labImage));
+  EXPECT_EQ(FlashOf(report), ParseTiTxt(labImage));
 }
 
 TEST(Msp430Run, SigintDuringTheDownloadEndsItAsFailed) {

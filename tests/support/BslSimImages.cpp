@@ -1,5 +1,7 @@
 #include "tests/support/BslSimImages.h"
 
+#include <cctype>
+
 #include <QJsonArray>
 #include <cstdlib>
 #include <fstream>
@@ -65,6 +67,28 @@ ByteMap ParseIntelHex(const std::string& text) {
     pos += 1;
   }
   return bytes;
+}
+
+ByteMap ParseTiTxt(const std::string& text) {
+  ByteMap m;
+  uint32_t address = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto hex = [&](std::size_t at) { return std::isxdigit(static_cast<unsigned char>(text[at])) != 0; };
+    if (text[i] == '@') {
+      address = static_cast<uint32_t>(std::stoul(text.substr(i + 1, 8), nullptr, 16));
+      i = text.find('\n', i);
+      if (i == std::string::npos) break;
+    } else if (hex(i) && i + 1 < text.size() && hex(i + 1)) {
+      m[address++] = static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16));
+      i += 2;
+      continue;
+    } else if (text[i] == 'q') {
+      break;
+    }
+    ++i;
+  }
+  return m;
 }
 
 ByteMap FlashOf(const QJsonObject& report) {

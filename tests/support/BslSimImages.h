@@ -22,6 +22,8 @@ struct ImageLayout {
 ByteMap WriteTiTxtImage(const std::string& file, const ImageLayout& layout);
 
 ByteMap ParseIntelHex(const std::string& text);
+// The bytes of a TI-TXT text by address.
+ByteMap ParseTiTxt(const std::string& text);
 ByteMap FlashOf(const QJsonObject& report);
 // Texts of the report's events of one direction and kind, in order.
 std::vector<std::string> EventTexts(const QJsonObject& report, const std::string& dir,

@@ -186,7 +186,8 @@ BslLoader::Reply BslLoader::execute(unsigned char cmd, std::string_view p, std::
 
 BslLoader::Reply BslLoader::password(std::string_view p) {
     if (p.size() != 36) return refuse("password frame with " + std::to_string(p.size()) + " bytes, 36 expected");
-    std::string expected(30, static_cast<char>(settings_.passwordFill));
+    const int fill = profile_.passwordFill >= 0 ? profile_.passwordFill : settings_.passwordFill;
+    std::string expected(30, static_cast<char>(fill));
     uint16_t vector = passwordVector();
     expected += static_cast<char>(vector & 0xFF);
     expected += static_cast<char>(vector >> 8);

@@ -4,8 +4,9 @@
 
 namespace sim {
 
-ExternalLoaderReceiver::ExternalLoaderReceiver(const Profile& profile, InstrumentLine& line)
-    : profile_(profile), line_(line) {}
+ExternalLoaderReceiver::ExternalLoaderReceiver(const Profile& profile, InstrumentLine& line,
+                                               OccurrenceCounter& counter)
+    : profile_(profile), line_(line), counter_(counter) {}
 
 void ExternalLoaderReceiver::arm() {
     buffer_.clear();
@@ -15,6 +16,15 @@ void ExternalLoaderReceiver::arm() {
 }
 
 void ExternalLoaderReceiver::answer(unsigned char byte) {
+    if (answerFault_ == AnswerFault::Drop) {
+        line_.report().event("", "fault", "loader answer dropped");
+        return;
+    }
+    if (answerFault_ == AnswerFault::Corrupt) {
+        // A damaged answer byte: the loader program reads it as noise.
+        line_.report().event("", "fault", "loader answer corrupted");
+        byte = 0x55;
+    }
     line_.send(std::string(1, static_cast<char>(byte)), profile_.replyDelayMs);
 }
 
@@ -54,9 +64,24 @@ void ExternalLoaderReceiver::received(std::string_view bytes) {
             answer(hexload::kNak);
             continue;
         }
-        onFrame(type, payload);
+        takeFrame(type, payload);
         if (complete_) return;
     }
+}
+
+// Fault selectors name the frame type as a byte: 0x48 hello, 0x44 data, 0x45 end.
+void ExternalLoaderReceiver::takeFrame(char type, const std::string& payload) {
+    const std::string selector = selectorForByte(static_cast<unsigned char>(type));
+    const unsigned n = counter_.bump(selector);
+    if (profile_.nak.matches(selector, n)) {
+        line_.report().event("", "fault", "NAK to loader frame " + selector + " #" + std::to_string(n));
+        answer(hexload::kNak);
+        return;
+    }
+    if (profile_.dropReply.matches(selector, n)) answerFault_ = AnswerFault::Drop;
+    else if (profile_.corruptChecksum.matches(selector, n)) answerFault_ = AnswerFault::Corrupt;
+    onFrame(type, payload);
+    answerFault_ = AnswerFault::None;
 }
 
 void ExternalLoaderReceiver::onFrame(char type, const std::string& payload) {

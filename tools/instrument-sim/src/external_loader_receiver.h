@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "fault_rules.h"
 #include "instrument_line.h"
 #include "profile.h"
 
@@ -11,7 +12,7 @@ namespace sim {
 
 class ExternalLoaderReceiver {
 public:
-    ExternalLoaderReceiver(const Profile& profile, InstrumentLine& line);
+    ExternalLoaderReceiver(const Profile& profile, InstrumentLine& line, OccurrenceCounter& counter);
     void arm();
     void received(std::string_view bytes);
     bool complete() const { return complete_; }
@@ -20,9 +21,12 @@ private:
     void answer(unsigned char byte);
     void watchForWakeUp(std::string_view bytes);
     void onFrame(char type, const std::string& payload);
+    void takeFrame(char type, const std::string& payload);
 
     const Profile& profile_;
     InstrumentLine& line_;
+    OccurrenceCounter& counter_;
+    enum class AnswerFault { None, Drop, Corrupt } answerFault_ = AnswerFault::None;
     std::string buffer_;
     std::string recent_;  // last bytes seen, for the wake-up sequence
     int runs_ = 0;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -17,7 +18,12 @@
 namespace sim {
 namespace {
 
-constexpr int kAnswerTimeoutMs = 3000;
+// Divided by UPDATE_TIMEOUT_DIVISOR, as the tool's own time-outs in simulator runs.
+const int kAnswerTimeoutMs = [] {
+    const char* d = std::getenv("UPDATE_TIMEOUT_DIVISOR");
+    const long n = d ? std::strtol(d, nullptr, 10) : 1;
+    return n >= 1 && n <= 1000 ? static_cast<int>(3000 / n) : 3000;
+}();
 constexpr int kTries = 3;
 
 speed_t speedConstant(unsigned baud) {

@@ -25,7 +25,7 @@ Instrument::Instrument(const Profile& profile, const Bsl430Settings& settings, I
       bsl_(profile, settings, line, counter_),
       sensorBsl_(profile, settings, line, counter_, true),
       basic_(profile, line),
-      external_(profile, line),
+      external_(profile, line, counter_),
       wince_(profile, line),
       appBaud_(profile.baudRate) {
     if (profile.startInLoader && profile.target == TargetKind::Bsl) enterBootstrap(false);
@@ -66,6 +66,11 @@ void Instrument::dispatch(std::string_view bytes) {
             started_ = true;
             transferDone_ = true;
             inTransfer_ = false;
+            if (!profile_.loaderDoneReply.empty()) {
+                // The restarted firmware greets; lost unless the tool holds the port by then.
+                line_.send(profile_.loaderDoneReply + "\r\n", profile_.appStartMs, appBaud_);
+                line_.report().event("tx", "line", profile_.loaderDoneReply, appBaud_);
+            }
         }
         break;
     }
@@ -98,7 +103,7 @@ void Instrument::firmwareRestarted(unsigned delayMs) {
         const auto& replies = profile_.appStartReplies;
         const std::string& greeting = replies[std::min<std::size_t>(appStarts_, replies.size() - 1)];
         ++appStarts_;
-        line_.send(greeting + "\r\n", static_cast<int>(delayMs), appBaud_);
+        line_.send(greeting + "\r\n", static_cast<int>(delayMs), appBaud_, !profile_.appStartStrict);
         line_.report().event("tx", "line", greeting, appBaud_);
     }
 }

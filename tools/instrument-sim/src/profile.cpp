@@ -130,6 +130,13 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
     }
     r.flag("OldFirmware", p.oldFirmware);
     r.flag("StartInLoader", p.startInLoader);
+    r.flag("AppStartStrict", p.appStartStrict);
+    r.text("LoaderDoneReply", p.loaderDoneReply);
+    if (auto v = ini.get("PasswordFill")) {
+        auto n = parseNumber("0x" + *v);
+        if (n && *n >= 0 && *n <= 255) p.passwordFill = static_cast<int>(*n);
+        else r.fail("bad value for PasswordFill: " + *v);
+    }
 
     r.number("BasicLoaderReadRate", p.basicLoaderReadRate);
     r.number("BasicLoaderEraseMs", p.basicLoaderEraseMs);

@@ -58,6 +58,14 @@ struct Profile {
     std::vector<std::string> appStartReplies = {"!"};
     bool oldFirmware = false;
     bool startInLoader = false;
+    // The greeting goes out when due, whatever the tool's line speed (a
+    // real meter does not wait for the tool to switch back).
+    bool appStartStrict = false;
+    // The meter's own password fill byte (-1: PasswordFill of BSL430.ini).
+    int passwordFill = -1;
+    // External loader: the line the firmware sends AppStartMs after a
+    // complete image (empty: none).
+    std::string loaderDoneReply;
 
     // Basic-Loader.
     unsigned basicLoaderReadRate = 8000;  // bytes per second

@@ -60,12 +60,12 @@ Simulator::Clock::duration Simulator::wireTime(size_t bytes, unsigned baud) cons
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bytes * 11.0 / baud));
 }
 
-void Simulator::send(const std::string& bytes, int delayMs, unsigned requiredBaud) {
+void Simulator::send(const std::string& bytes, int delayMs, unsigned requiredBaud, bool waitForSpeed) {
     int jitter = delayMs > 1 ? static_cast<int>(random_() % static_cast<unsigned>(delayMs / 2 + 1)) : 0;
     // Answers leave in the order they were given.
     auto due = std::max(Clock::now() + milliseconds(delayMs + jitter), lastDue_);
     lastDue_ = due;
-    out_.push_back({due, bytes, requiredBaud, due + milliseconds(kSpeedWaitMs)});
+    out_.push_back({due, bytes, requiredBaud, due + milliseconds(kSpeedWaitMs), false, waitForSpeed});
 }
 
 void Simulator::after(int ms, std::function<void()> action) {
@@ -140,6 +140,14 @@ void Simulator::flushOutput() {
             report_.event("tx", "lost", hexBytes(std::string_view(o.bytes).substr(0, 16)) + " (port closed)");
             out_.pop_front();
             continue;
+        }
+        if (o.requiredBaud && baud != o.requiredBaud && !o.waitForSpeed) {
+            // Slower characters read at a faster speed come out as breaks:
+            // one NUL byte each, with framing errors.
+            report_.event("tx", "garbled", hexBytes(std::string_view(o.bytes).substr(0, 16)) + " (line at " +
+                                               std::to_string(baud) + ", meter at " + std::to_string(o.requiredBaud) + ")");
+            o.bytes.assign(o.bytes.size(), '\0');
+            o.requiredBaud = 0;
         }
         if (o.requiredBaud && baud != o.requiredBaud) {
             if (now < o.giveUp) return;

@@ -45,7 +45,7 @@ public:
     const Profile& profile() const { return profile_; }
 
     // InstrumentLine
-    void send(const std::string& bytes, int delayMs, unsigned requiredBaud) override;
+    void send(const std::string& bytes, int delayMs, unsigned requiredBaud, bool waitForSpeed) override;
     unsigned lineBaud() override { return settledBaud_; }
     void after(int ms, std::function<void()> action) override;
     void pauseReading(int ms) override;
@@ -60,6 +60,7 @@ private:
         unsigned requiredBaud;
         Clock::time_point giveUp;
         bool paced = false;
+        bool waitForSpeed = true;
     };
     void checkConnection();
     void watchSpeed();
