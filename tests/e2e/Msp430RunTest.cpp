@@ -14,14 +14,6 @@
 
 namespace {
 
-std::string Msp430Profile(const std::string& more = "") {
-  return "[Identity]\nPcbNumber = 50000-01\nPcbCode = 203\nDeviceNumber = 52000\nDeviceCode = 200\n"
-         "Version = 1.05,1.00\nVersionCode = 201\nSerialNumber = 87654321\nSerialCode = 25\n"
-         "[Line]\nBaudRate = 4800\nReplyDelayMs = 5\n"
-         "[Target]\nTarget = bsl\nBslVersion = 1.61\nAppStartMs = 200\n"
-         "AppStartReplies = ! | I.30#\nOldFirmware = yes\n" + more;
-}
-
 void WriteMsp430World(E2eWorld& w, const std::string& mainImage, const std::string& sensorImage) {
   w.WriteUpdateIni(0);
   DeviceBlockSpec d;
