@@ -186,3 +186,38 @@ TEST(Recovery, UsbOnlyMeterSkipsTheSensorFirmware) {
   EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report));
   EXPECT_TRUE(report.value("sensor_flash").isNull());
 }
+
+// Reply 920 to the boot command: the workflow counts its step on and sends
+// the boot command again; the meter first confirms without entering its
+// loader, then enters it on the third command and gets its firmware.
+TEST(Recovery, Reply920ToTheBootCommandLeadsToTheBootCommandAgain) {
+  E2eWorld w;
+  PrepareWorld(w, Method::External);
+  SimProcess& meter = w.AddSim(MeterProfile(Method::External, "Reply.A.1200:1 = I.920#\nReply.A.1200:2 = !\n"));
+  ToolResult r = RunTool(w, {"--trace", "--delay-divisor", "20"});
+  const QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(Count(EventTexts(report, "rx", "line"), "A.1200"), 3) << SimProcess::EventLog(report, 40);
+  EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 40);
+  EXPECT_TRUE(MeterHoldsFirmware(w, Method::External, report));
+}
+
+// Reply 920 from an early 52937 meter (software 1.04 or older): it gets the
+// special start command instead. This simulator does not enter its loader
+// on it, so the transfer that follows fails, and says so.
+TEST(Recovery, Reply920FromAnEarly52937MeterSendsTheSpecialStart) {
+  E2eWorld w;
+  PrepareWorld(w, Method::External);
+  std::string profile = MeterProfile(Method::External, "Reply.A.1200:1 = I.920#\n");
+  profile.replace(profile.find("DeviceNumber = 12345"), 20, "DeviceNumber = 1234552937");
+  profile.replace(profile.find("Version = 1.23"), 14, "Version = 1.04");
+  SimProcess& meter = w.AddSim(profile);
+  ToolResult r = RunTool(w, {"--trace", "--delay-divisor", "20"});
+  const QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  const std::vector<std::string> received = EventTexts(report, "rx", "line");
+  EXPECT_EQ(Count(received, "A.1500"), 1) << SimProcess::EventLog(report, 40);
+  EXPECT_EQ(Count(received, "A.1200"), 1);
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_EQ(LastEnding(r.output, kAbortText), Ending::Abort) << r.output;
+}

@@ -202,7 +202,9 @@ void Instrument::command(const std::string& code, const std::string& arg, const 
     if (!started_ && isStart && code != profile_.startCommand) return;  // asleep until its own start command
     if (isStart) started_ = true;
 
-    auto over = profile_.replyOverride.find(code);
+    // "Reply.A.1200:2" replaces only the second answer, "Reply.A.1200" every one.
+    auto over = profile_.replyOverride.find(code + ":" + std::to_string(n));
+    if (over == profile_.replyOverride.end()) over = profile_.replyOverride.find(code);
     if (over != profile_.replyOverride.end()) {
         reply(code, over->second, n);
         return;
