@@ -3,19 +3,35 @@ JOBS   ?= $(shell nproc)
 CMAKE  := cmake -G Ninja -Wno-dev
 CTEST  := ctest --output-on-failure --timeout 600
 
-.PHONY: all bootstrap build run test test-plain asan tsan faults fuzz-build fuzz fuzz-smoke clean package package-test
+.PHONY: all bootstrap bootstrap-run configure build build-demo run test test-plain asan tsan faults fuzz-build fuzz fuzz-smoke clean package package-test docs
 
 all: build
 
 bootstrap:
-	@scripts/bootstrap
+	@scripts/bootstrap test
 
-build: bootstrap
+bootstrap-run:
+	@scripts/bootstrap run
+
+configure:
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# Everything: the tool, its tools, every test and benchmark.
+build: bootstrap configure
 	cmake --build build -j$(JOBS)
 
-run: build
+# Only what the demo runs: the tool, the simulator, firmware-gen and the
+# stand-in loader program (target `demo_tools`).
+build-demo: bootstrap-run configure
+	cmake --build build -j$(JOBS) --target demo_tools
+
+run: build-demo
 	scripts/demo
+
+# The README's screenshots (docs/images), made under Xvfb against the
+# simulator.
+docs: build-demo
+	scripts/screenshots docs/images
 
 # Every test, built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (the end-to-end tests run that build of the tool too), then the serial
