@@ -13,8 +13,10 @@ bootstrap:
 bootstrap-run:
 	@scripts/bootstrap run
 
+# Line tables only (-g1): backtraces keep file and line, and the build
+# takes a fifth less time than with full debug information.
 configure:
-	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 
 # Everything: the tool, its tools, every test and benchmark.
 build: bootstrap configure
@@ -67,16 +69,26 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	scripts/fuzz 10
 
-# The Debian package (build/update_<version>_<arch>.deb), checked by lintian:
-# errors fail the target, warnings are shown.
-package: build
-	cd build && cpack -G DEB
+# The Debian package (build-package/update_<version>_<arch>.deb), built
+# with Debian's hardening flags (dpkg-buildflags: fortify, stack protector,
+# relro, bindnow) and checked by lintian: errors fail the target, warnings
+# are shown. The desktop entry is validated where desktop-file-validate is
+# installed.
+HARDENING := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package: bootstrap
+	$(CMAKE) -S . -B build-package -DCMAKE_BUILD_TYPE=None -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+	  -DCMAKE_CXX_FLAGS="$$($(HARDENING) CPPFLAGS) $$($(HARDENING) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(HARDENING) LDFLAGS)"
+	cmake --build build-package -j$(JOBS) --target package_files
+	@if command -v desktop-file-validate > /dev/null; then \
+	  desktop-file-validate packaging/desktop/update.desktop; fi
+	cd build-package && cpack -G DEB
 	@if command -v lintian > /dev/null; then \
-	  lintian --fail-on error --info build/update_*.deb; \
+	  lintian --fail-on error --info build-package/update_*.deb; \
 	else echo "lintian is not installed: the package is not checked"; fi
 
 # The package unpacked into a scratch root and run from there.
-package-test: package
+package-test: package build-demo
 	scripts/package-test
 # Every case of the fault matrix (make test runs a subset); the table of
 # outcomes goes to build/fault-matrix.md.
@@ -87,4 +99,4 @@ faults: build
 	@cat build/fault-matrix.md
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-package

@@ -141,8 +141,12 @@ bool UpdateMain::Construct() {
     portCount_ = UpdateCom.GetMaxV24Useable();
     firstPort = UpdateCom.Get_UseableV24(0);
   }
-  SetStatusPanel(0, "Com" + std::to_string(firstPort + 1));
-  view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
+  if (portCount_ > 0) {
+    SetStatusPanel(0, "Com" + std::to_string(firstPort + 1));
+    view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
+  } else {
+    SetStatusPanel(0, InfoText(InfoNoPort, settings_.language));
+  }
 
   hintShown_ = false;
   parser_.ResetFramedRecordSeen();
