@@ -191,7 +191,7 @@ void UpdateMain::customEvent(QEvent* event) {
   if (msg->message == WM_COM_RXDATA) {
     if (replyWatchdog_.isActive()) replyWatchdog_.start();
     loaderSilence_.stop();  // the meter is back after its loader program
-    queue_.PostEvent(ReplyCode::kDataReceived);
+    queue_.PostEvent(Event::kDataReceived);
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {
     OnFramingError();
@@ -208,13 +208,13 @@ void UpdateMain::TimerIntervall(int tag) {
 }
 
 void UpdateMain::OkBitBtnClick() {
-  queue_.PostKey(kKeyOk);
+  queue_.PostKey(Key::kOk);
   PumpEvents();
 }
 
 void UpdateMain::EscapeKey() {
   if (runActive_) runEscaped_ = true;
-  queue_.PostKey(kKeyEscape);
+  queue_.PostKey(Key::kEscape);
   PumpEvents();
 }
 

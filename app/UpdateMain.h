@@ -16,6 +16,7 @@
 #include "app/RunLog.h"
 #include "app/Settings.h"
 #include "app/UpdateView.h"
+#include "core/WorkflowCodes.h"
 #include "core/DeviceRecord.h"
 #include "core/Events.h"
 #include "core/LoaderHost.h"
@@ -30,8 +31,6 @@ class UpdateMain : public QObject, public LoaderHost {
   Q_OBJECT
 
  public:
-  static constexpr int kKeyOk = 13;
-  static constexpr int kKeyEscape = 27;
   static constexpr int kFirmwareListCapacity = 90;
 
   explicit UpdateMain(UpdateView* view, QObject* parent = nullptr);

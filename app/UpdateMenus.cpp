@@ -3,16 +3,10 @@
 #include "app/FirmwareFiles.h"
 #include "app/UpdateMain.h"
 #include "core/Infotext.h"
+#include "core/WorkflowCodes.h"
 #include "platform/Dialogs.h"
 #include "platform/ExternalProgram.h"
 #include "platform/ProgramDir.h"
-
-namespace {
-
-constexpr int kEventLabDownload = 10045;
-constexpr int kEventRetryAck = 10040;
-
-}  // namespace
 
 void UpdateMain::ApplyFirmwareScan() {
   FirmwareScan scan = ScanFirmwareFiles(ProgramFolder(), table_);
@@ -66,7 +60,7 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
   }
   if (!MatchModelEntry(tag)) return;
   ArmReplyWatchdog();
-  queue_.PostEvent(kEventRetryAck);
+  queue_.PostEvent(Event::kRetryAck);
   queue_.Subscribe(&menuHandler_);
   if (table_.entries.size() > 1) {
     record_.DeviceName = "Device";
@@ -87,7 +81,7 @@ void UpdateMain::LabXXXClick() {
   if (!MatchModelEntry(0)) return;
   record_.DirectEntry = true;
   ArmReplyWatchdog();
-  queue_.PostEvent(kEventLabDownload);
+  queue_.PostEvent(Event::kLabDownload);
   queue_.Subscribe(&menuHandler_);
   PumpEvents();
 }

@@ -159,7 +159,7 @@ void UpdateMain::SearchFailed() {
   if (failedSearches_ == 0) {
     ShowMessageBox(Caption(true), FillPlaceholders(InfoText(InfoNoDevice, settings_.language)),
                    MsgIcon::Error);
-    queue_.PostKey(kKeyOk);
+    queue_.PostKey(Key::kOk);
     failedSearches_ = 1;
   } else {
     ShowMessageBox(Caption(true), FillPlaceholders(InfoText(InfoNoNameAbort, settings_.language)),
@@ -221,28 +221,28 @@ void UpdateMain::SendIdentificationQuery() {
 
 void UpdateMain::Identification(const WorkflowEvent& e) {
   switch (e.code) {
-    case 23: case 203: case 2013:
+    case Reply::kPcbNumber: case Reply::kPcbNumber3: case Reply::kPcbNumber4:
       record_.PcbNumber = e.text;
       timers_.RestartTimeout(timeoutHandle_);
       SendCommand(std::string(IdentificationQuery(identStep_)));
       identStep_ = 2;
       return;
-    case 20: case 200: case 2010:
+    case Reply::kDeviceNumber: case Reply::kDeviceNumber3: case Reply::kDeviceNumber4:
       record_.DeviceNumber = e.text;
       SendCommand(std::string(IdentificationQuery(identStep_)));
       timers_.RestartTimeout(timeoutHandle_);
       identStep_ = 3;
       return;
-    case 208:
+    case Reply::kBasicLoaderVariant:
       record_.BasicLoaderVariant = e.text.empty() ? '\0' : e.text[0];
       SendCommand(Command::kBasicLoader);
       return;
-    case 25: case 205:
+    case Reply::kSerialNumber: case Reply::kSerialNumber3:
       record_.SerialNumber = e.text;
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
       break;
-    default:  // 21, 201, 2011
-      if (e.code == 2011 && loaderKind_ == kLoaderWinCe) {
+    default:  // the software version
+      if (e.code == Reply::kVersion4 && loaderKind_ == kLoaderWinCe) {
         record_.StartupVersionInstrument = VersionNumber(e.text);
         return;
       }
@@ -266,7 +266,8 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
   NoteMeterIdentity();
   if (MatchDevice()) {
     ArmReplyWatchdog();
-    static constexpr int kEventOfKind[] = {10023, 10043, 10050, 10051};
+    static constexpr int kEventOfKind[] = {Event::kBootCommand, Event::kBslMain, Event::kWinCe,
+                                           Event::kIntelHex};
     queue_.PostEvent(kEventOfKind[loaderKind_]);
     return;
   }
