@@ -7,7 +7,6 @@
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
 #include "core/PortTexts.h"
-#include "loaders/TermProg.h"
 #include "platform/BoundedFile.h"
 #include "platform/PortHolder.h"
 #include "platform/Dialogs.h"
@@ -46,9 +45,6 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   SecTimer.setObjectName("SecTimer");
   SecTimer.setInterval(500);
   connect(&SecTimer, &QTimer::timeout, this, &UpdateMain::SecTimerTimer);
-  TitleTimer.setObjectName("TitleTimer");
-  TitleTimer.setInterval(300);
-  connect(&TitleTimer, &QTimer::timeout, this, &UpdateMain::TitleTimerTimer);
   // Simulator runs may shorten every time-out; the instruments' own
   // figures are the defaults.
   if (const char* divisor = std::getenv("UPDATE_TIMEOUT_DIVISOR")) {
@@ -60,6 +56,11 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   loaderSilence_.setSingleShot(true);
   loaderSilence_.setInterval(TimeLimit(kLoaderRestartMs));
   connect(&loaderSilence_, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
+  hexLoad_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
+  pic32_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
+  // After a success the Basic-Loader's silence ends the run.
+  basicLoader_.OnQuietEnd(
+      [this](bool whole) { EndRun(whole ? RunOutcome::Success : RunOutcome::Failed); });
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
   // NUL bytes discarded, a long write time-out for slow instruments.
@@ -83,6 +84,8 @@ int UpdateMain::TimeLimit(int ms) const {
 
 void UpdateMain::Shutdown() {
   stopping_ = true;
+  hexLoad_.Cancel();
+  pic32_.Cancel();
   // A run still going when the program ends was cut off.
   if (runActive_) {
     runInterrupted_ = true;
@@ -90,12 +93,11 @@ void UpdateMain::Shutdown() {
   }
   for (auto& t : poolTimers_) t.stop();
   SecTimer.stop();
-  TitleTimer.stop();
   replyWatchdog_.stop();
-  basicLoaderQuiet_.stop();
-  if (termProg_) termProg_->Stop();
+  basicLoader_.Stop();
   loaderSilence_.stop();
-  loaderProcess_.Kill();
+  hexLoad_.KillProgram();
+  pic32_.KillProgram();
   UpdateCom.Close();
 }
 
@@ -219,11 +221,6 @@ void UpdateMain::EscapeKey() {
 }
 
 void UpdateMain::SecTimerTimer() { SetProgressPosition(progress_ + 1); }
-
-void UpdateMain::TitleTimerTimer() {
-  ++titleTicks_;
-  SetTitleProgress("", static_cast<double>(titleTicks_) / (expectedTicks_ > 0 ? expectedTicks_ : 1) * 100.0);
-}
 
 // --- window state ---------------------------------------------------------
 

@@ -21,11 +21,12 @@
 #include "core/Events.h"
 #include "core/LoaderHost.h"
 #include "core/Timer.h"
-#include "platform/ExternalProgram.h"
+#include "loaders/BasicLoaderTransfer.h"
+#include "loaders/Bsl430Transfer.h"
+#include "loaders/ExternalLoader.h"
+#include "loaders/WinCeTransfer.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
-
-class TermProg;
 
 class UpdateMain : public QObject, public LoaderHost {
   Q_OBJECT
@@ -86,6 +87,9 @@ class UpdateMain : public QObject, public LoaderHost {
   int ProgressMax() const override { return progressMax_; }
   void SetProgressMax(int max) override;
   void SetStatusPanel(int index, const std::string& text) override;
+  void ShowError(const std::string& caption, const std::string& text) override;
+  bool AskRetry(const std::string& caption, const std::string& text, int attempt) override;
+  void ReopenPort(int portIndex) override;
 
   // --- state the views and the tests read ---
   const std::vector<std::string>& Memo() const { return memo_; }
@@ -106,7 +110,6 @@ class UpdateMain : public QObject, public LoaderHost {
   // Time limits of the run (milliseconds, before UPDATE_TIMEOUT_DIVISOR).
   static constexpr int kReplyTimeoutMs = 120000;
   static constexpr int kLoaderRestartMs = 30000;  // loader program reported success
-  static constexpr int kLoaderStopGraceMs = 5000;  // SIGTERM to SIGKILL
   static constexpr int kLoaderProgramLimitMs = 60 * 60 * 1000;  // one run of a loader program
 
  protected:
@@ -118,7 +121,6 @@ class UpdateMain : public QObject, public LoaderHost {
   // --- construction and plumbing (UpdateMain.cpp) ---
   void TimerIntervall(int tag);
   void SecTimerTimer();
-  void TitleTimerTimer();
   void SetOkEnabled(bool enabled);
   void SetWaitPanelVisible(bool visible);
   void SetIdentity(IdentityField field, const std::string& text);
@@ -178,29 +180,19 @@ class UpdateMain : public QObject, public LoaderHost {
   void BeginRunRecord();
   void NoteMeterIdentity();
   void NoteDeviceEntry(const DeviceEntry& entry);
-  void NoteTransfer(const std::string& file, const char* method, bool transferred);
+  void NoteTransfer(const std::string& file, const std::string& method, bool transferred);
   void EndRunRecord(RunOutcome outcome, RunEnd how);
   std::string FirmwarePath(const std::string& file) const;
 
-  // --- the Basic-Loader transfer (BasicLoaderRun.cpp) ---
-  void StartBasicLoader();
-  void BasicLoaderSegmentProgrammed();
-  void BasicLoaderQuietOver();
-  void BasicLoaderEnded();
-  bool BasicLoaderSending() const;
+  // --- the transfer methods (UpdateTransfers.cpp) ---
+  // The firmware's kind picks the method of the main file and the loader
+  // program of the extra file; from there on the methods answer.
+  TransferMethod& MainMethod();
+  ExternalLoader& LoaderProgram();
   void LoaderSilenceExpired();
   void SendBootCommand(const std::string& command);
   bool ProbingForLoader() const;
   int TimeLimit(int ms) const;
-
-  // --- external loader programs (ExternalLoaders.cpp) ---
-  unsigned RunHexLoad(const std::string& file);
-  unsigned RunPic32Loader(const std::string& file);
-  void WriteHexLoadIni();
-  std::string LoaderProgramPath() const;
-  bool LoaderProgramUsable();
-  unsigned RunLoaderProgram(const std::vector<std::string>& command, const std::string& file,
-                            bool hexLoad);
 
   UpdateView nullView_;
   UpdateView* view_;
@@ -215,12 +207,16 @@ class UpdateMain : public QObject, public LoaderHost {
   TimerPool timers_;
   std::array<QTimer, 5> poolTimers_;  // Timer1..Timer5
   QTimer SecTimer;
-  QTimer TitleTimer;
   QTimer replyWatchdog_;
   QTimer loaderSilence_;  // from a loader program's success to the meter's first byte
-  ExternalProgram loaderProcess_;
   TComPort UpdateCom;
   TDelay wait;
+  // The transfer methods; they use the port, the delay and the queue above.
+  ExternalLoader hexLoad_{*this, ExternalLoader::Program::HexLoad};
+  ExternalLoader pic32_{*this, ExternalLoader::Program::Pic32};
+  Bsl430Transfer bsl430_{*this};
+  WinCeTransfer winCeTransfer_{*this};
+  BasicLoaderTransfer basicLoader_{*this};
 
   MemberSubscriber<UpdateMain> workflowHandler_{this, &UpdateMain::WorkflowHandler};
   MemberSubscriber<UpdateMain> retryHandler_{this, &UpdateMain::RetryHandler};
@@ -251,14 +247,11 @@ class UpdateMain : public QObject, public LoaderHost {
   int startupGroupBegin_ = -1;
   int startupGroupEnd_ = -1;
   std::string bootCommand_ = "A.1200\r\n";
-  int titleTicks_ = 0;
-  int expectedTicks_ = 1;
   int pumpReentry_ = 0;
   bool insidePump_ = false;
   int transferDepth_ = 0;
   bool stopping_ = false;           // interrupted or ending: nothing new starts
   bool endedAfterStop_ = false;     // the interrupted run has shown its ending
-  bool loaderSucceeded_ = false;    // inside RunLoaderProgram, the program ended with 0
   bool bootCommandPending_ = false; // the boot command waits for its "!"
   bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
 
@@ -286,10 +279,4 @@ class UpdateMain : public QObject, public LoaderHost {
   bool insideLogLine_ = false;
   RunRecord runRecord_;
   std::chrono::steady_clock::time_point runStart_;
-  // The Basic-Loader object lives from its transfer's start to the end of
-  // the program; after each success the run waits for the loader's next
-  // line before it ends.
-  std::unique_ptr<TermProg> termProg_;
-  QTimer basicLoaderQuiet_;
-  int basicLoaderLinesAtSuccess_ = 0;
 };

@@ -13,16 +13,6 @@
 
 namespace {
 
-const char* MethodOfKind(LoaderKind kind) {
-  switch (kind) {
-    case kLoaderSRecord: return "external loader, S-record";
-    case kLoaderTiTxt: return "MSP430 bootstrap loader";
-    case kLoaderWinCe: return "Windows-CE file transfer";
-    case kLoaderIntelHex: return "external loader, Intel-hex";
-  }
-  return "";
-}
-
 std::string HostName() {
   char name[256] = {};
   if (gethostname(name, sizeof name - 1) != 0) return {};
@@ -76,13 +66,9 @@ void UpdateMain::NoteDeviceEntry(const DeviceEntry& entry) {
   runRecord_.deviceEntryNumber = entry.DeviceNr.str();
 }
 
-std::string UpdateMain::FirmwarePath(const std::string& file) const {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(file, ec)) return file;
-  return ProgramFolder() + "/" + file;
-}
+std::string UpdateMain::FirmwarePath(const std::string& file) const { return ::FirmwarePath(file); }
 
-void UpdateMain::NoteTransfer(const std::string& file, const char* method, bool transferred) {
+void UpdateMain::NoteTransfer(const std::string& file, const std::string& method, bool transferred) {
   meterSeen_ = true;
   RunLogFile f;
   f.name = file;
@@ -112,7 +98,7 @@ void UpdateMain::EndRunRecord(RunOutcome outcome, RunEnd how) {
     r.byIdPath = SerialByIdPath(r.devicePath);
   }
   if (!r.deviceEntry.empty()) r.fileVersion = record_.MainFileVersion.str();
-  r.method = MethodOfKind(loaderKind_);
+  r.method = MainMethod().Name();
   if (runInterrupted_) r.outcome = "interrupted";
   else if (outcome == RunOutcome::Success) r.outcome = "success";
   else if (how == RunEnd::Refused) r.outcome = "refused";

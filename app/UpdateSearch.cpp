@@ -266,9 +266,7 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
   NoteMeterIdentity();
   if (MatchDevice()) {
     ArmReplyWatchdog();
-    static constexpr int kEventOfKind[] = {Event::kBootCommand, Event::kBslMain, Event::kWinCe,
-                                           Event::kIntelHex};
-    queue_.PostEvent(kEventOfKind[loaderKind_]);
+    queue_.PostEvent(MainMethod().StartEvent());
     return;
   }
   ClearIdentity();

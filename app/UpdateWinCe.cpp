@@ -2,7 +2,6 @@
 // programs as files through TWinCEProg.
 #include "app/UpdateMain.h"
 #include "core/Infotext.h"
-#include "loaders/WinCEProg.h"
 
 bool UpdateMain::WinCeTransferStep() {
   step_ = 7;
@@ -33,16 +32,4 @@ void UpdateMain::RemoveStartupGroup() {
   record_.DownloadList.erase(record_.DownloadList.begin() + begin,
                              record_.DownloadList.begin() + end + 1);
   record_.DownloadListLength = static_cast<int32_t>(record_.DownloadList.size());
-}
-
-bool UpdateMain::RunWinCeTransfer(const std::string& file, bool forceNewAnnounce) {
-  ++transferDepth_;
-  bool ok;
-  {
-    TWinCEProg transfer(*this);
-    ok = transfer.Transfer(0, file, forceNewAnnounce);
-  }
-  --transferDepth_;
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
-  return ok;
 }

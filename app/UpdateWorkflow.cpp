@@ -127,13 +127,14 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       SensorPhase();
       return;
     case Event::kBasicLoader:
-      StartBasicLoader();
+      basicLoader_.Run({});
       return;
-    case TermProgEvent::kSegmentProgrammed:
-      BasicLoaderSegmentProgrammed();
+    case Event::kSegmentProgrammed:
+      basicLoader_.SegmentProgrammed();
       return;
-    case TermProgEvent::kTransferEnded:
-      BasicLoaderEnded();
+    case Event::kTransferEnded:
+      basicLoader_.Ended();
+      EndRun(RunOutcome::Failed);
       return;
     case Reply::kStored:
       if (startCommandIndex_ != 2) {
@@ -261,8 +262,7 @@ void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
     queue_.PostEvent(Event::kMainTransfer);
   } else {
     step_ = 2;
-    static constexpr int kRetryOfKind[] = {Event::kRetryAck, Event::kBslRetry, Event::kWinCe, Event::kRetryAck};
-    queue_.PostEvent(kRetryOfKind[loaderKind_]);
+    queue_.PostEvent(MainMethod().RetryEvent());
   }
   SetOkEnabled(false);
   MemoClear();
@@ -412,8 +412,7 @@ bool UpdateMain::RetryOffered() const { return !stopping_ && queue_.IsSubscribed
 void UpdateMain::SendBootCommand(const std::string& command) {
   // Once the meter is in its boot loader only the loader program gets it
   // out again: make sure the program can run before the meter goes there.
-  const bool external = loaderKind_ == kLoaderSRecord || loaderKind_ == kLoaderIntelHex;
-  if (external && !LoaderProgramUsable()) {
+  if (!MainMethod().Ready()) {
     FinishAbort(kEndedWithoutRetry);
     return;
   }
@@ -429,18 +428,22 @@ bool UpdateMain::ProbingForLoader() const {
 bool UpdateMain::Interrupt() {
   if (stopping_) {
     // A second signal while a loader program still runs: no more grace.
-    loaderProcess_.Kill();
+    hexLoad_.KillProgram();
+    pic32_.KillProgram();
     return true;
   }
   // The loader program has reported success and the image is in the
   // meter: the run ends as it would have, with its own ending.
-  if (loaderSucceeded_) return false;
+  if (hexLoad_.ProgramSucceeded() || pic32_.ProgramSucceeded()) return false;
   stopping_ = true;
+  hexLoad_.Cancel();
+  pic32_.Cancel();
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
   SetWaitPanelVisible(false);
-  if (loaderProcess_.IsRunning()) {
+  for (ExternalLoader* program : {&hexLoad_, &pic32_}) {
+    if (!program->ProgramRunning()) continue;
     // Its end fails the transfer, which ends the run.
-    loaderProcess_.Stop(kLoaderStopGraceMs);
+    program->StopProgram(ExternalLoader::kStopGraceMs);
     return true;
   }
   EscapeKey();  // a bootstrap-loader download fails on it and ends the run
@@ -491,33 +494,4 @@ void UpdateMain::OnPortDisconnected() {
     queue_.PostEvent(Event::kTransferFailed);
   }
   PumpEvents();
-}
-
-int UpdateMain::RunExternalProgram(const std::string& file) {
-  if (stopping_) return static_cast<int>(kProgramNotStarted);
-  ++transferDepth_;
-  unsigned result = (loaderKind_ / 2 == 0) ? RunHexLoad(file) : RunPic32Loader(file);
-  --transferDepth_;
-  NoteTransfer(file, loaderKind_ / 2 == 0 ? "HEXLoad_8N1" : "PIC32_Serial_Bootloader", result == 0);
-  loaderSucceeded_ = false;
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
-  if (result == 0 && !stopping_) loaderSilence_.start();
-  return static_cast<int>(result);
-}
-
-bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncFirst,
-                           bool queryVector) {
-  if (stopping_) return false;
-  ++transferDepth_;
-  bool ok;
-  {
-    T_BSL430 loader(*this);
-    // Firmware lives in the program folder; a run from another working
-    // folder (an installed program, one port of --all-ports) finds it there.
-    ok = loader.Download(commandIndex, FirmwarePath(file), syncFirst, queryVector);
-  }
-  --transferDepth_;
-  NoteTransfer(file, "MSP430 bootstrap loader", ok);
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
-  return ok;
 }
