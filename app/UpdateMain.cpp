@@ -36,7 +36,7 @@ std::string SettingsFileMessage(const char* missingText, int number, const char*
 }  // namespace
 
 UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
-    : QObject(parent), view_(view ? view : &nullView_) {
+    : QObject(parent), window_(view), view_(&window_.View()) {
   for (std::size_t i = 0; i < poolTimers_.size(); ++i) {
     poolTimers_[i].setObjectName(QString("Timer%1").arg(i + 1));
     const int tag = static_cast<int>(i + 1);
@@ -56,10 +56,9 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   loaderSilence_.setSingleShot(true);
   loaderSilence_.setInterval(TimeLimit(kLoaderRestartMs));
   connect(&loaderSilence_, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
-  hexLoad_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
-  pic32_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
+  methods_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
   // After a success the Basic-Loader's silence ends the run.
-  basicLoader_.OnQuietEnd(
+  methods_.basicLoader.OnQuietEnd(
       [this](bool whole) { EndRun(whole ? RunOutcome::Success : RunOutcome::Failed); });
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
@@ -84,20 +83,18 @@ int UpdateMain::TimeLimit(int ms) const {
 
 void UpdateMain::Shutdown() {
   stopping_ = true;
-  hexLoad_.Cancel();
-  pic32_.Cancel();
+  methods_.CancelPrograms();
   // A run still going when the program ends was cut off.
-  if (runActive_) {
-    runInterrupted_ = true;
+  if (recorder_.Active()) {
+    recorder_.NoteInterrupted();
     EndRunRecord(RunOutcome::Failed, RunEnd::Failed);
   }
   for (auto& t : poolTimers_) t.stop();
   SecTimer.stop();
   replyWatchdog_.stop();
-  basicLoader_.Stop();
+  methods_.basicLoader.Stop();
   loaderSilence_.stop();
-  hexLoad_.KillProgram();
-  pic32_.KillProgram();
+  methods_.KillPrograms();
   UpdateCom.Close();
 }
 
@@ -116,7 +113,7 @@ bool UpdateMain::Construct() {
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
   }
-  ConfigureRunLog();
+  recorder_.Configure();
   view_->SetMenuChecked("Deutsch", settings_.language == 0);
   view_->SetMenuChecked("Englisch", settings_.language == 1);
   if (ReadProgDeviceIni(kProgDeviceIni, table_, &notes, &refusal) != 0) {
@@ -215,25 +212,21 @@ void UpdateMain::OkBitBtnClick() {
 }
 
 void UpdateMain::EscapeKey() {
-  if (runActive_) runEscaped_ = true;
+  recorder_.NoteEscape();
   queue_.PostKey(Key::kEscape);
   PumpEvents();
 }
 
-void UpdateMain::SecTimerTimer() { SetProgressPosition(progress_ + 1); }
+void UpdateMain::SecTimerTimer() { SetProgressPosition(window_.ProgressPosition() + 1); }
 
 // --- window state ---------------------------------------------------------
 
 void UpdateMain::MemoAdd(const std::string& text) {
-  memo_.push_back(text);
-  if (runActive_ && !insideLogLine_) runRecord_.message = text;
-  view_->MemoAdd(text);
+  if (!insideLogLine_) recorder_.NoteMessage(text);
+  window_.MemoAdd(text);
 }
 
-void UpdateMain::MemoClear() {
-  memo_.clear();
-  view_->MemoClear();
-}
+void UpdateMain::MemoClear() { window_.MemoClear(); }
 
 void UpdateMain::LogLine(const std::string& text) {
   if (!trafficLog_) return;
@@ -252,25 +245,14 @@ std::string UpdateMain::FillPlaceholders(std::string_view text) {
 }
 
 void UpdateMain::SetStatusPanel(int index, const std::string& text) {
-  if (index < 0 || index >= static_cast<int>(statusPanels_.size())) return;
-  statusPanels_[index] = text;
-  view_->SetStatusPanel(index, text);
+  window_.SetStatusPanel(index, text);
 }
 
-void UpdateMain::SetProgressPosition(int position) {
-  progress_ = position;
-  view_->SetProgress(position);
-}
+void UpdateMain::SetProgressPosition(int position) { window_.SetProgressPosition(position); }
 
-void UpdateMain::SetProgressMax(int max) {
-  progressMax_ = max;
-  view_->SetProgressMax(max);
-}
+void UpdateMain::SetProgressMax(int max) { window_.SetProgressMax(max); }
 
-void UpdateMain::SetOkEnabled(bool enabled) {
-  okEnabled_ = enabled;
-  view_->SetOkEnabled(enabled);
-}
+void UpdateMain::SetOkEnabled(bool enabled) { window_.SetOkEnabled(enabled); }
 
 void UpdateMain::SetWaitPanelVisible(bool visible) { view_->SetWaitPanelVisible(visible); }
 
@@ -288,21 +270,7 @@ std::string UpdateMain::Caption(bool error) const {
 }
 
 void UpdateMain::SetTitleProgress(const std::string& prefix, double percent) {
-  if (percent > 100) percent = 100;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, " %3.1f %%", percent);
-  const std::string text = buf;
-  if (percent > -2 && percent < 0) {
-    title_ = "Update";
-    SetStatusPanel(3, "");
-  } else if (percent >= -999) {
-    SetStatusPanel(3, prefix + text);
-    title_ = "Update [" + text + "]";
-  } else {
-    title_ = InfoText(InfoTitleDone, settings_.language);
-    SetStatusPanel(3, title_);
-  }
-  view_->SetTitle(title_);
+  window_.SetTitleProgress(prefix, percent, InfoText(InfoTitleDone, settings_.language));
 }
 
 bool UpdateMain::SendCommand(const std::string& command) {

@@ -13,18 +13,17 @@
 
 #include "app/DeviceTable.h"
 #include "app/ReplyParser.h"
-#include "app/RunLog.h"
+#include "app/RunRecorder.h"
+#include "app/RunPhase.h"
 #include "app/Settings.h"
+#include "app/TransferMethods.h"
 #include "app/UpdateView.h"
+#include "app/WindowModel.h"
 #include "core/WorkflowCodes.h"
 #include "core/DeviceRecord.h"
 #include "core/Events.h"
 #include "core/LoaderHost.h"
 #include "core/Timer.h"
-#include "loaders/BasicLoaderTransfer.h"
-#include "loaders/Bsl430Transfer.h"
-#include "loaders/ExternalLoader.h"
-#include "loaders/WinCeTransfer.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 
@@ -56,9 +55,9 @@ class UpdateMain : public QObject, public LoaderHost {
   // The window is closing: the port is closed and its settings restored.
   void Shutdown();
   // SIGINT/SIGTERM: the run that ends next ends as interrupted.
-  void NoteInterrupted() { runInterrupted_ = true; }
+  void NoteInterrupted() { recorder_.NoteInterrupted(); }
   // The run log in use; empty when it is off.
-  const std::string& RunLogPath() const { return runLogPath_; }
+  const std::string& RunLogPath() const { return recorder_.Path(); }
   // SIGINT/SIGTERM: stops what runs (a loader program gets SIGTERM, then
   // SIGKILL) and ends the run with the abort text. False when the run is
   // past its transfer (the loader program has reported success) and is
@@ -82,9 +81,9 @@ class UpdateMain : public QObject, public LoaderHost {
   void MemoClear() override;
   std::string FillPlaceholders(std::string_view text) override;
   void SetTitleProgress(const std::string& prefix, double percent) override;
-  int ProgressPosition() const override { return progress_; }
+  int ProgressPosition() const override { return window_.ProgressPosition(); }
   void SetProgressPosition(int position) override;
-  int ProgressMax() const override { return progressMax_; }
+  int ProgressMax() const override { return window_.ProgressMax(); }
   void SetProgressMax(int max) override;
   void SetStatusPanel(int index, const std::string& text) override;
   void ShowError(const std::string& caption, const std::string& text) override;
@@ -92,14 +91,14 @@ class UpdateMain : public QObject, public LoaderHost {
   void ReopenPort(int portIndex) override;
 
   // --- state the views and the tests read ---
-  const std::vector<std::string>& Memo() const { return memo_; }
-  const std::string& StatusPanel(int index) const { return statusPanels_.at(index); }
-  const std::string& Title() const { return title_; }
-  bool OkEnabled() const { return okEnabled_; }
+  const std::vector<std::string>& Memo() const { return window_.Memo(); }
+  const std::string& StatusPanel(int index) const { return window_.StatusPanel(index); }
+  const std::string& Title() const { return window_.Title(); }
+  bool OkEnabled() const { return window_.OkEnabled(); }
   const UpdateSettings& Settings() const { return settings_; }
   const DeviceTable& Table() const { return table_; }
   const std::vector<std::string>& FirmwareFiles() const { return firmwareFiles_; }
-  int Step() const { return step_; }
+  RunPhase Phase() const { return phase_; }
   bool TrafficLog() const { return trafficLog_; }
   bool VersionGuard() const { return versionGuard_; }
   bool TransferActive() const;
@@ -157,14 +156,11 @@ class UpdateMain : public QObject, public LoaderHost {
   void SensorPhase();
   bool MainToBeUpdated() const;
   bool SensorToBeUpdated() const;
-  int RunExternalProgram(const std::string& file);
-  bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
 
   // --- Windows-CE instruments (UpdateWinCe.cpp) ---
   // Event 10050: false when a transfer ran and failed.
   bool WinCeTransferStep();
   void RemoveStartupGroup();
-  bool RunWinCeTransfer(const std::string& file, bool forceNewAnnounce);
   // How a run ended, as the run log words it.
   enum class RunEnd { Failed, Refused };
   void EndRun(RunOutcome outcome, RunEnd how = RunEnd::Failed);
@@ -176,26 +172,25 @@ class UpdateMain : public QObject, public LoaderHost {
   void ReportSkippedPorts();
 
   // --- the run log (UpdateRunLog.cpp) ---
-  void ConfigureRunLog();
-  void BeginRunRecord();
-  void NoteMeterIdentity();
-  void NoteDeviceEntry(const DeviceEntry& entry);
-  void NoteTransfer(const std::string& file, const std::string& method, bool transferred);
+  void BeginRunRecord() { recorder_.Begin(); }
+  // The recorder observes the run's end: its line is written here.
   void EndRunRecord(RunOutcome outcome, RunEnd how);
-  std::string FirmwarePath(const std::string& file) const;
 
-  // --- the transfer methods (UpdateTransfers.cpp) ---
-  // The firmware's kind picks the method of the main file and the loader
-  // program of the extra file; from there on the methods answer.
-  TransferMethod& MainMethod();
-  ExternalLoader& LoaderProgram();
+  // --- transfer dispatch (UpdateTransfers.cpp) ---
+  TransferMethod& MainMethod() { return methods_.MainMethod(loaderKind_); }
+  // The program's exit code; 0 on success.
+  int RunExternalProgram(const std::string& file);
+  bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
+  bool RunWinCeTransfer(const std::string& file, bool forceNewAnnounce);
+
+  // --- ends and guards of a run (UpdateWorkflow.cpp) ---
   void LoaderSilenceExpired();
   void SendBootCommand(const std::string& command);
   bool ProbingForLoader() const;
   int TimeLimit(int ms) const;
 
-  UpdateView nullView_;
-  UpdateView* view_;
+  WindowModel window_;
+  UpdateView* view_;  // the window model's view
 
   UpdateSettings settings_;
   DeviceTable table_;
@@ -211,12 +206,8 @@ class UpdateMain : public QObject, public LoaderHost {
   QTimer loaderSilence_;  // from a loader program's success to the meter's first byte
   TComPort UpdateCom;
   TDelay wait;
-  // The transfer methods; they use the port, the delay and the queue above.
-  ExternalLoader hexLoad_{*this, ExternalLoader::Program::HexLoad};
-  ExternalLoader pic32_{*this, ExternalLoader::Program::Pic32};
-  Bsl430Transfer bsl430_{*this};
-  WinCeTransfer winCeTransfer_{*this};
-  BasicLoaderTransfer basicLoader_{*this};
+  // The transfer methods use the port, the delay and the queue above.
+  TransferMethods methods_{*this};
 
   MemberSubscriber<UpdateMain> workflowHandler_{this, &UpdateMain::WorkflowHandler};
   MemberSubscriber<UpdateMain> retryHandler_{this, &UpdateMain::RetryHandler};
@@ -224,16 +215,8 @@ class UpdateMain : public QObject, public LoaderHost {
 
   std::vector<std::string> firmwareFiles_;
 
-  // Window state mirrored for the views.
-  std::vector<std::string> memo_;
-  std::array<std::string, 4> statusPanels_;
-  std::string title_ = "Update";
-  int progress_ = 0;
-  int progressMax_ = 40;
-  bool okEnabled_ = true;
-
-  // Workflow state.
-  int step_ = 0;
+  // Workflow state: the phase and the few facts that outlive a phase.
+  RunPhase phase_ = RunPhase::Open;
   bool refused_ = false;
   bool preLoader_ = false;
   int timeoutHandle_ = 0;
@@ -270,13 +253,6 @@ class UpdateMain : public QObject, public LoaderHost {
 
   ReplyParser parser_;
 
-  // Run log state.
-  std::string runLogPath_;
-  bool runActive_ = false;
-  bool runInterrupted_ = false;
-  bool runEscaped_ = false;
-  bool meterSeen_ = false;
-  bool insideLogLine_ = false;
-  RunRecord runRecord_;
-  std::chrono::steady_clock::time_point runStart_;
+  RunRecorder recorder_;
+  bool insideLogLine_ = false;  // a traffic line is no run message
 };

@@ -53,7 +53,7 @@ void UpdateMain::StartSearch() {
   // What an earlier run changed for itself.
   startCommandIndex_ = table_.StartCommandIndex;
   bslCommandIndex_ = 0;
-  step_ = startCommandIndex_ == 1 ? 1 : 0;
+  phase_ = startCommandIndex_ == 1 ? RunPhase::Identify : RunPhase::Open;
   bootCommand_ = Command::kBoot;
   refused_ = false;
   framingError_ = false;
@@ -263,7 +263,7 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
       break;
   }
 
-  NoteMeterIdentity();
+  recorder_.NoteMeterIdentity(record_);
   if (MatchDevice()) {
     ArmReplyWatchdog();
     queue_.PostEvent(MainMethod().StartEvent());
@@ -372,7 +372,7 @@ bool UpdateMain::MatchDevice() {
 }
 
 void UpdateMain::TakeDeviceEntry(const DeviceEntry& entry) {
-  NoteDeviceEntry(entry);
+  recorder_.NoteDeviceEntry(entry);
   record_.ProzTyp = entry.ProzTyp;
   record_.SWKenn1 = entry.SWKenn1.view();
   record_.SWKenn2 = entry.SWKenn2.view();

@@ -4,24 +4,7 @@
 #include "app/UpdateMain.h"
 #include "platform/Dialogs.h"
 
-TransferMethod& UpdateMain::MainMethod() {
-  switch (loaderKind_) {
-    case kLoaderTiTxt: return bsl430_;
-    case kLoaderWinCe: return winCeTransfer_;
-    case kLoaderIntelHex: return pic32_;
-    case kLoaderSRecord: break;
-  }
-  return hexLoad_;
-}
-
-// The extra file and "TestDevice.mot" go through the loader program of the
-// instrument family: HEXLoad for S-record and TI-TXT instruments, the PIC32
-// loader for Windows-CE and Intel-hex ones.
-ExternalLoader& UpdateMain::LoaderProgram() {
-  return loaderKind_ == kLoaderSRecord || loaderKind_ == kLoaderTiTxt ? hexLoad_ : pic32_;
-}
-
-bool UpdateMain::TransferActive() const { return transferDepth_ > 0 || basicLoader_.Sending(); }
+bool UpdateMain::TransferActive() const { return transferDepth_ > 0 || methods_.basicLoader.Sending(); }
 
 void UpdateMain::ShowError(const std::string& caption, const std::string& text) {
   ShowMessageBox(caption, text, MsgIcon::Error);
@@ -35,7 +18,7 @@ void UpdateMain::ReopenPort(int portIndex) { UpdateCom.Open(this, portIndex, tru
 
 int UpdateMain::RunExternalProgram(const std::string& file) {
   if (stopping_) return static_cast<int>(kProgramNotStarted);
-  ExternalLoader& program = LoaderProgram();
+  ExternalLoader& program = methods_.LoaderProgram(loaderKind_);
   SetWaitPanelVisible(false);
   TransferRequest request;
   request.file = file;
@@ -43,7 +26,7 @@ int UpdateMain::RunExternalProgram(const std::string& file) {
   ++transferDepth_;
   const TransferResult result = program.Run(request);
   --transferDepth_;
-  NoteTransfer(file, program.ProgramName(), !result.Failed());
+  recorder_.NoteTransfer(file, program.ProgramName(), !result.Failed());
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
   if (!result.Failed() && !stopping_) loaderSilence_.start();
   return result.code;
@@ -58,9 +41,9 @@ bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncF
   request.syncFirst = syncFirst;
   request.queryVector = queryVector;
   ++transferDepth_;
-  const bool ok = !bsl430_.Run(request).Failed();
+  const bool ok = !methods_.bsl430.Run(request).Failed();
   --transferDepth_;
-  NoteTransfer(file, bsl430_.Name(), ok);
+  recorder_.NoteTransfer(file, methods_.bsl430.Name(), ok);
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
   return ok;
 }
@@ -70,7 +53,7 @@ bool UpdateMain::RunWinCeTransfer(const std::string& file, bool forceNewAnnounce
   request.file = file;
   request.forceNewAnnounce = forceNewAnnounce;
   ++transferDepth_;
-  const bool ok = !winCeTransfer_.Run(request).Failed();
+  const bool ok = !methods_.winCe.Run(request).Failed();
   --transferDepth_;
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
   return ok;

@@ -4,7 +4,7 @@
 #include "core/Infotext.h"
 
 bool UpdateMain::WinCeTransferStep() {
-  step_ = 7;
+  phase_ = RunPhase::SensorAgain;
   ShowDuration(2);
   winCe_ = true;
   const int32_t inInstrument = record_.StartupVersionInstrument;
@@ -14,7 +14,7 @@ bool UpdateMain::WinCeTransferStep() {
   if (MainToBeUpdated() || inInstrument < inFiles) {
     if (!RunWinCeTransfer(record_.MainFile.str(), downloadConfirmed_)) return false;
     MemoAdd(InfoText(InfoStoring, settings_.language));
-    step_ = 7;
+    phase_ = RunPhase::SensorAgain;
   }
   SendClock(false);
   return true;

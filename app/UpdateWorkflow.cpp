@@ -74,7 +74,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       if (MainToBeUpdated()) {
         SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
       } else {
-        step_ = 6;
+        phase_ = RunPhase::BasicLoader;
         queue_.PostEvent(Event::kSensorPhase);
       }
       return;
@@ -93,7 +93,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       }
       return;
     case Event::kBslMain:
-      step_ = 7;
+      phase_ = RunPhase::SensorAgain;
       ShowDuration(1);
       if (MainToBeUpdated()) {
         if (!RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, sensorPresent_))
@@ -105,7 +105,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
     case Event::kBslRetry:
       SetOkEnabled(false);
       record_.DirectEntry = true;
-      step_ = 7;
+      phase_ = RunPhase::SensorAgain;
       ShowDuration(1);
       if (RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
@@ -119,7 +119,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       if (!WinCeTransferStep()) {
         // A late "!" of the failed conversation must not start the sensor
         // phase, which could end in the success text.
-        step_ = 8;
+        phase_ = RunPhase::Finished;
         queue_.PostEvent(Event::kTransferFailed);
       }
       return;
@@ -127,13 +127,13 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       SensorPhase();
       return;
     case Event::kBasicLoader:
-      basicLoader_.Run({});
+      methods_.basicLoader.Run({});
       return;
     case Event::kSegmentProgrammed:
-      basicLoader_.SegmentProgrammed();
+      methods_.basicLoader.SegmentProgrammed();
       return;
     case Event::kTransferEnded:
-      basicLoader_.Ended();
+      methods_.basicLoader.Ended();
       EndRun(RunOutcome::Failed);
       return;
     case Reply::kStored:
@@ -145,7 +145,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       }
       [[fallthrough]];
     case Reply::kClockSet:
-      step_ = 8;
+      phase_ = RunPhase::Finished;
       FinishOk();
       return;
     case Reply::kUsbOnly:
@@ -155,7 +155,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       if (ContainsText(record_.DeviceNumber.view(), "52937") && record_.SoftwareVersionNumber <= 104) {
         SendCommand(Command::kSpecialStart);
       } else {
-        ++step_;
+        phase_ = Next(phase_);
         queue_.PostEvent(Event::kBootCommand);
         failedSearches_ = 0;
       }
@@ -188,15 +188,15 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
 }
 
 void UpdateMain::OnAcknowledge() {
-  if (step_ == 0) {
+  if (phase_ == RunPhase::Open) {
     SendCommand(Command::kOpen);
     timers_.RestartTimeout(timeoutHandle_);
-  } else if (step_ == 1) {
+  } else if (phase_ == RunPhase::Identify) {
     SendIdentificationQuery();
     identStep_ = 1;
-  } else if (step_ == 2 && !refused_) {
+  } else if (phase_ == RunPhase::ExtraFile && !refused_) {
     if (record_.ExtraFile.size() < 4) {
-      step_ = 4;
+      phase_ = RunPhase::MainTransfer;
     } else {
       MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
       if (RunExternalProgram(record_.ExtraFile.str()) != 0) {
@@ -209,17 +209,8 @@ void UpdateMain::OnAcknowledge() {
       }
     }
   }
-  if (!refused_) {
-    switch (step_) {
-      case 3: queue_.PostEvent(Event::kBootCommand); break;
-      case 4: queue_.PostEvent(Event::kMainTransfer); break;
-      case 5: queue_.PostEvent(Event::kSensorPhase); break;
-      case 6: queue_.PostEvent(Event::kBasicLoader); break;
-      case 7: queue_.PostEvent(Event::kSensorPhase); break;
-      default: break;
-    }
-  }
-  ++step_;
+  if (!refused_) queue_.PostEvent(EventOfPhase(phase_));  // nothing for 0
+  phase_ = Next(phase_);
 }
 
 void UpdateMain::SensorPhase() {
@@ -261,7 +252,7 @@ void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
   if (preLoader_) {
     queue_.PostEvent(Event::kMainTransfer);
   } else {
-    step_ = 2;
+    phase_ = RunPhase::ExtraFile;
     queue_.PostEvent(MainMethod().RetryEvent());
   }
   SetOkEnabled(false);
@@ -428,24 +419,18 @@ bool UpdateMain::ProbingForLoader() const {
 bool UpdateMain::Interrupt() {
   if (stopping_) {
     // A second signal while a loader program still runs: no more grace.
-    hexLoad_.KillProgram();
-    pic32_.KillProgram();
+    methods_.KillPrograms();
     return true;
   }
   // The loader program has reported success and the image is in the
   // meter: the run ends as it would have, with its own ending.
-  if (hexLoad_.ProgramSucceeded() || pic32_.ProgramSucceeded()) return false;
+  if (methods_.ProgramSucceeded()) return false;
   stopping_ = true;
-  hexLoad_.Cancel();
-  pic32_.Cancel();
+  methods_.CancelPrograms();
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
   SetWaitPanelVisible(false);
-  for (ExternalLoader* program : {&hexLoad_, &pic32_}) {
-    if (!program->ProgramRunning()) continue;
-    // Its end fails the transfer, which ends the run.
-    program->StopProgram(ExternalLoader::kStopGraceMs);
-    return true;
-  }
+  // A running loader program: its end fails the transfer, which ends the run.
+  if (methods_.StopRunningProgram(ExternalLoader::kStopGraceMs)) return true;
   EscapeKey();  // a bootstrap-loader download fails on it and ends the run
   if (!TransferActive()) FinishAbort(kEndedWithoutRetry);
   return true;
