@@ -61,7 +61,7 @@ bool UpdateMain::LoaderProgramUsable() {
 void UpdateMain::WriteHexLoadIni() {
   auto lines = LoadLines(kHexLoadIni);
   if (!lines) return;  // the program then uses whatever file it finds
-  SetValue(*lines, "Port ", " " + std::to_string(comPort_));
+  SetValue(*lines, "Port ", " " + std::to_string(search_.Port()));
   SetValue(*lines, "Baudrate ", record_.MainFileMarker ? " 9600" : " 38400");
   SaveLines(kHexLoadIni, *lines);
 }
@@ -82,9 +82,9 @@ unsigned UpdateMain::RunHexLoad(const std::string& file) {
 unsigned UpdateMain::RunPic32Loader(const std::string& file) {
   SetWaitPanelVisible(false);
   if (record_.MainFile.size() < 5) return 1;
-  if (comPort_ > 8) {
+  if (search_.Port() > 8) {
     // The program takes the port as one digit: COM1..COM9.
-    MemoAdd("COM" + std::to_string(comPort_ + 1) + ": " + kPic32Program +
+    MemoAdd("COM" + std::to_string(search_.Port() + 1) + ": " + kPic32Program +
             " can only reach COM1 to COM9.\r\n");
     return 2;
   }
@@ -93,7 +93,7 @@ unsigned UpdateMain::RunPic32Loader(const std::string& file) {
   wait.DelayTime(1000, true);
   expectedTicks_ = static_cast<int>(FileSize(file) / 800);
   const std::vector<std::string> command = {ProgramFolder() + "/" + kPic32Program, "-f" + file,
-                                            std::string("-c") + static_cast<char>('1' + comPort_),
+                                            std::string("-c") + static_cast<char>('1' + search_.Port()),
                                             "-b5", "-a"};
   return RunLoaderProgram(command, file, false);
 }
@@ -129,7 +129,7 @@ unsigned UpdateMain::RunLoaderProgram(const std::vector<std::string>& command, c
     TitleTimer.stop();
     wait.DelayTime(hexLoad ? 2000 : 1500, true);
   }
-  UpdateCom.Open(this, comPort_, true);
+  UpdateCom.Open(this, search_.Port(), true);
   if (hexLoad && startCommandIndex_ == 2 && exitCode == 0)
     UpdateCom.ChangeV24Parameter(B__9600, S_2, NoParity, true);
   else

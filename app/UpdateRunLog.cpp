@@ -108,7 +108,7 @@ void UpdateMain::EndRunRecord(RunOutcome outcome, RunEnd how) {
   r.pid = static_cast<long>(getpid());
   if (meterSeen_) {
     r.comNumber = CurrentComNumber();
-    r.devicePath = UpdateCom.DevicePath(comPort_);
+    r.devicePath = UpdateCom.DevicePath(search_.Port());
     r.byIdPath = SerialByIdPath(r.devicePath);
   }
   if (!r.deviceEntry.empty()) r.fileVersion = record_.MainFileVersion.str();

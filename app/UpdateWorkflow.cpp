@@ -170,7 +170,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       } else {
         ++step_;
         queue_.PostEvent(Ev::kBootCommand);
-        failedSearches_ = 0;
+        search_.ResetFailedSearches();
       }
       return;
     case Ev::kTransferFailed:
@@ -436,8 +436,7 @@ void UpdateMain::SendBootCommand(const std::string& command) {
 }
 
 bool UpdateMain::ProbingForLoader() const {
-  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && portIndex_ >= 0 &&
-         baudIndex_ >= settings_.baudList.size();
+  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && search_.FoundInBootLoaderPass();
 }
 
 bool UpdateMain::Interrupt() {
@@ -451,6 +450,7 @@ bool UpdateMain::Interrupt() {
   if (loaderSucceeded_) return false;
   stopping_ = true;
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  search_.Stop();
   SetWaitPanelVisible(false);
   if (loaderProcess_.IsRunning()) {
     // Its end fails the transfer, which ends the run.
