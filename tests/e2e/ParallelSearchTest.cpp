@@ -84,3 +84,29 @@ TEST(ParallelSearch, MeterBehindSevenSilentPortsIsFoundInTheFirstPass) {
     EXPECT_EQ(Commands(r), std::vector<std::string>{"A.1111"}) << SimProcess::EventLog(r);
   }
 }
+
+// A meter that acknowledges the probe and then falls silent in the
+// identification hands the search on to the ports after it; the next
+// meter's acknowledgement starts its own identification, never a transfer.
+TEST(ParallelSearch, MeterSilentInTheIdentificationHandsTheSearchToTheNextPort) {
+  E2eWorld w;
+  w.PrepareExternalDelivery(0);
+  SimProcess& mute = w.AddSim(ExternalProfile("1.23", "NoAnswer = A.2003\n"));
+  SimProcess& meter = w.AddSim(ExternalProfile());
+  RunOptions options;
+  options.environment = {{"UPDATE_TIMEOUT_DIVISOR", "5"}};
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"}, options);
+  const QJsonObject muteReport = mute.Stop();
+  const QJsonObject meterReport = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("von der Schnittstelle COM 2."), std::string::npos) << r.output;
+  EXPECT_EQ(Commands(muteReport), (std::vector<std::string>{"A.1111", "A.1000", "A.2003"}))
+      << SimProcess::EventLog(muteReport);
+  // Its first probe was closed when COM1 won (before or after its start
+  // command went out); the search probes it again.
+  std::vector<std::string> commands = Commands(meterReport);
+  if (commands.size() > 1 && commands[0] == "A.1111" && commands[1] == "A.1111")
+    commands.erase(commands.begin());
+  EXPECT_EQ(commands, kUsualRun) << SimProcess::EventLog(meterReport);
+}
