@@ -49,6 +49,7 @@ void PortSearch::Stop() {
   running_ = false;
   handed_ = false;
   decidePending_ = false;
+  opening_ = false;
   DropProbes(0);
 }
 
@@ -104,6 +105,7 @@ void PortSearch::ProbeFrom(std::size_t from) {
   script.delayDivisor = setup_.delayDivisor;
   const V24ParameterTag line = *runPort_.GetV24Parameter();
 
+  opening_ = true;
   for (std::size_t i = from; i < ports_.size(); ++i) {
     auto* probe = new SearchProbe(ports_[i], table_, line, setup_.language, this);
     probe->changed = [this, generation] {
@@ -122,6 +124,7 @@ void PortSearch::ProbeFrom(std::size_t from) {
     // An error box's event loop may have stopped or restarted the search.
     if (generation != generation_) return;
   }
+  opening_ = false;
   for (std::size_t i = from; i < probes_.size(); ++i)
     if (probes_[i]->GetState() == SearchProbe::State::Idle) probes_[i]->Begin(script, true);
   ScheduleDecide();
@@ -143,7 +146,9 @@ void PortSearch::ScheduleDecide() {
 }
 
 void PortSearch::Decide() {
-  if (!running_ || handed_) return;
+  // While an error box of an open runs its event loop, the pass is not
+  // complete yet.
+  if (!running_ || handed_ || opening_) return;
   for (std::size_t i = 0; i < probes_.size(); ++i) {
     SearchProbe* probe = probes_[i];
     if (probe->GetState() == SearchProbe::State::Done) continue;

@@ -100,6 +100,7 @@ class PortSearch : public QObject {
   bool handed_ = false;
   bool running_ = false;
   bool decidePending_ = false;
+  bool opening_ = false;     // ports are being opened: nothing is decided yet
   unsigned generation_ = 0;  // a new search or a stop makes older work stale
   int port_ = 0;
   BaudTag foundBaud_ = B__2400;
