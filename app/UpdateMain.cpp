@@ -72,6 +72,7 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   UpdateCom.SetDatei("ComData.cfg");
   wait.SetEnable(true);
   wait.SetDividend(1);
+  ConnectSearch();
 }
 
 UpdateMain::~UpdateMain() { Shutdown(); }
@@ -95,6 +96,7 @@ void UpdateMain::Shutdown() {
   methods_.basicLoader.Stop();
   loaderSilence_.stop();
   methods_.KillPrograms();
+  search_.Stop();
   UpdateCom.Close();
 }
 
@@ -132,18 +134,10 @@ bool UpdateMain::Construct() {
   queue_.Subscribe(&workflowHandler_);
 
   UpdateCom.Check_AllV24();
-  int firstPort;
-  if (settings_.fixedPort) {
-    portCount_ = 1;
-    firstPort = settings_.fixedPortIndex;
-  } else {
-    portCount_ = UpdateCom.GetMaxV24Useable();
-    firstPort = UpdateCom.Get_UseableV24(0);
-  }
+  const int firstPort = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
   SetStatusPanel(0, "Com" + std::to_string(firstPort + 1));
   view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
 
-  hintShown_ = false;
   parser_.ResetFramedRecordSeen();
   usbOnly_ = false;
   pumpReentry_ = 0;
@@ -193,7 +187,7 @@ void UpdateMain::customEvent(QEvent* event) {
     queue_.PostEvent(Event::kDataReceived);
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {
-    OnFramingError();
+    OnFramingError(msg->wParam);
   } else if (msg->message == WM_COM_DISCONNECT) {
     OnPortDisconnected();
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/DeviceTable.h"
+#include "app/PortSearch.h"
 #include "app/ReplyParser.h"
 #include "app/RunRecorder.h"
 #include "app/RunPhase.h"
@@ -131,18 +132,21 @@ class UpdateMain : public QObject, public LoaderHost {
 
   // --- search and identification (UpdateSearch.cpp) ---
   void StartSearch();
-  bool ProbeNextPort(bool advance);
+  void ConnectSearch();
+  void SearchFound(const std::string& answer);
   void SearchFailed();
   void ParseReceived();
-  void OnFramingError();
+  void TakeReceived(std::string_view bytes);
+  void OnFramingError(unsigned comNumber);
   void ProbeAfterTimeout();
+  void ResumeSearch(bool framingError);
   void Identification(const WorkflowEvent& event);
   void SendIdentificationQuery();
   bool MatchDevice();
   void TakeDeviceEntry(const DeviceEntry& entry);
   bool MatchModelEntry(int index);
   bool OpenMenuPort();
-  int CurrentComNumber() const { return comPort_ + 1; }
+  int CurrentComNumber() const { return search_.Port() + 1; }
 
   // --- the workflow (UpdateWorkflow.cpp) ---
   void WorkflowHandler(EventQueue& queue, WorkflowEvent& event);
@@ -208,6 +212,7 @@ class UpdateMain : public QObject, public LoaderHost {
   TDelay wait;
   // The transfer methods use the port, the delay and the queue above.
   TransferMethods methods_{*this};
+  PortSearch search_{UpdateCom, this};
 
   MemberSubscriber<UpdateMain> workflowHandler_{this, &UpdateMain::WorkflowHandler};
   MemberSubscriber<UpdateMain> retryHandler_{this, &UpdateMain::RetryHandler};
@@ -239,16 +244,7 @@ class UpdateMain : public QObject, public LoaderHost {
   bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
 
   // Search state.
-  int portCount_ = 0;
-  int portIndex_ = -1;
-  int comPort_ = 0;  // port index in use
-  std::size_t baudIndex_ = 0;
-  std::vector<uint8_t> portBaud_;  // BaudTag per searched port
-  bool framingError_ = false;
-  int framingReprobes_ = 0;  // probes of the current port again after framing errors
   int identStep_ = 0;
-  int failedSearches_ = 0;
-  bool hintShown_ = false;
   std::string lostDevice_;  // the port of this run that was unplugged
 
   ReplyParser parser_;

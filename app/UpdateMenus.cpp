@@ -45,9 +45,9 @@ bool UpdateMain::OpenMenuPort() {
                    MsgIcon::Error);
     return false;
   }
-  comPort_ = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
-  SetStatusPanel(0, "Com" + std::to_string(comPort_ + 1));
-  return UpdateCom.Open(this, comPort_, true) != INVALID_COM_HANDLE;
+  search_.SetPort(settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0));
+  SetStatusPanel(0, "Com" + std::to_string(search_.Port() + 1));
+  return UpdateCom.Open(this, search_.Port(), true) != INVALID_COM_HANDLE;
 }
 
 void UpdateMain::TG812qProgrammingClick(int tag) {

@@ -9,7 +9,7 @@ void UpdateMain::EndRunRecord(RunOutcome outcome, RunEnd how) {
   facts.refused = how == RunEnd::Refused;
   if (recorder_.MeterSeen()) {
     facts.comNumber = CurrentComNumber();
-    facts.devicePath = UpdateCom.DevicePath(comPort_);
+    facts.devicePath = UpdateCom.DevicePath(search_.Port());
   }
   facts.fileVersion = record_.MainFileVersion.str();
   facts.method = MainMethod().Name();

@@ -22,7 +22,7 @@ int UpdateMain::RunExternalProgram(const std::string& file) {
   SetWaitPanelVisible(false);
   TransferRequest request;
   request.file = file;
-  request.portIndex = comPort_;
+  request.portIndex = search_.Port();
   ++transferDepth_;
   const TransferResult result = program.Run(request);
   --transferDepth_;

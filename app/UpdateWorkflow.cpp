@@ -157,7 +157,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       } else {
         phase_ = Next(phase_);
         queue_.PostEvent(Event::kBootCommand);
-        failedSearches_ = 0;
+        search_.ResetFailedSearches();
       }
       return;
     case Event::kTransferFailed:
@@ -412,8 +412,7 @@ void UpdateMain::SendBootCommand(const std::string& command) {
 }
 
 bool UpdateMain::ProbingForLoader() const {
-  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && portIndex_ >= 0 &&
-         baudIndex_ >= settings_.baudList.size();
+  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && search_.FoundInBootLoaderPass();
 }
 
 bool UpdateMain::Interrupt() {
@@ -428,6 +427,7 @@ bool UpdateMain::Interrupt() {
   stopping_ = true;
   methods_.CancelPrograms();
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  search_.Stop();
   SetWaitPanelVisible(false);
   // A running loader program: its end fails the transfer, which ends the run.
   if (methods_.StopRunningProgram(ExternalLoader::kStopGraceMs)) return true;
