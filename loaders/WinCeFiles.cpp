@@ -8,7 +8,6 @@
 #include "core/Infotext.h"
 #include "core/LoaderHost.h"
 #include "loaders/WinCEProg.h"
-#include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 
 std::string WinCeFilePath(const std::string& name) {
@@ -62,5 +61,5 @@ void TWinCEProg::ShowFileFault(const std::string& name, FileFault fault) {
   text += german ? "\r\nDie \xDC" "bertragung wurde abgebrochen." : "\r\nThe transfer was aborted.";
   host.LogLine("Windows CE: " + name + (fault == FileFault::TooLarge ? " too large\r\n"
                                                                      : " unreadable\r\n"));
-  ShowMessageBox(InfoText(InfoCaptionError, language), text, MsgIcon::Error);
+  host.ShowError(InfoText(InfoCaptionError, language), text);
 }
