@@ -31,7 +31,7 @@ long FileSize(const std::string& name) {
 }  // namespace
 
 std::string UpdateMain::LoaderProgramPath() const {
-  return ProgramFolder() + "/" + (loaderKind_ / 2 == 0 ? kHexLoadProgram : kPic32Program);
+  return FirmwarePath(loaderKind_ / 2 == 0 ? kHexLoadProgram : kPic32Program);
 }
 
 bool UpdateMain::LoaderProgramUsable() {
@@ -73,8 +73,8 @@ unsigned UpdateMain::RunHexLoad(const std::string& file) {
   UpdateCom.Close();
   WriteHexLoadIni();
   wait.DelayTime(1000, true);
-  expectedTicks_ = static_cast<int>(FileSize(file) / 2000 + 33);
-  const std::vector<std::string> command = {ProgramFolder() + "/" + kHexLoadProgram, file,
+  expectedTicks_ = static_cast<int>(FileSize(FirmwarePath(file)) / 2000 + 33);
+  const std::vector<std::string> command = {LoaderProgramPath(), FirmwarePath(file),
                                             "-auto", "-exit"};
   return RunLoaderProgram(command, file, true);
 }
@@ -91,8 +91,8 @@ unsigned UpdateMain::RunPic32Loader(const std::string& file) {
   UpdateCom.SaveLastV24Parameter();
   UpdateCom.Close();
   wait.DelayTime(1000, true);
-  expectedTicks_ = static_cast<int>(FileSize(file) / 800);
-  const std::vector<std::string> command = {ProgramFolder() + "/" + kPic32Program, "-f" + file,
+  expectedTicks_ = static_cast<int>(FileSize(FirmwarePath(file)) / 800);
+  const std::vector<std::string> command = {LoaderProgramPath(), "-f" + FirmwarePath(file),
                                             std::string("-c") + static_cast<char>('1' + comPort_),
                                             "-b5", "-a"};
   return RunLoaderProgram(command, file, false);

@@ -16,3 +16,25 @@ inline constexpr const char* kBasicLoaderSensorFile = "l3_terml.a37";
 LoaderKind TakeDeviceFiles(const DeviceEntry& entry, const DeviceTable& table,
                            const std::string& programFolder, DeviceRecord& record,
                            std::vector<std::string>* notes = nullptr);
+
+// The path of a delivered file named in the settings: found in the program
+// folder ignoring case ('\' separates folders), else where it would be.
+// Version reads and transfers both take it, so the file that was checked
+// is the file that is sent.
+std::string FirmwareFilePath(const std::string& name);
+
+// Empty when name is found in folder; otherwise the message (language 0
+// German, 1 English) that names the file and the folder, or the files that
+// make it ambiguous.
+std::string FirmwareFileFault(const std::string& folder, const std::string& name, int language);
+
+// The first fault among the files the matched instrument would be given
+// (main file, download list, and the extra and sensor files whose versions
+// are read); empty when all are there. Checked before any command changes
+// the instrument's state.
+std::string MissingFirmwareText(const DeviceRecord& record, const std::string& folder,
+                                int language);
+
+// Shows MissingFirmwareText as an error box; true when there was a fault.
+bool ShowMissingFirmware(const DeviceRecord& record, const std::string& folder, int language,
+                         const std::string& caption);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/FirmwareSelection.h"
+#include "app/ProgramVersion.h"
 #include "app/UpdateMain.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
@@ -77,9 +79,7 @@ void UpdateMain::NoteDeviceEntry(const DeviceEntry& entry) {
 }
 
 std::string UpdateMain::FirmwarePath(const std::string& file) const {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(file, ec)) return file;
-  return ProgramFolder() + "/" + file;
+  return FirmwareFilePath(file);
 }
 
 void UpdateMain::NoteTransfer(const std::string& file, const char* method, bool transferred) {
@@ -104,7 +104,8 @@ void UpdateMain::EndRunRecord(RunOutcome outcome, RunEnd how) {
   r.end = IsoTimeNow();
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - runStart_).count();
   r.host = HostName();
-  r.toolVersion = settings_.version;
+  r.toolVersion = ProgramVersion();
+  r.settingsVersion = settings_.version;
   r.pid = static_cast<long>(getpid());
   if (meterSeen_) {
     r.comNumber = CurrentComNumber();

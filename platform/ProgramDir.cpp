@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/FileLookup.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,18 +34,32 @@ std::string InstalledDataFolder() {
 
 }  // namespace
 
+std::string WorkingFolder() {
+  std::error_code ec;
+  const fs::path cwd = fs::current_path(ec);
+  return ec ? std::string(".") : WithoutTrailingSlash(cwd.string());
+}
+
 std::string ProgramFolder() {
-  if (const char* dir = std::getenv("UPDATE_PROGRAM_DIR"); dir && *dir)
-    return WithoutTrailingSlash(dir);
-  if (!InstalledDataFolder().empty()) {
+  if (const char* dir = std::getenv("UPDATE_PROGRAM_DIR"); dir && *dir) {
+    // Absolute, so a loader program started elsewhere can open it too.
     std::error_code ec;
-    const fs::path cwd = fs::current_path(ec);
-    return ec ? std::string(".") : WithoutTrailingSlash(cwd.string());
+    const fs::path absolute = fs::absolute(dir, ec);
+    return WithoutTrailingSlash(ec ? std::string(dir) : absolute.lexically_normal().string());
   }
-  return WithoutTrailingSlash(ExecutableFolder().string());
+  return WorkingFolder();
 }
 
 std::string DataFolder() {
   const std::string installed = InstalledDataFolder();
-  return installed.empty() ? ProgramFolder() : installed;
+  return installed.empty() ? WithoutTrailingSlash(ExecutableFolder().string()) : installed;
+}
+
+std::string ReadMePath() {
+  constexpr const char* kReadMe = "ReadMe.pdf";
+  for (const std::string& folder : {ProgramFolder(), WorkingFolder(), DataFolder()}) {
+    const std::string found = FindFileInFolder(folder, kReadMe);
+    if (!found.empty()) return found;
+  }
+  return DataFolder() + "/" + kReadMe;
 }

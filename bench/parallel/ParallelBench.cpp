@@ -12,6 +12,7 @@
 
 #include "FirmwareGen.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/BslSimImages.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -33,6 +34,7 @@ void WriteDelivery(TempDir& dir) {
             "SWKenn3=\r\nBootLoadKenn=\r\nFlashErase1=0\r\nFlashErase2=0\r\nFlashErase3=0\r\n"
             "ProgDefFile=\r\nProzTyp=0\r\n\r\nStarttextD=S\r\nStarttextE=S\r\n"
             "AbbruchtextD=A\r\nAbbruchtextE=A\r\n");
+  WriteBslConstants(dir.path());
   dir.Write("main.txt", MakeTiTxtFirmware("1.30", 8192, 7));
 }
 
