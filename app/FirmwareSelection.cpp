@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/FirmwareFiles.h"
+#include "loaders/Bsl430.h"
 #include "platform/Dialogs.h"
 #include "platform/FileLookup.h"
 #include "platform/ProgramDir.h"
@@ -173,5 +174,13 @@ bool ShowMissingFirmware(const DeviceRecord& record, const std::string& folder, 
   const std::string fault = MissingFirmwareText(record, folder, language);
   if (fault.empty()) return false;
   ShowMessageBox(caption, fault, MsgIcon::Error);
+  return true;
+}
+
+bool ShowLoaderNotReady(LoaderKind kind, int language, const std::string& caption) {
+  if (kind != kLoaderTiTxt) return false;
+  const std::string refusal = T_BSL430::Readiness(language);
+  if (refusal.empty()) return false;
+  ShowMessageBox(caption, refusal, MsgIcon::Error);
   return true;
 }

@@ -38,3 +38,9 @@ std::string MissingFirmwareText(const DeviceRecord& record, const std::string& f
 // Shows MissingFirmwareText as an error box; true when there was a fault.
 bool ShowMissingFirmware(const DeviceRecord& record, const std::string& folder, int language,
                          const std::string& caption);
+
+// An MSP430 run without usable BSL430.ini is refused while the meter is
+// still in its application: shows why and returns true. A refusal here
+// ends the run, so the next OK searches again instead of retrying into a
+// loader that was never started.
+bool ShowLoaderNotReady(LoaderKind kind, int language, const std::string& caption);

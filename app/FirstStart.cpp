@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kSettingsFiles[] = {"Update.ini", "ProgDevice.ini"};
+constexpr const char* kLanguageFiles[] = {"Update.Deu", "Update.Eng", "own.lng"};
 constexpr const char* kInstalledExamples = "/usr/share/update/examples";
 
 bool HoldsDelivery(const std::string& folder) {
@@ -75,6 +76,16 @@ bool CreateDeliveryFromExamples(const std::string& examples, const std::string& 
   if (ec) {
     error = examples + ": " + ec.message();
     return false;
+  }
+  // The language files are installed beside the examples and read from
+  // the working folder, so the delivery gets its own copies.
+  for (const char* name : kLanguageFiles) {
+    std::error_code fileEc;
+    const fs::path source = fs::path(examples).parent_path() / name;
+    const fs::path target = fs::path(folder) / name;
+    if (!fs::is_regular_file(source, fileEc) || fs::exists(target, fileEc)) continue;
+    fs::copy_file(source, target, fileEc);
+    fs::permissions(target, fs::perms::owner_write, fs::perm_options::add, fileEc);
   }
   return true;
 }
@@ -147,9 +158,10 @@ bool PrepareWindowDelivery(bool deliveryGiven) {
       QMessageBox::information(
           nullptr, "Update",
           Q("Neue Lieferung in " + folder +
-            ". Legen Sie die Firmware-Dateien und BSL430.ini dazu und passen Sie "
-            "ProgDevice.ini an.\n\nNew delivery in " + folder +
-            ". Put the firmware files and BSL430.ini beside them and adapt ProgDevice.ini."));
+            ". Legen Sie die Firmware-Dateien dazu, tragen Sie die Werte des Lieferanten in "
+            "BSL430.ini ein und passen Sie ProgDevice.ini an.\n\nNew delivery in " + folder +
+            ". Put the firmware files beside the settings, enter the supplier's values in "
+            "BSL430.ini and adapt ProgDevice.ini."));
     }
     if (!Enter(folder)) {
       QMessageBox::warning(nullptr, "Update", Q(folder + ": " + std::strerror(errno)));

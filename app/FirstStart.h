@@ -15,8 +15,9 @@ std::string MissingSettingsLine(const std::string& path);
 // /usr/share/update/examples; empty when there are none.
 std::string ExamplesFolder();
 
-// Copies the example files into folder (created when missing); a file that
-// is there already is kept. False with a reason.
+// Copies the example files, and the language files installed beside them,
+// into folder (created when missing); a file that is there already is
+// kept. False with a reason.
 bool CreateDeliveryFromExamples(const std::string& examples, const std::string& folder,
                                 std::string& error);
 

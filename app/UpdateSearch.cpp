@@ -305,7 +305,8 @@ bool UpdateMain::MatchDevice() {
     if (!record_.BootLoaderId.empty() &&
         !ContainsText(record_.BootLoaderId.view(), record_.BootLoadKenn.view()))
       refuse = true;
-    else if (ShowMissingFirmware(record_, ProgramFolder(), settings_.language, Caption(true)))
+    else if (ShowMissingFirmware(record_, ProgramFolder(), settings_.language, Caption(true)) ||
+             ShowLoaderNotReady(loaderKind_, settings_.language, Caption(true)))
       return false;
     else if (!MainFileInScan(record_.MainFile.view(), firmwareFiles_))
       refuse = true;
