@@ -306,6 +306,7 @@ TEST_F(BslDownload, RefusesASettingsFileThatIsNotAFile) {
   // constants are unknown, so nothing may be sent.
   Start(Profile());
   WriteTiTxtImage(dir.File("fw.txt"), ImageLayout{});
+  std::filesystem::remove(dir.File("BSL430.ini"));
   ASSERT_EQ(mkdir(dir.File("BSL430.ini").c_str(), 0755), 0);
   host->language = 1;
   EXPECT_FALSE(Run(dir.File("fw.txt")));
