@@ -102,7 +102,7 @@ void UpdateMain::LanguageClick(int language) {
 }
 
 void UpdateMain::ReadmeClick() {
-  const std::string file = DataFolder() + "/ReadMe.pdf";
+  const std::string file = ReadMePath();
   const int language = settings_.language;
   auto failed = [language, file](int status) {
     ShowMessageBox("Update", InfoText(InfoViewerFailed, language) + kDocumentViewer + " " + file + " (" +
