@@ -13,6 +13,7 @@
 
 #include "app/UpdateForm.h"
 #include "app/UpdateMain.h"
+#include "platform/ProgramDir.h"
 #include "tests/language/TestForms.h"
 #include "tests/support/TempDir.h"
 
@@ -126,12 +127,13 @@ TEST(WindowLanguage, VersionBoxReadMeFailureAndASwitchWithoutUpdateIni) {
   ASSERT_TRUE(w.form.Construct());
   AnswerSink sink;
   w.form.Main().SWVersionClick();
+  const std::string readMe = ReadMePath();
   w.form.Main().ReadmeClick();  // no ReadMe.pdf in the program's folder
   std::filesystem::remove(w.dir.File("Update.ini"));
   w.form.Main().LanguageClick(0);
   ASSERT_EQ(sink.boxes.size(), 3u);
   EXPECT_EQ(sink.boxes[0], "Info|     Version V 1.00" + std::string(27, ' '));
-  EXPECT_EQ(sink.boxes[1], "Update|Unable to start the program!\r\nThe file is missing: " + w.dir.File("ReadMe.pdf"));
+  EXPECT_EQ(sink.boxes[1], "Update|Unable to start the program!\r\nThe file is missing: " + readMe);
   EXPECT_EQ(sink.boxes[2], "Error|Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet");
   // The switch still holds for this run; no settings file is made up.
   EXPECT_EQ(w.Caption("UpdateGroupBox"), "Ger\xC3\xA4t");
@@ -157,6 +159,7 @@ TEST(WindowLanguage, ReadMeFailureNamesTheFileOrTheViewerAndNoPortReadsAsSuch) {
     ASSERT_TRUE(w.form.Construct());
     EXPECT_EQ(w.form.Main().StatusPanel(0), c.noPort);
     AnswerSink sink;
+    const std::string missing = ReadMePath();
     w.form.Main().ReadmeClick();
     w.dir.Write("ReadMe.pdf", "%PDF-1.4\n");
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
@@ -164,7 +167,7 @@ TEST(WindowLanguage, ReadMeFailureNamesTheFileOrTheViewerAndNoPortReadsAsSuch) {
     w.form.Main().ReadmeClick();
     setenv("PATH", path.c_str(), 1);
     ASSERT_EQ(sink.boxes.size(), 2u);
-    EXPECT_EQ(sink.boxes[0], "Update|" + std::string(c.missingFile) + w.dir.File("ReadMe.pdf"));
+    EXPECT_EQ(sink.boxes[0], "Update|" + std::string(c.missingFile) + missing);
     EXPECT_EQ(sink.boxes[1], std::string("Update|") + c.missingViewer);
   }
 }
