@@ -205,9 +205,11 @@ int TComPort::Write(const char* data, int length, bool background) {
 void TComPort::CloseAfterHangup() {
   const unsigned comNumber = static_cast<unsigned>(port_) + 1;
   QObject* owner = owner_;
-  const bool told = readThread_->ReportedHangup();
-  Close();  // the receive thread has ended: `told` cannot change any more
-  if (!told && owner) PostComMessage(owner, WM_COM_DISCONNECT, comNumber);
+  // The receive thread may be noticing the hang-up this very moment; the
+  // claim decides which of the two tells the owner.
+  const bool ours = readThread_->ClaimHangupReport();
+  Close();
+  if (ours && owner) PostComMessage(owner, WM_COM_DISCONNECT, comNumber);
 }
 
 std::string TComPort::TakeLostDevice() {

@@ -31,8 +31,9 @@ class TV24Read_Thread {
   // The notification flag: true while a WM_COM_RXDATA is outstanding.
   bool GetAktiv();
   void SetAktiv(bool value);
-  // Whether the thread has told the owner that the line hung up.
-  bool ReportedHangup() const { return reportedHangup_.load(); }
+  // Claims the one report of a hang-up: true for the first caller only, so
+  // the thread and the owner's Read/Write cannot both tell the owner.
+  bool ClaimHangupReport() { return !reportedHangup_.exchange(true); }
 
  private:
   void Execute();
