@@ -10,7 +10,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/IniLines.h"
+#include "core/IniLines.h"
 #include "platform/Text1252.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// The main window: a thin view over UpdateMain. It shows what the workflow
+// TUpdateForm, the main window: a thin view over UpdateMain. It shows what the workflow
 // reports, turns clicks and keys into workflow calls, and shows the
 // message boxes.
 #include <QMainWindow>

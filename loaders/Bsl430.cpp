@@ -6,7 +6,6 @@
 #include "core/Infotext.h"
 #include "core/LoaderHost.h"
 #include "core/Timer.h"
-#include "platform/Dialogs.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 
@@ -274,7 +273,7 @@ void T_BSL430::ShowFailure() {
   host.LogLine("Bootloader: code " + std::to_string(shown) + ", COM " + std::to_string(com));
   // The loader's own two messages carry the caption "Error" in both languages.
   if (failureText.empty())
-    ShowMessageBox("Error", InfoText(entry, language), MsgIcon::Error);
+    host.ShowError("Error", InfoText(entry, language));
   else
-    ShowMessageBox(InfoText(InfoCaptionError, language), failureText, MsgIcon::Error);
+    host.ShowError(InfoText(InfoCaptionError, language), failureText);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/Events.h"
+#include "core/WorkflowCodes.h"
 #include "loaders/BslConstants.h"
 #include "loaders/BslFrame.h"
 #include "loaders/BslImage.h"
@@ -47,13 +48,13 @@ inline constexpr int32_t kRefused = 18;
 
 // Workflow events the driver listens to while it runs.
 namespace BslEvent {
-inline constexpr int32_t kDataReceived = 10000;
-inline constexpr int32_t kConfirmed = 10010;    // a reply line with "!"
-inline constexpr int32_t kEcho = 10011;         // a reply line with "A." or "C."
-inline constexpr int32_t kRejected = 10012;     // a reply line with "?"
-inline constexpr int32_t kVector80 = 80;        // "I.80#<vector>"
-inline constexpr int32_t kVector81 = 81;
-inline constexpr int32_t kEscapeKey = 27;
+inline constexpr int32_t kDataReceived = Event::kDataReceived;
+inline constexpr int32_t kConfirmed = Event::kAcknowledge;
+inline constexpr int32_t kEcho = Event::kEcho;
+inline constexpr int32_t kRejected = Event::kRejected;
+inline constexpr int32_t kVector80 = Reply::kVector80;  // "I.80#<vector>"
+inline constexpr int32_t kVector81 = Reply::kVector81;
+inline constexpr int32_t kEscapeKey = Key::kEscape;
 }  // namespace BslEvent
 
 class T_BSL430 {

@@ -9,7 +9,6 @@
 #include "core/Infotext.h"
 #include "core/LoaderHost.h"
 #include "loaders/WinCEProg.h"
-#include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 
 std::string WinCeFilePath(const std::string& name) {
@@ -72,5 +71,5 @@ void TWinCEProg::ShowFileFault(const std::string& name, const FileCheck& fault) 
   }
   text += german ? "\r\nDie \xDC" "bertragung wurde abgebrochen." : "\r\nThe transfer was aborted.";
   host.LogLine("Windows CE: " + name + logged + "\r\n");
-  ShowMessageBox(InfoText(InfoCaptionError, language), text, MsgIcon::Error);
+  host.ShowError(InfoText(InfoCaptionError, language), text);
 }

@@ -47,3 +47,9 @@ std::string DataFolder() {
   const std::string installed = InstalledDataFolder();
   return installed.empty() ? ProgramFolder() : installed;
 }
+
+std::string FirmwarePath(const std::string& file) {
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(file, ec)) return file;
+  return ProgramFolder() + "/" + file;
+}

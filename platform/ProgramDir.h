@@ -16,3 +16,7 @@ std::string ProgramFolder();
 // settings): <prefix>/share/update for an installed program, else the
 // program folder.
 std::string DataFolder();
+
+// A firmware file: the name as given when that file is there (a path from
+// the command line), else the file of that name in the program folder.
+std::string FirmwarePath(const std::string& file);

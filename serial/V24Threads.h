@@ -1,5 +1,6 @@
 #pragma once
-// The two worker threads of an open port. The receive thread reads no data:
+// TV24Read_Thread, TV24Write_Thread: the two worker threads of an open
+// port. The receive thread reads no data:
 // it watches the line and posts notifications into the owner's event queue.
 // The transmit thread sends one background block at a time.
 #include <atomic>

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "app/DeviceTable.h"
-#include "app/IniLines.h"
+#include "core/IniLines.h"
 #include "app/Settings.h"
 #include "tests/support/TempDir.h"
 
