@@ -91,9 +91,9 @@ void UpdateMain::LanguageClick(int language) {
   view_->SetMenuChecked("Deutsch", settings_.language == 0);
   view_->SetMenuChecked("Englisch", settings_.language == 1);
   UpdateCom.SetLanguage(settings_.language);
-  if (WriteUpdateIni("Update.ini", settings_) != 0)
-    ShowMessageBox("Error", "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet",
-                   MsgIcon::Error);
+  const SettingsWrite saved = WriteUpdateIni("Update.ini", settings_);
+  if (saved != SettingsWrite::Written)
+    ShowMessageBox("Error", SettingsWriteFailure(saved, settings_.language), MsgIcon::Error);
   view_->TranslateWindow(InfoText(InfoLanguageFile, settings_.language));
   if (!settings_.fixedPort && UpdateCom.GetMaxV24Useable() < 1)
     SetStatusPanel(0, InfoText(InfoNoPort, settings_.language));

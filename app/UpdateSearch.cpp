@@ -345,9 +345,9 @@ void UpdateMain::TakeDeviceEntry(const DeviceEntry& entry) {
   record_.SWKenn2 = entry.SWKenn2.view();
   record_.SWKenn3 = entry.SWKenn3.view();
   record_.BootLoadKenn = entry.BootLoadKenn.view();
-  record_.FlashErase1 = std::atoi(entry.FlashErase1.c_str());
-  record_.FlashErase2 = std::atoi(entry.FlashErase2.c_str());
-  record_.FlashErase3 = std::atoi(entry.FlashErase3.c_str());
+  record_.FlashErase1 = entry.FlashEraseNumber[0];
+  record_.FlashErase2 = entry.FlashEraseNumber[1];
+  record_.FlashErase3 = entry.FlashEraseNumber[2];
   record_.ProgDefFile = entry.ProgDefFile.view();
   std::vector<std::string> notes;
   loaderKind_ = TakeDeviceFiles(entry, table_, ProgramFolder(), record_, &notes);
