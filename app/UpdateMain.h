@@ -12,14 +12,15 @@
 #include <vector>
 
 #include "app/DeviceTable.h"
+#include "app/Identification.h"
 #include "app/PortSearch.h"
-#include "app/ReplyParser.h"
 #include "app/RunRecorder.h"
 #include "app/RunPhase.h"
 #include "app/Settings.h"
 #include "app/TransferMethods.h"
 #include "app/UpdateView.h"
 #include "app/WindowModel.h"
+#include "app/WorkflowClock.h"
 #include "core/WorkflowCodes.h"
 #include "core/DeviceRecord.h"
 #include "core/Events.h"
@@ -68,8 +69,8 @@ class UpdateMain : public QObject, public LoaderHost {
   bool RetryOffered() const;
 
   // --- LoaderHost ---
-  EventQueue& Events() override { return queue_; }
-  TimerPool& Timers() override { return timers_; }
+  EventQueue& Events() override { return clock_.queue; }
+  TimerPool& Timers() override { return clock_.timers; }
   TComPort& Port() override { return UpdateCom; }
   TDelay& Delay() override { return wait; }
   DeviceRecord& Record() override { return record_; }
@@ -105,7 +106,7 @@ class UpdateMain : public QObject, public LoaderHost {
   bool TransferActive() const;
   // How long the instrument may stay silent once the run is past the
   // search and no transfer supervises it.
-  void SetReplyTimeout(int ms) { replyWatchdog_.setInterval(ms); }
+  void SetReplyTimeout(int ms) { clock_.replyWatchdog.setInterval(ms); }
 
   // Time limits of the run (milliseconds, before UPDATE_TIMEOUT_DIVISOR).
   static constexpr int kReplyTimeoutMs = 120000;
@@ -130,18 +131,15 @@ class UpdateMain : public QObject, public LoaderHost {
   bool SendCommand(const std::string& command);
   void ApplyFirmwareScan();
 
-  // --- search and identification (UpdateSearch.cpp) ---
+  // --- search, identification and device match (UpdateSearch.cpp) ---
   void StartSearch();
   void ConnectSearch();
   void SearchFound(const std::string& answer);
   void SearchFailed();
-  void ParseReceived();
-  void TakeReceived(std::string_view bytes);
   void OnFramingError(unsigned comNumber);
   void ProbeAfterTimeout();
   void ResumeSearch(bool framingError);
   void Identification(const WorkflowEvent& event);
-  void SendIdentificationQuery();
   bool MatchDevice();
   void TakeDeviceEntry(const DeviceEntry& entry);
   bool MatchModelEntry(int index);
@@ -191,7 +189,6 @@ class UpdateMain : public QObject, public LoaderHost {
   void LoaderSilenceExpired();
   void SendBootCommand(const std::string& command);
   bool ProbingForLoader() const;
-  int TimeLimit(int ms) const;
 
   WindowModel window_;
   UpdateView* view_;  // the window model's view
@@ -202,17 +199,13 @@ class UpdateMain : public QObject, public LoaderHost {
   int startCommandIndex_ = 0;
   LoaderKind loaderKind_ = kLoaderSRecord;
 
-  EventQueue queue_;
-  TimerPool timers_;
-  std::array<QTimer, 5> poolTimers_;  // Timer1..Timer5
-  QTimer SecTimer;
-  QTimer replyWatchdog_;
-  QTimer loaderSilence_;  // from a loader program's success to the meter's first byte
+  WorkflowClock clock_;
   TComPort UpdateCom;
   TDelay wait;
   // The transfer methods use the port, the delay and the queue above.
   TransferMethods methods_{*this};
   PortSearch search_{UpdateCom, this};
+  ::Identification identification_{UpdateCom, clock_.queue, clock_.timers};
 
   MemberSubscriber<UpdateMain> workflowHandler_{this, &UpdateMain::WorkflowHandler};
   MemberSubscriber<UpdateMain> retryHandler_{this, &UpdateMain::RetryHandler};
@@ -224,7 +217,6 @@ class UpdateMain : public QObject, public LoaderHost {
   RunPhase phase_ = RunPhase::Open;
   bool refused_ = false;
   bool preLoader_ = false;
-  int timeoutHandle_ = 0;
   bool trafficLog_ = false;
   bool versionGuard_ = true;
   bool downloadConfirmed_ = false;
@@ -235,19 +227,13 @@ class UpdateMain : public QObject, public LoaderHost {
   int startupGroupBegin_ = -1;
   int startupGroupEnd_ = -1;
   std::string bootCommand_ = "A.1200\r\n";
-  int pumpReentry_ = 0;
-  bool insidePump_ = false;
   int transferDepth_ = 0;
   bool stopping_ = false;           // interrupted or ending: nothing new starts
   bool endedAfterStop_ = false;     // the interrupted run has shown its ending
   bool bootCommandPending_ = false; // the boot command waits for its "!"
   bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
 
-  // Search state.
-  int identStep_ = 0;
   std::string lostDevice_;  // the port of this run that was unplugged
-
-  ReplyParser parser_;
 
   RunRecorder recorder_;
   bool insideLogLine_ = false;  // a traffic line is no run message

@@ -60,8 +60,8 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
   }
   if (!MatchModelEntry(tag)) return;
   ArmReplyWatchdog();
-  queue_.PostEvent(Event::kRetryAck);
-  queue_.Subscribe(&menuHandler_);
+  clock_.queue.PostEvent(Event::kRetryAck);
+  clock_.queue.Subscribe(&menuHandler_);
   if (table_.entries.size() > 1) {
     record_.DeviceName = "Device";
     SetIdentity(IdentityField::Name, "Device");
@@ -81,8 +81,8 @@ void UpdateMain::LabXXXClick() {
   if (!MatchModelEntry(0)) return;
   record_.DirectEntry = true;
   ArmReplyWatchdog();
-  queue_.PostEvent(Event::kLabDownload);
-  queue_.Subscribe(&menuHandler_);
+  clock_.queue.PostEvent(Event::kLabDownload);
+  clock_.queue.Subscribe(&menuHandler_);
   PumpEvents();
 }
 

@@ -1,5 +1,5 @@
-// The search for an instrument over ports and baud rates, the reply parser
-// hook-up and the identification dialogue.
+// The search hook-up, what follows a complete identification, and the
+// match of the identified instrument against the device table.
 #include <QCoreApplication>
 
 #include "app/CommandTexts.h"
@@ -14,9 +14,6 @@
 #include "platform/ProgramDir.h"
 
 namespace {
-
-// The wait for each answer of the identification on the winner's line.
-constexpr int kSearchTimeoutMs = 5000;
 
 // Everything up to and including the first comma goes.
 template <std::size_t N>
@@ -55,11 +52,11 @@ void UpdateMain::ConnectSearch() {
 void UpdateMain::StartSearch() {
   if (stopping_) return;
   BeginRunRecord();
-  replyWatchdog_.stop();
+  clock_.replyWatchdog.stop();
   lostDevice_.clear();
-  loaderSilence_.stop();
+  clock_.loaderSilence.stop();
   bootCommandPending_ = false;
-  identStep_ = 0;
+  identification_.Restart();
 
   // What an earlier run changed for itself.
   startCommandIndex_ = table_.StartCommandIndex;
@@ -71,9 +68,9 @@ void UpdateMain::StartSearch() {
   winCe_ = false;
   record_.Clear();
   SetOkEnabled(false);
-  SecTimer.stop();
+  clock_.SecTimer.stop();
   SetProgressPosition(0);
-  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  identification_.ReleaseTimeout();
   SetWaitPanelVisible(true);
 
   PortSearch::Setup setup;
@@ -84,7 +81,7 @@ void UpdateMain::StartSearch() {
   setup.loaderKind = loaderKind_;
   setup.language = settings_.language;
   setup.delayDivisor = wait.Dividend();
-  setup.timeoutDivisor = timers_.Divisor();
+  setup.timeoutDivisor = clock_.timers.Divisor();
   search_.Start(setup);
 }
 
@@ -95,10 +92,9 @@ void UpdateMain::SearchFound(const std::string& answer) {
   SetStatusPanel(0, "Com" + std::to_string(port + 1));
   view_->SetStatusHint(0, UpdateCom.DevicePath(port));
   SetStatusPanel(1, search_.FoundInBootLoaderPass() ? std::string("BL-Baud") : BaudName(search_.FoundBaud()));
-  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
-  timeoutHandle_ = timers_.AcquireTimeout(kSearchTimeoutMs);
-  parser_.Clear();
-  TakeReceived(answer);
+  identification_.StartTimeout();
+  identification_.Parser().Clear();
+  identification_.TakeReceived(answer);
   PumpEvents();
 }
 
@@ -106,8 +102,8 @@ void UpdateMain::SearchFailed() {
   // The pre-loader flag stays: once a pre-loader ran it counts until the end.
   downloadConfirmed_ = false;
   sensorPresent_ = false;
-  identStep_ = 0;
-  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  identification_.Restart();
+  identification_.ReleaseTimeout();
   view_->SetMenuEnabled("TG812qProgramming", true);
   SetWaitPanelVisible(false);
   search_.ResetHint();
@@ -116,7 +112,7 @@ void UpdateMain::SearchFailed() {
   if (search_.FailedSearches() == 0) {
     ShowMessageBox(Caption(true), FillPlaceholders(InfoText(InfoNoDevice, settings_.language)),
                    MsgIcon::Error);
-    queue_.PostKey(Key::kOk);
+    clock_.queue.PostKey(Key::kOk);
     search_.CountFailedSearch();
   } else {
     ShowMessageBox(Caption(true), FillPlaceholders(InfoText(InfoNoNameAbort, settings_.language)),
@@ -136,26 +132,6 @@ void UpdateMain::ReportSkippedPorts() {
   }
 }
 
-void UpdateMain::ParseReceived() {
-  char buffer[ReplyParser::kReadChunk + 1];
-  std::size_t room = parser_.FreeSpace();
-  if (room == 0) room = ReplyParser::kReadChunk;  // the parser drops an over-long line
-  int n = UpdateCom.Read(buffer, static_cast<unsigned long>(room));
-  if (n < 0) return;
-  TakeReceived(std::string_view(buffer, static_cast<std::size_t>(n)));
-}
-
-void UpdateMain::TakeReceived(std::string_view bytes) {
-  std::vector<ParsedReply> replies;
-  std::vector<std::string> lines;
-  parser_.Feed(bytes, replies, &lines);
-  for (const auto& line : lines) LogLine(line + " <-\r\n");
-  for (auto& r : replies) {
-    if (r.hasValue) queue_.PostValue(r.code, r.value);
-    else queue_.PostEvent(r.code, r.text);
-  }
-}
-
 // The winner fell silent during the identification.
 void UpdateMain::ProbeAfterTimeout() { ResumeSearch(false); }
 
@@ -164,81 +140,35 @@ void UpdateMain::OnFramingError(unsigned comNumber) {
   // The winner's line while the identification runs: probed again as in
   // the search.
   if (search_.Handed() && comNumber == static_cast<unsigned>(CurrentComNumber()) &&
-      timeoutHandle_ != 0 && timers_.IsBusy(timeoutHandle_))
+      identification_.TimeoutRunning())
     ResumeSearch(true);
 }
 
 void UpdateMain::ResumeSearch(bool framingError) {
-  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  identification_.ReleaseTimeout();
   // Whatever the lost meter said must not carry over to the next one: its
   // acknowledgement would otherwise count as a later step of the run.
   phase_ = startCommandIndex_ == 1 ? RunPhase::Identify : RunPhase::Open;
-  identStep_ = 0;
+  identification_.Restart();
   record_.Clear();
-  parser_.Clear();
+  identification_.Parser().Clear();
   search_.Resume(framingError);
 }
 
-void UpdateMain::SendIdentificationQuery() {
-  SendCommand(std::string(IdentificationQuery(identStep_)));
-  timers_.RestartTimeout(timeoutHandle_);
-}
-
 void UpdateMain::Identification(const WorkflowEvent& e) {
-  switch (e.code) {
-    case Reply::kPcbNumber: case Reply::kPcbNumber3: case Reply::kPcbNumber4:
-      record_.PcbNumber = e.text;
-      timers_.RestartTimeout(timeoutHandle_);
-      SendCommand(std::string(IdentificationQuery(identStep_)));
-      identStep_ = 2;
-      return;
-    case Reply::kDeviceNumber: case Reply::kDeviceNumber3: case Reply::kDeviceNumber4:
-      record_.DeviceNumber = e.text;
-      SendCommand(std::string(IdentificationQuery(identStep_)));
-      timers_.RestartTimeout(timeoutHandle_);
-      identStep_ = 3;
-      return;
-    case Reply::kBasicLoaderVariant:
-      record_.BasicLoaderVariant = e.text.empty() ? '\0' : e.text[0];
-      SendCommand(Command::kBasicLoader);
-      return;
-    case Reply::kSerialNumber: case Reply::kSerialNumber3:
-      record_.SerialNumber = e.text;
-      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
-      break;
-    default:  // the software version
-      if (e.code == Reply::kVersion4 && loaderKind_ == kLoaderWinCe) {
-        record_.StartupVersionInstrument = VersionNumber(e.text);
-        return;
-      }
-      record_.SoftwareVersion = e.text;
-      record_.SoftwareVersionNumber = VersionNumber(e.text);
-      if (std::size_t comma = e.text.find(','); comma != std::string::npos)
-        record_.SensorVersionNumber = VersionNumber(std::string_view(e.text).substr(comma + 1));
-      timers_.RestartTimeout(timeoutHandle_);
-      if (record_.SoftwareVersionNumber > 99 || ContainsText(e.text, "Y.YY")) {
-        SendCommand(std::string(IdentificationQuery(identStep_)));
-        identStep_ = 4;
-        return;
-      }
-      identStep_ = 4;
-      // No serial-number query for old firmware: go on as if it were one blank.
-      record_.SerialNumber = " ";
-      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
-      break;
-  }
+  if (!identification_.Take(e, record_, loaderKind_)) return;
 
   recorder_.NoteMeterIdentity(record_);
   if (MatchDevice()) {
     ArmReplyWatchdog();
-    queue_.PostEvent(MainMethod().StartEvent());
+    clock_.queue.PostEvent(MainMethod().StartEvent());
     return;
   }
   ClearIdentity();
   refused_ = true;
   SetOkEnabled(true);
   SendCommand(std::string(FinalCommand(loaderKind_)));
-  identStep_ = 0;
+  identification_.Restart();
   EndRun(RunOutcome::Failed, RunEnd::Refused);
 }
 

@@ -27,8 +27,8 @@ int UpdateMain::RunExternalProgram(const std::string& file) {
   const TransferResult result = program.Run(request);
   --transferDepth_;
   recorder_.NoteTransfer(file, program.ProgramName(), !result.Failed());
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
-  if (!result.Failed() && !stopping_) loaderSilence_.start();
+  if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
+  if (!result.Failed() && !stopping_) clock_.loaderSilence.start();
   return result.code;
 }
 
@@ -44,7 +44,7 @@ bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncF
   const bool ok = !methods_.bsl430.Run(request).Failed();
   --transferDepth_;
   recorder_.NoteTransfer(file, methods_.bsl430.Name(), ok);
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
+  if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
   return ok;
 }
 
@@ -55,6 +55,6 @@ bool UpdateMain::RunWinCeTransfer(const std::string& file, bool forceNewAnnounce
   ++transferDepth_;
   const bool ok = !methods_.winCe.Run(request).Failed();
   --transferDepth_;
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
+  if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
   return ok;
 }

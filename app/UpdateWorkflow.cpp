@@ -33,7 +33,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
     return;
   }
   if (e.kind == EventKind::kTimer) {
-    if (timeoutHandle_ != 0 && e.code == timeoutHandle_) {
+    if (identification_.IsTimeout(e.code)) {
       e.Clear();
       ProbeAfterTimeout();
     }
@@ -45,7 +45,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   e.Clear();
   switch (event.code) {
     case Event::kDataReceived:
-      ParseReceived();
+      identification_.ParseReceived();
       return;
     case Reply::kDeviceNumber: case Reply::kDeviceNumber3: case Reply::kDeviceNumber4:
     case Reply::kPcbNumber: case Reply::kPcbNumber3: case Reply::kPcbNumber4:
@@ -68,20 +68,20 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       return;
     case Event::kBootCommand:
     case Event::kIntelHex:
-      SecTimer.stop();
+      clock_.SecTimer.stop();
       SetProgressPosition(0);
       ShowDuration(event.code == Event::kIntelHex ? 2 : 0);
       if (MainToBeUpdated()) {
         SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
       } else {
         phase_ = RunPhase::BasicLoader;
-        queue_.PostEvent(Event::kSensorPhase);
+        clock_.queue.PostEvent(Event::kSensorPhase);
       }
       return;
     case Event::kMainTransfer:
-      SecTimer.stop();
+      clock_.SecTimer.stop();
       SetProgressPosition(0);
-      queue_.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0 ? Event::kMainDone
+      clock_.queue.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0 ? Event::kMainDone
                                                                        : Event::kTransferFailed);
       return;
     case Event::kMainDone:
@@ -97,9 +97,9 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       ShowDuration(1);
       if (MainToBeUpdated()) {
         if (!RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, sensorPresent_))
-          queue_.PostEvent(Event::kTransferFailed);
+          clock_.queue.PostEvent(Event::kTransferFailed);
       } else {
-        queue_.PostEvent(Event::kSensorPhase);
+        clock_.queue.PostEvent(Event::kSensorPhase);
       }
       return;
     case Event::kBslRetry:
@@ -109,10 +109,10 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       ShowDuration(1);
       if (RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
-        SecTimer.start();
+        clock_.SecTimer.start();
         SetProgressPosition(1);
       } else {
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
       }
       return;
     case Event::kWinCe:
@@ -120,7 +120,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
         // A late "!" of the failed conversation must not start the sensor
         // phase, which could end in the success text.
         phase_ = RunPhase::Finished;
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
       }
       return;
     case Event::kSensorPhase:
@@ -156,7 +156,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
         SendCommand(Command::kSpecialStart);
       } else {
         phase_ = Next(phase_);
-        queue_.PostEvent(Event::kBootCommand);
+        clock_.queue.PostEvent(Event::kBootCommand);
         search_.ResetFailedSearches();
       }
       return;
@@ -168,7 +168,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       // Only the search's probe for a waiting loader asks for it; a late
       // or stray record starts nothing.
       if (!ProbingForLoader()) return;
-      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+      identification_.ReleaseTimeout();
       record_.BootLoaderId = event.text;
       TG812qProgrammingClick(0);
       return;
@@ -176,7 +176,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       // A loader's acknowledge after an abort, a stall or an interruption
       // must not start the laboratory download.
       if (!ProbingForLoader()) return;
-      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+      identification_.ReleaseTimeout();
       labAfterProbe_ = true;
       LabXXXClick();
       labAfterProbe_ = false;
@@ -190,26 +190,25 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
 void UpdateMain::OnAcknowledge() {
   if (phase_ == RunPhase::Open) {
     SendCommand(Command::kOpen);
-    timers_.RestartTimeout(timeoutHandle_);
+    identification_.RestartTimeout();
   } else if (phase_ == RunPhase::Identify) {
-    SendIdentificationQuery();
-    identStep_ = 1;
+    identification_.SendFirstQuery();
   } else if (phase_ == RunPhase::ExtraFile && !refused_) {
     if (record_.ExtraFile.size() < 4) {
       phase_ = RunPhase::MainTransfer;
     } else {
       MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
       if (RunExternalProgram(record_.ExtraFile.str()) != 0) {
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
       } else {
         preLoader_ = true;
-        SecTimer.start();
+        clock_.SecTimer.start();
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
       }
     }
   }
-  if (!refused_) queue_.PostEvent(EventOfPhase(phase_));  // nothing for 0
+  if (!refused_) clock_.queue.PostEvent(EventOfPhase(phase_));  // nothing for 0
   phase_ = Next(phase_);
 }
 
@@ -231,16 +230,16 @@ void UpdateMain::SensorPhase() {
     // These instruments store the new main firmware before they answer again.
     SetProgressMax(100);
     SetProgressPosition(0);
-    SecTimer.start();
+    clock_.SecTimer.start();
     wait.DelayTime(32000, false);
-    SecTimer.stop();
+    clock_.SecTimer.stop();
     SetProgressPosition(0);
   }
   record_.DirectEntry = false;
-  if (record_.SensorVersionNumber == 0 && !parser_.FramedRecordSeen()) record_.NoSensor = true;
+  if (record_.SensorVersionNumber == 0 && !identification_.Parser().FramedRecordSeen()) record_.NoSensor = true;
   wait.DelayTime(3000, false);
   if (!RunBsl430(1, record_.SensorFile.str(), true, winCe_ || !record_.NoSensor))
-    queue_.PostEvent(Event::kSensorFailed);
+    clock_.queue.PostEvent(Event::kSensorFailed);
 }
 
 void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
@@ -250,14 +249,14 @@ void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
   BeginRunRecord();
   ArmReplyWatchdog();
   if (preLoader_) {
-    queue_.PostEvent(Event::kMainTransfer);
+    clock_.queue.PostEvent(Event::kMainTransfer);
   } else {
     phase_ = RunPhase::ExtraFile;
-    queue_.PostEvent(MainMethod().RetryEvent());
+    clock_.queue.PostEvent(MainMethod().RetryEvent());
   }
   SetOkEnabled(false);
   MemoClear();
-  SecTimer.stop();
+  clock_.SecTimer.stop();
   SetProgressPosition(0);
 }
 
@@ -267,7 +266,7 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
     case Reply::kStored:
       e.Clear();
       queue.Unsubscribe(&menuHandler_);
-      queue_.PostKey(Key::kOk);
+      clock_.queue.PostKey(Key::kOk);
       MemoClear();
       return;
     case Event::kTransferFailed:
@@ -282,15 +281,15 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
       SetOkEnabled(false);
       if (RunExternalProgram("TestDevice.mot") != 0) {
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
         return;
       }
       MemoAdd(InfoText(InfoStoring, settings_.language));
-      SecTimer.start();
+      clock_.SecTimer.start();
       SetProgressPosition(1);
       UpdateCom.Close();
       wait.DelayTime(3000, false);
-      queue_.PostKey(Key::kOk);
+      clock_.queue.PostKey(Key::kOk);
       MemoClear();
       preLoader_ = true;
       queue.Unsubscribe(&menuHandler_);
@@ -305,7 +304,7 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
         SetProgressPosition(1);
         UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);
       } else {
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
       }
       return;
     }
@@ -369,7 +368,7 @@ void UpdateMain::FinishOk() {
   MemoAdd(FillPlaceholders(InfoText(InfoDownloadOk, settings_.language)));
   SetIdentity(IdentityField::Software, record_.MainFileVersion.str());
   SetOkEnabled(false);
-  SecTimer.stop();
+  clock_.SecTimer.stop();
   SetProgressPosition(0);
   SetTitleProgress("", -1000);
   EndRun(RunOutcome::Success);
@@ -377,8 +376,8 @@ void UpdateMain::FinishOk() {
 
 void UpdateMain::FinishAbort(int code) {
   if (endedAfterStop_) return;
-  replyWatchdog_.stop();
-  loaderSilence_.stop();
+  clock_.replyWatchdog.stop();
+  clock_.loaderSilence.stop();
   bootCommandPending_ = false;
   MemoClear();
   MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
@@ -386,19 +385,19 @@ void UpdateMain::FinishAbort(int code) {
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
   if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
-  else if (code == Event::kTransferFailed && !stopping_ && !queue_.IsSubscribed(&retryHandler_))
-    queue_.Subscribe(&retryHandler_);
+  else if (code == Event::kTransferFailed && !stopping_ && !clock_.queue.IsSubscribed(&retryHandler_))
+    clock_.queue.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
 
 void UpdateMain::EndRun(RunOutcome outcome, RunEnd how) {
-  replyWatchdog_.stop();
+  clock_.replyWatchdog.stop();
   if (stopping_) endedAfterStop_ = true;
   EndRunRecord(outcome, how);
   view_->RunEnded(outcome);
 }
 
-bool UpdateMain::RetryOffered() const { return !stopping_ && queue_.IsSubscribed(&retryHandler_); }
+bool UpdateMain::RetryOffered() const { return !stopping_ && clock_.queue.IsSubscribed(&retryHandler_); }
 
 void UpdateMain::SendBootCommand(const std::string& command) {
   // Once the meter is in its boot loader only the loader program gets it
@@ -412,7 +411,7 @@ void UpdateMain::SendBootCommand(const std::string& command) {
 }
 
 bool UpdateMain::ProbingForLoader() const {
-  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && search_.FoundInBootLoaderPass();
+  return !stopping_ && transferDepth_ == 0 && identification_.TimeoutHeld() && search_.FoundInBootLoaderPass();
 }
 
 bool UpdateMain::Interrupt() {
@@ -426,7 +425,7 @@ bool UpdateMain::Interrupt() {
   if (methods_.ProgramSucceeded()) return false;
   stopping_ = true;
   methods_.CancelPrograms();
-  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  identification_.ReleaseTimeout();
   search_.Stop();
   SetWaitPanelVisible(false);
   // A running loader program: its end fails the transfer, which ends the run.
@@ -443,40 +442,40 @@ void UpdateMain::LoaderSilenceExpired() {
   MemoAdd(settings_.language == 1
               ? "The loader program reported success, but the instrument does not answer.\r\n"
               : "Das Ladeprogramm meldete Erfolg, aber das Ger\xE4t antwortet nicht.\r\n");
-  queue_.PostEvent(Event::kTransferFailed);
+  clock_.queue.PostEvent(Event::kTransferFailed);
   PumpEvents();
 }
 
-void UpdateMain::ArmReplyWatchdog() { replyWatchdog_.start(); }
+void UpdateMain::ArmReplyWatchdog() { clock_.replyWatchdog.start(); }
 
 // Between the identification and the end of a run the instrument answers
 // commands that no time-out of the search or of a loader supervises; a meter
 // that falls silent there must not leave the run waiting for ever.
 void UpdateMain::ReplyWatchdogExpired() {
   if (TransferActive()) return;  // the transfer supervises itself
-  replyWatchdog_.stop();
+  clock_.replyWatchdog.stop();
   MemoAdd(settings_.language == 1 ? "The instrument does not answer.\r\n"
                                   : "Das Ger\xE4t antwortet nicht.\r\n");
-  queue_.PostEvent(Event::kTransferFailed);
+  clock_.queue.PostEvent(Event::kTransferFailed);
   PumpEvents();
 }
 
 void UpdateMain::OnPortDisconnected() {
   const std::string path = UpdateCom.TakeLostDevice();
   if (path.empty()) return;  // already told, or the port has been reopened since
-  const bool inRun = transferDepth_ > 0 || replyWatchdog_.isActive();
+  const bool inRun = transferDepth_ > 0 || clock_.replyWatchdog.isActive();
   if (!inRun) {
     // A probe of the search: its time-out moves on to the next port.
     MemoAdd(PortDisconnectedText(path, settings_.language));
     return;
   }
   lostDevice_ = path;
-  replyWatchdog_.stop();
+  clock_.replyWatchdog.stop();
   if (transferDepth_ > 0) {
     // The loader ends as on Escape; its failure ends the run.
-    queue_.PostKey(Key::kEscape);
+    clock_.queue.PostKey(Key::kEscape);
   } else {
-    queue_.PostEvent(Event::kTransferFailed);
+    clock_.queue.PostEvent(Event::kTransferFailed);
   }
   PumpEvents();
 }
