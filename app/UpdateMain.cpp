@@ -80,7 +80,7 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
 UpdateMain::~UpdateMain() { Shutdown(); }
 
 void UpdateMain::Shutdown() {
-  stopping_ = true;
+  guards_.stopping = true;
   methods_.CancelPrograms();
   // A run still going when the program ends was cut off.
   if (recorder_.Active()) {
@@ -96,8 +96,8 @@ void UpdateMain::Shutdown() {
 }
 
 bool UpdateMain::Construct() {
-  firmwareFiles_.clear();
-  firmwareFiles_.reserve(kFirmwareListCapacity);
+  match_.firmwareFiles.clear();
+  match_.firmwareFiles.reserve(kFirmwareListCapacity);
   clock_.RegisterPool();
 
   std::vector<std::string> notes;
@@ -118,8 +118,8 @@ bool UpdateMain::Construct() {
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
   }
-  startCommandIndex_ = table_.StartCommandIndex;
-  loaderKind_ = table_.loaderKind;
+  match_.startCommandIndex = table_.StartCommandIndex;
+  match_.loaderKind = table_.loaderKind;
   UpdateCom.SetLanguage(settings_.language);
   UpdateCom.SetFailureText(PortFailureText);
 
@@ -132,7 +132,7 @@ bool UpdateMain::Construct() {
   view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
 
   identification_.Parser().ResetFramedRecordSeen();
-  usbOnly_ = false;
+  match_.usbOnly = false;
   clock_.pumpReentry = 0;
 
   ApplyFirmwareScan();

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "app/DeviceMatch.h"
 #include "app/DeviceTable.h"
 #include "app/Identification.h"
 #include "app/PortSearch.h"
 #include "app/RunRecorder.h"
+#include "app/RunGuards.h"
 #include "app/RunPhase.h"
 #include "app/Settings.h"
 #include "app/TransferMethods.h"
@@ -75,7 +77,7 @@ class UpdateMain : public QObject, public LoaderHost {
   TDelay& Delay() override { return wait; }
   DeviceRecord& Record() override { return record_; }
   int Language() const override { return settings_.language; }
-  int StartCommandIndex() const override { return startCommandIndex_; }
+  int StartCommandIndex() const override { return match_.startCommandIndex; }
   void PumpEvents() override;
   void WaitForMessages() override;
   void LogLine(const std::string& text) override;
@@ -99,7 +101,7 @@ class UpdateMain : public QObject, public LoaderHost {
   bool OkEnabled() const { return window_.OkEnabled(); }
   const UpdateSettings& Settings() const { return settings_; }
   const DeviceTable& Table() const { return table_; }
-  const std::vector<std::string>& FirmwareFiles() const { return firmwareFiles_; }
+  const std::vector<std::string>& FirmwareFiles() const { return match_.firmwareFiles; }
   RunPhase Phase() const { return phase_; }
   bool TrafficLog() const { return trafficLog_; }
   bool VersionGuard() const { return versionGuard_; }
@@ -162,7 +164,6 @@ class UpdateMain : public QObject, public LoaderHost {
   // --- Windows-CE instruments (UpdateWinCe.cpp) ---
   // Event 10050: false when a transfer ran and failed.
   bool WinCeTransferStep();
-  void RemoveStartupGroup();
   // How a run ended, as the run log words it.
   enum class RunEnd { Failed, Refused };
   void EndRun(RunOutcome outcome, RunEnd how = RunEnd::Failed);
@@ -179,7 +180,7 @@ class UpdateMain : public QObject, public LoaderHost {
   void EndRunRecord(RunOutcome outcome, RunEnd how);
 
   // --- transfer dispatch (UpdateTransfers.cpp) ---
-  TransferMethod& MainMethod() { return methods_.MainMethod(loaderKind_); }
+  TransferMethod& MainMethod() { return methods_.MainMethod(match_.loaderKind); }
   // The program's exit code; 0 on success.
   int RunExternalProgram(const std::string& file);
   bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
@@ -196,8 +197,7 @@ class UpdateMain : public QObject, public LoaderHost {
   UpdateSettings settings_;
   DeviceTable table_;
   DeviceRecord record_;
-  int startCommandIndex_ = 0;
-  LoaderKind loaderKind_ = kLoaderSRecord;
+  DeviceMatch match_;  // the matched instrument's facts that outlive a phase
 
   WorkflowClock clock_;
   TComPort UpdateCom;
@@ -211,29 +211,13 @@ class UpdateMain : public QObject, public LoaderHost {
   MemberSubscriber<UpdateMain> retryHandler_{this, &UpdateMain::RetryHandler};
   MemberSubscriber<UpdateMain> menuHandler_{this, &UpdateMain::MenuProgrammingHandler};
 
-  std::vector<std::string> firmwareFiles_;
-
-  // Workflow state: the phase and the few facts that outlive a phase.
+  // Where the run stands, and what must not happen now.
   RunPhase phase_ = RunPhase::Open;
-  bool refused_ = false;
-  bool preLoader_ = false;
+  RunGuards guards_;
+
+  // The hidden service switches (Ctrl+F1, Ctrl+Alt+F10).
   bool trafficLog_ = false;
   bool versionGuard_ = true;
-  bool downloadConfirmed_ = false;
-  bool sensorPresent_ = false;
-  bool usbOnly_ = false;
-  bool winCe_ = false;
-  int bslCommandIndex_ = 0;
-  int startupGroupBegin_ = -1;
-  int startupGroupEnd_ = -1;
-  std::string bootCommand_ = "A.1200\r\n";
-  int transferDepth_ = 0;
-  bool stopping_ = false;           // interrupted or ending: nothing new starts
-  bool endedAfterStop_ = false;     // the interrupted run has shown its ending
-  bool bootCommandPending_ = false; // the boot command waits for its "!"
-  bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
-
-  std::string lostDevice_;  // the port of this run that was unplugged
 
   RunRecorder recorder_;
   bool insideLogLine_ = false;  // a traffic line is no run message

@@ -13,19 +13,6 @@
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 
-namespace {
-
-// Everything up to and including the first comma goes.
-template <std::size_t N>
-bool DropUpToComma(FixedText<N>& field) {
-  std::size_t comma = field.view().find(',');
-  if (comma == std::string_view::npos) return false;
-  field = std::string(field.view().substr(comma + 1));
-  return true;
-}
-
-}  // namespace
-
 void UpdateMain::ConnectSearch() {
   PortSearch::Hooks& h = search_.hooks;
   h.status = [this](int panel, const std::string& text) { SetStatusPanel(panel, text); };
@@ -50,22 +37,17 @@ void UpdateMain::ConnectSearch() {
 }
 
 void UpdateMain::StartSearch() {
-  if (stopping_) return;
+  if (guards_.stopping) return;
   BeginRunRecord();
   clock_.replyWatchdog.stop();
-  lostDevice_.clear();
+  guards_.lostDevice.clear();
   clock_.loaderSilence.stop();
-  bootCommandPending_ = false;
+  guards_.bootCommandPending = false;
   identification_.Restart();
 
   // What an earlier run changed for itself.
-  startCommandIndex_ = table_.StartCommandIndex;
-  bslCommandIndex_ = 0;
-  phase_ = startCommandIndex_ == 1 ? RunPhase::Identify : RunPhase::Open;
-  bootCommand_ = Command::kBoot;
-  refused_ = false;
-  usbOnly_ = false;
-  winCe_ = false;
+  match_.BeginRun(table_);
+  phase_ = match_.startCommandIndex == 1 ? RunPhase::Identify : RunPhase::Open;
   record_.Clear();
   SetOkEnabled(false);
   clock_.SecTimer.stop();
@@ -77,8 +59,8 @@ void UpdateMain::StartSearch() {
   setup.bauds = settings_.baudList;
   setup.fixedPort = settings_.fixedPort;
   setup.fixedPortIndex = settings_.fixedPortIndex;
-  setup.startCommandIndex = startCommandIndex_;
-  setup.loaderKind = loaderKind_;
+  setup.startCommandIndex = match_.startCommandIndex;
+  setup.loaderKind = match_.loaderKind;
   setup.language = settings_.language;
   setup.delayDivisor = wait.Dividend();
   setup.timeoutDivisor = clock_.timers.Divisor();
@@ -100,8 +82,8 @@ void UpdateMain::SearchFound(const std::string& answer) {
 
 void UpdateMain::SearchFailed() {
   // The pre-loader flag stays: once a pre-loader ran it counts until the end.
-  downloadConfirmed_ = false;
-  sensorPresent_ = false;
+  match_.downloadConfirmed = false;
+  match_.sensorPresent = false;
   identification_.Restart();
   identification_.ReleaseTimeout();
   view_->SetMenuEnabled("TG812qProgramming", true);
@@ -148,7 +130,7 @@ void UpdateMain::ResumeSearch(bool framingError) {
   identification_.ReleaseTimeout();
   // Whatever the lost meter said must not carry over to the next one: its
   // acknowledgement would otherwise count as a later step of the run.
-  phase_ = startCommandIndex_ == 1 ? RunPhase::Identify : RunPhase::Open;
+  phase_ = match_.startCommandIndex == 1 ? RunPhase::Identify : RunPhase::Open;
   identification_.Restart();
   record_.Clear();
   identification_.Parser().Clear();
@@ -156,7 +138,7 @@ void UpdateMain::ResumeSearch(bool framingError) {
 }
 
 void UpdateMain::Identification(const WorkflowEvent& e) {
-  if (!identification_.Take(e, record_, loaderKind_)) return;
+  if (!identification_.Take(e, record_, match_.loaderKind)) return;
 
   recorder_.NoteMeterIdentity(record_);
   if (MatchDevice()) {
@@ -165,43 +147,23 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
     return;
   }
   ClearIdentity();
-  refused_ = true;
+  match_.refused = true;
   SetOkEnabled(true);
-  SendCommand(std::string(FinalCommand(loaderKind_)));
+  SendCommand(std::string(FinalCommand(match_.loaderKind)));
   identification_.Restart();
   EndRun(RunOutcome::Failed, RunEnd::Refused);
 }
 
 bool UpdateMain::MatchDevice() {
   SetWaitPanelVisible(false);
-  downloadConfirmed_ = false;
-  sensorPresent_ = true;
+  match_.downloadConfirmed = false;
+  match_.sensorPresent = true;
 
-  const DeviceEntry* entry = nullptr;
-  for (const auto& e : table_.entries)
-    if (ContainsText(record_.DeviceNumber.view(), e.DeviceNr.view())) {
-      entry = &e;
-      break;
-    }
-  if (!entry && (ContainsText(record_.PcbNumber.view(), record_.DeviceNumber.view()) ||
-                 startCommandIndex_ == 3)) {
-    for (const auto& e : table_.entries)
-      if (ContainsText(record_.PcbNumber.view(), e.DeviceNrDef.view())) {
-        entry = &e;
-        break;
-      }
-  }
-
+  const DeviceEntry* entry = match_.FindEntry(table_, record_);
   bool refuse = entry == nullptr;
   if (entry) {
     TakeDeviceEntry(*entry);
-    bool fileFound = false;
-    for (const auto& f : firmwareFiles_)
-      if (ContainsText(record_.MainFile.view(), f)) fileFound = true;
-    if (!fileFound) refuse = true;
-    if (!record_.BootLoaderId.empty() &&
-        !ContainsText(record_.BootLoaderId.view(), record_.BootLoadKenn.view()))
-      refuse = true;
+    if (!match_.Acceptable(record_)) refuse = true;
   }
   if (refuse) {
     ShowMessageBox(Caption(true), InfoText(InfoWrongDevice, settings_.language), MsgIcon::Error);
@@ -215,31 +177,15 @@ bool UpdateMain::MatchDevice() {
     return false;
   }
 
-  if (startCommandIndex_ == 2 || startCommandIndex_ == 3) {
-    // These instruments report pairs: instrument value, sensor value.
-    record_.SoftwareVersionNumber = record_.SensorVersionNumber;
-    record_.SensorVersionNumber = 0;
-    DropUpToComma(record_.SoftwareVersion);
-    bool devicePair = DropUpToComma(record_.DeviceNumber);
-    DropUpToComma(record_.PcbNumber);
-    DropUpToComma(record_.SerialNumber);
-    if (!devicePair) {
+  if (match_.ReportsPairs()) {
+    if (!match_.TakeSensorHalves(record_)) {
       // This question exists in German only.
       if (ShowMessageBox("Info", "kein digitaler Sensor angeschlossen ?\r\n\r\nTrotzdem fortfahren ?",
                          MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
         return false;
-      record_.NoSensor = true;
-      sensorPresent_ = false;
-      record_.SoftwareVersion = "X.XX";
-      record_.DeviceNumber = entry->DeviceNr.view();
-      record_.SerialNumber = "XXXXXXXX";
+      match_.TakeNoSensor(*entry, record_);
     }
-    record_.SensorFileMarker = record_.MainFileMarker;
-    if (startCommandIndex_ == 3) {
-      startCommandIndex_ = 2;
-      bslCommandIndex_ = 1;
-      bootCommand_ = record_.NoSensor ? Command::kBootNoSensor : Command::kBootSensor;
-    }
+    match_.FinishPairs(record_);
   }
 
   SetIdentity(IdentityField::Name,
@@ -250,8 +196,8 @@ bool UpdateMain::MatchDevice() {
   record_.DeviceName = entry->DeviceName.view();
 
   VersionTexts texts = ReadVersionTexts(record_, ProgramFolder(), settings_.language);
-  startupGroupBegin_ = texts.startupProgramIndex;
-  startupGroupEnd_ = texts.startupGroupEnd;
+  match_.startupGroupBegin = texts.startupProgramIndex;
+  match_.startupGroupEnd = texts.startupGroupEnd;
   if (texts.sendStartupQuery) {
     SendCommand(kStartupVersionQuery);
     wait.DelayTime(3000, true);
@@ -261,23 +207,14 @@ bool UpdateMain::MatchDevice() {
   VersionCheckContext context;
   context.language = settings_.language;
   context.versionGuard = versionGuard_;
-  context.usbOnly = usbOnly_;
+  context.usbOnly = match_.usbOnly;
   context.addMemo = [this](const std::string& text) { MemoAdd(text); };
-  return CheckVersions(record_, context, downloadConfirmed_);
+  return CheckVersions(record_, context, match_.downloadConfirmed);
 }
 
 void UpdateMain::TakeDeviceEntry(const DeviceEntry& entry) {
   recorder_.NoteDeviceEntry(entry);
-  record_.ProzTyp = entry.ProzTyp;
-  record_.SWKenn1 = entry.SWKenn1.view();
-  record_.SWKenn2 = entry.SWKenn2.view();
-  record_.SWKenn3 = entry.SWKenn3.view();
-  record_.BootLoadKenn = entry.BootLoadKenn.view();
-  record_.FlashErase1 = std::atoi(entry.FlashErase1.c_str());
-  record_.FlashErase2 = std::atoi(entry.FlashErase2.c_str());
-  record_.FlashErase3 = std::atoi(entry.FlashErase3.c_str());
-  record_.ProgDefFile = entry.ProgDefFile.view();
   std::vector<std::string> notes;
-  loaderKind_ = TakeDeviceFiles(entry, table_, ProgramFolder(), record_, &notes);
+  match_.TakeDeviceEntry(entry, table_, record_, &notes);
   for (const auto& note : notes) MemoAdd(note + "\r\n");
 }

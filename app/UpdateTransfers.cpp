@@ -4,7 +4,7 @@
 #include "app/UpdateMain.h"
 #include "platform/Dialogs.h"
 
-bool UpdateMain::TransferActive() const { return transferDepth_ > 0 || methods_.basicLoader.Sending(); }
+bool UpdateMain::TransferActive() const { return guards_.transferDepth > 0 || methods_.basicLoader.Sending(); }
 
 void UpdateMain::ShowError(const std::string& caption, const std::string& text) {
   ShowMessageBox(caption, text, MsgIcon::Error);
@@ -17,32 +17,32 @@ bool UpdateMain::AskRetry(const std::string& caption, const std::string& text, i
 void UpdateMain::ReopenPort(int portIndex) { UpdateCom.Open(this, portIndex, true); }
 
 int UpdateMain::RunExternalProgram(const std::string& file) {
-  if (stopping_) return static_cast<int>(kProgramNotStarted);
-  ExternalLoader& program = methods_.LoaderProgram(loaderKind_);
+  if (guards_.stopping) return static_cast<int>(kProgramNotStarted);
+  ExternalLoader& program = methods_.LoaderProgram(match_.loaderKind);
   SetWaitPanelVisible(false);
   TransferRequest request;
   request.file = file;
   request.portIndex = search_.Port();
-  ++transferDepth_;
+  ++guards_.transferDepth;
   const TransferResult result = program.Run(request);
-  --transferDepth_;
+  --guards_.transferDepth;
   recorder_.NoteTransfer(file, program.ProgramName(), !result.Failed());
   if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
-  if (!result.Failed() && !stopping_) clock_.loaderSilence.start();
+  if (!result.Failed() && !guards_.stopping) clock_.loaderSilence.start();
   return result.code;
 }
 
 bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncFirst,
                            bool queryVector) {
-  if (stopping_) return false;
+  if (guards_.stopping) return false;
   TransferRequest request;
   request.file = file;
   request.commandIndex = commandIndex;
   request.syncFirst = syncFirst;
   request.queryVector = queryVector;
-  ++transferDepth_;
+  ++guards_.transferDepth;
   const bool ok = !methods_.bsl430.Run(request).Failed();
-  --transferDepth_;
+  --guards_.transferDepth;
   recorder_.NoteTransfer(file, methods_.bsl430.Name(), ok);
   if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
   return ok;
@@ -52,9 +52,9 @@ bool UpdateMain::RunWinCeTransfer(const std::string& file, bool forceNewAnnounce
   TransferRequest request;
   request.file = file;
   request.forceNewAnnounce = forceNewAnnounce;
-  ++transferDepth_;
+  ++guards_.transferDepth;
   const bool ok = !methods_.winCe.Run(request).Failed();
-  --transferDepth_;
+  --guards_.transferDepth;
   if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
   return ok;
 }

@@ -21,8 +21,8 @@ constexpr int kEndedWithoutRetry = 0;
 
 }  // namespace
 
-bool UpdateMain::MainToBeUpdated() const { return MainSoftwareToBeUpdated(record_, downloadConfirmed_); }
-bool UpdateMain::SensorToBeUpdated() const { return SensorSoftwareToBeUpdated(record_, downloadConfirmed_); }
+bool UpdateMain::MainToBeUpdated() const { return MainSoftwareToBeUpdated(record_, match_.downloadConfirmed); }
+bool UpdateMain::SensorToBeUpdated() const { return SensorSoftwareToBeUpdated(record_, match_.downloadConfirmed); }
 
 void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   if (e.kind == EventKind::kKey) {
@@ -55,14 +55,14 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       return;
     case Event::kAcknowledge:
     case Event::kRetryAck:
-      bootCommandPending_ = false;
+      guards_.bootCommandPending = false;
       OnAcknowledge();
       return;
     case Event::kRejected:
       // A meter that refuses its boot loader is not going to take a
       // transfer: say so now instead of waiting for the watchdog.
-      if (!bootCommandPending_) return;
-      bootCommandPending_ = false;
+      if (!guards_.bootCommandPending) return;
+      guards_.bootCommandPending = false;
       MemoAdd(InfoText(InfoNoBootloader, settings_.language) + "\r\n");
       FinishAbort(kEndedWithoutRetry);
       return;
@@ -72,7 +72,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       SetProgressPosition(0);
       ShowDuration(event.code == Event::kIntelHex ? 2 : 0);
       if (MainToBeUpdated()) {
-        SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
+        SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot) : match_.bootCommand);
       } else {
         phase_ = RunPhase::BasicLoader;
         clock_.queue.PostEvent(Event::kSensorPhase);
@@ -85,10 +85,10 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
                                                                        : Event::kTransferFailed);
       return;
     case Event::kMainDone:
-      if (loaderKind_ == kLoaderSRecord && startCommandIndex_ == 0) {
+      if (match_.loaderKind == kLoaderSRecord && match_.startCommandIndex == 0) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         wait.DelayTime(12000, false);
-        if (stopping_) return;
+        if (guards_.stopping) return;
         SendClock(true);
       }
       return;
@@ -96,7 +96,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       phase_ = RunPhase::SensorAgain;
       ShowDuration(1);
       if (MainToBeUpdated()) {
-        if (!RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, sensorPresent_))
+        if (!RunBsl430(match_.bslCommandIndex, record_.MainFile.str(), true, match_.sensorPresent))
           clock_.queue.PostEvent(Event::kTransferFailed);
       } else {
         clock_.queue.PostEvent(Event::kSensorPhase);
@@ -107,7 +107,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       record_.DirectEntry = true;
       phase_ = RunPhase::SensorAgain;
       ShowDuration(1);
-      if (RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, false)) {
+      if (RunBsl430(match_.bslCommandIndex, record_.MainFile.str(), true, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         clock_.SecTimer.start();
         SetProgressPosition(1);
@@ -137,7 +137,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       EndRun(RunOutcome::Failed);
       return;
     case Reply::kStored:
-      if (startCommandIndex_ != 2) {
+      if (match_.startCommandIndex != 2) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         wait.DelayTime(1000, false);
         SendClock(true);
@@ -149,7 +149,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       FinishOk();
       return;
     case Reply::kUsbOnly:
-      usbOnly_ = true;
+      match_.usbOnly = true;
       return;
     case Reply::kBootAgain:
       if (ContainsText(record_.DeviceNumber.view(), "52937") && record_.SoftwareVersionNumber <= 104) {
@@ -177,9 +177,9 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       // must not start the laboratory download.
       if (!ProbingForLoader()) return;
       identification_.ReleaseTimeout();
-      labAfterProbe_ = true;
+      guards_.labAfterProbe = true;
       LabXXXClick();
-      labAfterProbe_ = false;
+      guards_.labAfterProbe = false;
       return;
     default:
       e = event;  // not ours: pass it on unchanged
@@ -193,7 +193,7 @@ void UpdateMain::OnAcknowledge() {
     identification_.RestartTimeout();
   } else if (phase_ == RunPhase::Identify) {
     identification_.SendFirstQuery();
-  } else if (phase_ == RunPhase::ExtraFile && !refused_) {
+  } else if (phase_ == RunPhase::ExtraFile && !match_.refused) {
     if (record_.ExtraFile.size() < 4) {
       phase_ = RunPhase::MainTransfer;
     } else {
@@ -201,14 +201,14 @@ void UpdateMain::OnAcknowledge() {
       if (RunExternalProgram(record_.ExtraFile.str()) != 0) {
         clock_.queue.PostEvent(Event::kTransferFailed);
       } else {
-        preLoader_ = true;
+        match_.preLoader = true;
         clock_.SecTimer.start();
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
       }
     }
   }
-  if (!refused_) clock_.queue.PostEvent(EventOfPhase(phase_));  // nothing for 0
+  if (!match_.refused) clock_.queue.PostEvent(EventOfPhase(phase_));  // nothing for 0
   phase_ = Next(phase_);
 }
 
@@ -222,7 +222,7 @@ void UpdateMain::SensorPhase() {
     SendCommand(Command::kSensorQuery);
     return;
   }
-  if (usbOnly_ || s > g || (s == g && (!downloadConfirmed_ || record_.SensorFile.size() < 5))) {
+  if (match_.usbOnly || s > g || (s == g && (!match_.downloadConfirmed || record_.SensorFile.size() < 5))) {
     FinishOk();
     return;
   }
@@ -238,7 +238,7 @@ void UpdateMain::SensorPhase() {
   record_.DirectEntry = false;
   if (record_.SensorVersionNumber == 0 && !identification_.Parser().FramedRecordSeen()) record_.NoSensor = true;
   wait.DelayTime(3000, false);
-  if (!RunBsl430(1, record_.SensorFile.str(), true, winCe_ || !record_.NoSensor))
+  if (!RunBsl430(1, record_.SensorFile.str(), true, match_.winCe || !record_.NoSensor))
     clock_.queue.PostEvent(Event::kSensorFailed);
 }
 
@@ -248,7 +248,7 @@ void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
   queue.Unsubscribe(&retryHandler_);
   BeginRunRecord();
   ArmReplyWatchdog();
-  if (preLoader_) {
+  if (match_.preLoader) {
     clock_.queue.PostEvent(Event::kMainTransfer);
   } else {
     phase_ = RunPhase::ExtraFile;
@@ -291,7 +291,7 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       wait.DelayTime(3000, false);
       clock_.queue.PostKey(Key::kOk);
       MemoClear();
-      preLoader_ = true;
+      match_.preLoader = true;
       queue.Unsubscribe(&menuHandler_);
       return;
     case Event::kLabDownload: {
@@ -299,7 +299,7 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       SetOkEnabled(false);
       std::string file = record_.ProgDefFile.size() > 4 ? record_.ProgDefFile.str() : "LabXXX.txt";
       // From the menu the loader has not been woken yet: it needs its SYNC.
-      if (RunBsl430(bslCommandIndex_, file, !labAfterProbe_, false)) {
+      if (RunBsl430(match_.bslCommandIndex, file, !guards_.labAfterProbe, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
         UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);
@@ -348,7 +348,7 @@ void UpdateMain::SendClock(bool seconds) {
     command += buf;
   }
   command += "\r\n";
-  if (startCommandIndex_ == 2) {
+  if (match_.startCommandIndex == 2) {
     UpdateCom.LoadLastV24Parameter();
     wait.DelayTime(500, false);
   }
@@ -356,15 +356,15 @@ void UpdateMain::SendClock(bool seconds) {
 }
 
 void UpdateMain::FinishOk() {
-  if (endedAfterStop_) return;
+  if (guards_.endedAfterStop) return;
   wait.DelayTime(3000, true);
-  if (stopping_) {
+  if (guards_.stopping) {
     // Interrupted while the meter finishes: the ending must say so.
     FinishAbort(kEndedWithoutRetry);
     return;
   }
-  if (startCommandIndex_ == 2) UpdateCom.LoadLastV24Parameter();
-  SendCommand(std::string(FinalCommand(loaderKind_)));
+  if (match_.startCommandIndex == 2) UpdateCom.LoadLastV24Parameter();
+  SendCommand(std::string(FinalCommand(match_.loaderKind)));
   MemoAdd(FillPlaceholders(InfoText(InfoDownloadOk, settings_.language)));
   SetIdentity(IdentityField::Software, record_.MainFileVersion.str());
   SetOkEnabled(false);
@@ -375,29 +375,29 @@ void UpdateMain::FinishOk() {
 }
 
 void UpdateMain::FinishAbort(int code) {
-  if (endedAfterStop_) return;
+  if (guards_.endedAfterStop) return;
   clock_.replyWatchdog.stop();
   clock_.loaderSilence.stop();
-  bootCommandPending_ = false;
+  guards_.bootCommandPending = false;
   MemoClear();
   MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
   SetOkEnabled(true);
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
-  if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
-  else if (code == Event::kTransferFailed && !stopping_ && !clock_.queue.IsSubscribed(&retryHandler_))
+  if (!guards_.lostDevice.empty()) MemoAdd(PortDisconnectedText(guards_.lostDevice, settings_.language));
+  else if (code == Event::kTransferFailed && !guards_.stopping && !clock_.queue.IsSubscribed(&retryHandler_))
     clock_.queue.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
 
 void UpdateMain::EndRun(RunOutcome outcome, RunEnd how) {
   clock_.replyWatchdog.stop();
-  if (stopping_) endedAfterStop_ = true;
+  if (guards_.stopping) guards_.endedAfterStop = true;
   EndRunRecord(outcome, how);
   view_->RunEnded(outcome);
 }
 
-bool UpdateMain::RetryOffered() const { return !stopping_ && clock_.queue.IsSubscribed(&retryHandler_); }
+bool UpdateMain::RetryOffered() const { return !guards_.stopping && clock_.queue.IsSubscribed(&retryHandler_); }
 
 void UpdateMain::SendBootCommand(const std::string& command) {
   // Once the meter is in its boot loader only the loader program gets it
@@ -406,16 +406,16 @@ void UpdateMain::SendBootCommand(const std::string& command) {
     FinishAbort(kEndedWithoutRetry);
     return;
   }
-  bootCommandPending_ = true;
+  guards_.bootCommandPending = true;
   SendCommand(command);
 }
 
 bool UpdateMain::ProbingForLoader() const {
-  return !stopping_ && transferDepth_ == 0 && identification_.TimeoutHeld() && search_.FoundInBootLoaderPass();
+  return !guards_.stopping && guards_.transferDepth == 0 && identification_.TimeoutHeld() && search_.FoundInBootLoaderPass();
 }
 
 bool UpdateMain::Interrupt() {
-  if (stopping_) {
+  if (guards_.stopping) {
     // A second signal while a loader program still runs: no more grace.
     methods_.KillPrograms();
     return true;
@@ -423,7 +423,7 @@ bool UpdateMain::Interrupt() {
   // The loader program has reported success and the image is in the
   // meter: the run ends as it would have, with its own ending.
   if (methods_.ProgramSucceeded()) return false;
-  stopping_ = true;
+  guards_.stopping = true;
   methods_.CancelPrograms();
   identification_.ReleaseTimeout();
   search_.Stop();
@@ -438,7 +438,7 @@ bool UpdateMain::Interrupt() {
 // A loader program that reported success hands back a meter that restarts
 // and answers within this time; silence means the image did not arrive.
 void UpdateMain::LoaderSilenceExpired() {
-  if (transferDepth_ > 0 || endedAfterStop_) return;
+  if (guards_.transferDepth > 0 || guards_.endedAfterStop) return;
   MemoAdd(settings_.language == 1
               ? "The loader program reported success, but the instrument does not answer.\r\n"
               : "Das Ladeprogramm meldete Erfolg, aber das Ger\xE4t antwortet nicht.\r\n");
@@ -463,15 +463,15 @@ void UpdateMain::ReplyWatchdogExpired() {
 void UpdateMain::OnPortDisconnected() {
   const std::string path = UpdateCom.TakeLostDevice();
   if (path.empty()) return;  // already told, or the port has been reopened since
-  const bool inRun = transferDepth_ > 0 || clock_.replyWatchdog.isActive();
+  const bool inRun = guards_.transferDepth > 0 || clock_.replyWatchdog.isActive();
   if (!inRun) {
     // A probe of the search: its time-out moves on to the next port.
     MemoAdd(PortDisconnectedText(path, settings_.language));
     return;
   }
-  lostDevice_ = path;
+  guards_.lostDevice = path;
   clock_.replyWatchdog.stop();
-  if (transferDepth_ > 0) {
+  if (guards_.transferDepth > 0) {
     // The loader ends as on Escape; its failure ends the run.
     clock_.queue.PostKey(Key::kEscape);
   } else {
