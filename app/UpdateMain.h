@@ -181,6 +181,7 @@ class UpdateMain : public QObject, public LoaderHost {
 
   // --- transfer dispatch (UpdateTransfers.cpp) ---
   TransferMethod& MainMethod() { return methods_.MainMethod(match_.loaderKind); }
+  TransferResult RunTransfer(TransferMethod& method, const TransferRequest& request);
   // The program's exit code; 0 on success.
   int RunExternalProgram(const std::string& file);
   bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);

@@ -4,7 +4,9 @@
 #include "app/UpdateMain.h"
 #include "platform/Dialogs.h"
 
-bool UpdateMain::TransferActive() const { return guards_.transferDepth > 0 || methods_.basicLoader.Sending(); }
+bool UpdateMain::TransferActive() const {
+  return guards_.transferDepth > 0 || methods_.basicLoader.Sending();
+}
 
 void UpdateMain::ShowError(const std::string& caption, const std::string& text) {
   ShowMessageBox(caption, text, MsgIcon::Error);
@@ -16,6 +18,16 @@ bool UpdateMain::AskRetry(const std::string& caption, const std::string& text, i
 
 void UpdateMain::ReopenPort(int portIndex) { UpdateCom.Open(this, portIndex, true); }
 
+// Every transfer runs here: the handlers know they are entered from inside
+// it, and the reply watchdog starts afresh once it is over.
+TransferResult UpdateMain::RunTransfer(TransferMethod& method, const TransferRequest& request) {
+  ++guards_.transferDepth;
+  const TransferResult result = method.Run(request);
+  --guards_.transferDepth;
+  if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
+  return result;
+}
+
 int UpdateMain::RunExternalProgram(const std::string& file) {
   if (guards_.stopping) return static_cast<int>(kProgramNotStarted);
   ExternalLoader& program = methods_.LoaderProgram(match_.loaderKind);
@@ -23,11 +35,8 @@ int UpdateMain::RunExternalProgram(const std::string& file) {
   TransferRequest request;
   request.file = file;
   request.portIndex = search_.Port();
-  ++guards_.transferDepth;
-  const TransferResult result = program.Run(request);
-  --guards_.transferDepth;
+  const TransferResult result = RunTransfer(program, request);
   recorder_.NoteTransfer(file, program.ProgramName(), !result.Failed());
-  if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
   if (!result.Failed() && !guards_.stopping) clock_.loaderSilence.start();
   return result.code;
 }
@@ -40,11 +49,9 @@ bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncF
   request.commandIndex = commandIndex;
   request.syncFirst = syncFirst;
   request.queryVector = queryVector;
-  ++guards_.transferDepth;
-  const bool ok = !methods_.bsl430.Run(request).Failed();
-  --guards_.transferDepth;
-  recorder_.NoteTransfer(file, methods_.bsl430.Name(), ok);
-  if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
+  TransferMethod& method = methods_.bsl430;
+  const bool ok = !RunTransfer(method, request).Failed();
+  recorder_.NoteTransfer(file, method.Name(), ok);
   return ok;
 }
 
@@ -52,9 +59,5 @@ bool UpdateMain::RunWinCeTransfer(const std::string& file, bool forceNewAnnounce
   TransferRequest request;
   request.file = file;
   request.forceNewAnnounce = forceNewAnnounce;
-  ++guards_.transferDepth;
-  const bool ok = !methods_.winCe.Run(request).Failed();
-  --guards_.transferDepth;
-  if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
-  return ok;
+  return !RunTransfer(methods_.winCe, request).Failed();
 }

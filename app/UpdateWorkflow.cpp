@@ -21,8 +21,12 @@ constexpr int kEndedWithoutRetry = 0;
 
 }  // namespace
 
-bool UpdateMain::MainToBeUpdated() const { return MainSoftwareToBeUpdated(record_, match_.downloadConfirmed); }
-bool UpdateMain::SensorToBeUpdated() const { return SensorSoftwareToBeUpdated(record_, match_.downloadConfirmed); }
+bool UpdateMain::MainToBeUpdated() const {
+  return MainSoftwareToBeUpdated(record_, match_.downloadConfirmed);
+}
+bool UpdateMain::SensorToBeUpdated() const {
+  return SensorSoftwareToBeUpdated(record_, match_.downloadConfirmed);
+}
 
 void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   if (e.kind == EventKind::kKey) {
@@ -222,7 +226,8 @@ void UpdateMain::SensorPhase() {
     SendCommand(Command::kSensorQuery);
     return;
   }
-  if (match_.usbOnly || s > g || (s == g && (!match_.downloadConfirmed || record_.SensorFile.size() < 5))) {
+  if (match_.usbOnly || s > g ||
+      (s == g && (!match_.downloadConfirmed || record_.SensorFile.size() < 5))) {
     FinishOk();
     return;
   }
@@ -236,7 +241,8 @@ void UpdateMain::SensorPhase() {
     SetProgressPosition(0);
   }
   record_.DirectEntry = false;
-  if (record_.SensorVersionNumber == 0 && !identification_.Parser().FramedRecordSeen()) record_.NoSensor = true;
+  if (record_.SensorVersionNumber == 0 && !identification_.Parser().FramedRecordSeen())
+    record_.NoSensor = true;
   wait.DelayTime(3000, false);
   if (!RunBsl430(1, record_.SensorFile.str(), true, match_.winCe || !record_.NoSensor))
     clock_.queue.PostEvent(Event::kSensorFailed);
@@ -385,7 +391,8 @@ void UpdateMain::FinishAbort(int code) {
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
   if (!guards_.lostDevice.empty()) MemoAdd(PortDisconnectedText(guards_.lostDevice, settings_.language));
-  else if (code == Event::kTransferFailed && !guards_.stopping && !clock_.queue.IsSubscribed(&retryHandler_))
+  else if (code == Event::kTransferFailed && !guards_.stopping &&
+           !clock_.queue.IsSubscribed(&retryHandler_))
     clock_.queue.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
@@ -397,7 +404,9 @@ void UpdateMain::EndRun(RunOutcome outcome, RunEnd how) {
   view_->RunEnded(outcome);
 }
 
-bool UpdateMain::RetryOffered() const { return !guards_.stopping && clock_.queue.IsSubscribed(&retryHandler_); }
+bool UpdateMain::RetryOffered() const {
+  return !guards_.stopping && clock_.queue.IsSubscribed(&retryHandler_);
+}
 
 void UpdateMain::SendBootCommand(const std::string& command) {
   // Once the meter is in its boot loader only the loader program gets it
@@ -411,7 +420,8 @@ void UpdateMain::SendBootCommand(const std::string& command) {
 }
 
 bool UpdateMain::ProbingForLoader() const {
-  return !guards_.stopping && guards_.transferDepth == 0 && identification_.TimeoutHeld() && search_.FoundInBootLoaderPass();
+  return !guards_.stopping && guards_.transferDepth == 0 && identification_.TimeoutHeld() &&
+         search_.FoundInBootLoaderPass();
 }
 
 bool UpdateMain::Interrupt() {
