@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/CommandTexts.h"
+#include "app/FirmwareFiles.h"
 #include "app/FirmwareSelection.h"
 #include "core/Stringunit.h"
 #include "platform/ProgramDir.h"
@@ -62,15 +63,13 @@ void DeviceMatch::TakeDeviceEntry(const DeviceEntry& entry, const DeviceTable& t
   loaderKind = TakeDeviceFiles(entry, table, ProgramFolder(), record, notes);
 }
 
-bool DeviceMatch::Acceptable(const DeviceRecord& record) const {
-  bool fileFound = false;
-  for (const auto& f : firmwareFiles)
-    if (ContainsText(record.MainFile.view(), f)) fileFound = true;
-  if (!fileFound) return false;
-  if (!record.BootLoaderId.empty() &&
-      !ContainsText(record.BootLoaderId.view(), record.BootLoadKenn.view()))
-    return false;
-  return true;
+bool DeviceMatch::BootLoaderMatches(const DeviceRecord& record) const {
+  return record.BootLoaderId.empty() ||
+         ContainsText(record.BootLoaderId.view(), record.BootLoadKenn.view());
+}
+
+bool DeviceMatch::MainFileFound(const DeviceRecord& record) const {
+  return MainFileInScan(record.MainFile.view(), firmwareFiles);
 }
 
 bool DeviceMatch::TakeSensorHalves(DeviceRecord& record) const {

@@ -23,9 +23,11 @@ class DeviceMatch {
   // main file decides the loader kind.
   void TakeDeviceEntry(const DeviceEntry& entry, const DeviceTable& table, DeviceRecord& record,
                        std::vector<std::string>* notes);
-  // The main file is one found at start-up, and a boot-loader record
-  // received in the search names the entry's boot loader.
-  bool Acceptable(const DeviceRecord& record) const;
+  // A boot-loader record received in the search names the entry's boot
+  // loader (or none was received).
+  bool BootLoaderMatches(const DeviceRecord& record) const;
+  // The main file is one of the firmware files found at start-up.
+  bool MainFileFound(const DeviceRecord& record) const;
 
   // Instruments that report pairs of instrument value and sensor value.
   bool ReportsPairs() const { return startCommandIndex == 2 || startCommandIndex == 3; }

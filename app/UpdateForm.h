@@ -67,4 +67,6 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
 };
 
 // Runs the program with its window; returns the exit status.
-int RunWindow(int argc, char** argv);
+// deliveryGiven: --delivery named the folder, so a remembered one is not
+// taken in its place.
+int RunWindow(int argc, char** argv, bool deliveryGiven = false);

@@ -100,7 +100,7 @@ void UpdateMain::LanguageClick(int language) {
 }
 
 void UpdateMain::ReadmeClick() {
-  if (!OpenDocument(DataFolder() + "/ReadMe.pdf"))
+  if (!OpenDocument(ReadMePath()))
     ShowMessageBox("Update", "Programm konnte nicht gestartet werden!", MsgIcon::Info);
 }
 

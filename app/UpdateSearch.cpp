@@ -4,6 +4,7 @@
 
 #include "app/CommandTexts.h"
 #include "app/FileVersion.h"
+#include "app/FirmwareFiles.h"
 #include "app/FirmwareSelection.h"
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
@@ -163,7 +164,13 @@ bool UpdateMain::MatchDevice() {
   bool refuse = entry == nullptr;
   if (entry) {
     TakeDeviceEntry(*entry);
-    if (!match_.Acceptable(record_)) refuse = true;
+    if (!match_.BootLoaderMatches(record_))
+      refuse = true;
+    else if (ShowMissingFirmware(record_, ProgramFolder(), settings_.language, Caption(true)) ||
+             ShowLoaderNotReady(match_.loaderKind, settings_.language, Caption(true)))
+      return false;
+    else if (!match_.MainFileFound(record_))
+      refuse = true;
   }
   if (refuse) {
     ShowMessageBox(Caption(true), InfoText(InfoWrongDevice, settings_.language), MsgIcon::Error);
