@@ -1,8 +1,10 @@
 #pragma once
-// The main window's logic: it owns the settings, the device table, the
-// record of the run, the event queue with its timers, the serial port and
-// the delay, and drives the whole download run from events. Widgets are
-// not its business: the window and the headless console view it.
+// The main window's logic: the coordinator of a download run. It owns the
+// settings, the device table, the run's record, port and delay, and the
+// run's parts (PortSearch, Identification, DeviceMatch, WorkflowClock,
+// RunGuards, TransferMethods, WindowModel, RunRecorder); its handlers turn
+// each event into a call on one of them. Widgets are not its business: the
+// window and the headless console view it.
 #include <QObject>
 #include <QTimer>
 #include <array>
