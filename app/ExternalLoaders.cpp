@@ -118,7 +118,11 @@ unsigned UpdateMain::RunLoaderProgram(const std::vector<std::string>& command, c
     if (hexLoad) TitleTimer.start();
     else TitleTimer.stop();
     limit.start(TimeLimit(kLoaderProgramLimitMs));
-    ProgramResult result = loaderProcess_.Run(command, PortTableString(UpdateCom.PortTable()));
+    ProgramResult result;
+    {
+      HoldingWait::Scope waiting(holding_);
+      result = loaderProcess_.Run(command, PortTableString(UpdateCom.PortTable()));
+    }
     limit.stop();
     exitCode = result.exitCode;
     // A program asked to stop has not finished its transfer, whatever it

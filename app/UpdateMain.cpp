@@ -60,6 +60,11 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   loaderSilence_.setSingleShot(true);
   loaderSilence_.setInterval(TimeLimit(kLoaderRestartMs));
   connect(&loaderSilence_, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
+  // What a waiting window holds back: the serial notifications and the
+  // workflow's timers (the progress timers keep running).
+  holding_.HoldEventsOf(this);
+  for (auto& t : poolTimers_) holding_.HoldEventsOf(&t);
+  for (QTimer* t : {&replyWatchdog_, &loaderSilence_, &basicLoaderQuiet_}) holding_.HoldEventsOf(t);
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
   // NUL bytes discarded, a long write time-out for slow instruments.
@@ -164,6 +169,11 @@ void UpdateMain::ShowStartText() {
 // --- event plumbing -------------------------------------------------------
 
 void UpdateMain::PumpEvents() {
+  // A loader's own timer during a wait: the pump follows the held events.
+  if (holding_.Holding()) {
+    holding_.Defer([this] { PumpEvents(); });
+    return;
+  }
   for (;;) {
     WorkflowEvent e = queue_.FetchEvent();
     if (e.IsEmpty()) break;
@@ -213,6 +223,11 @@ void UpdateMain::OkBitBtnClick() {
 }
 
 void UpdateMain::EscapeKey() {
+  // Escape stops a transfer: during a wait it comes after what the wait holds.
+  if (holding_.Holding()) {
+    holding_.Defer([this] { EscapeKey(); });
+    return;
+  }
   if (runActive_) runEscaped_ = true;
   queue_.PostKey(kKeyEscape);
   PumpEvents();

@@ -23,6 +23,7 @@
 #include "platform/ExternalProgram.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
+#include "serial/HoldingWait.h"
 
 class TermProg;
 
@@ -66,6 +67,18 @@ class UpdateMain : public QObject, public LoaderHost {
   bool Interrupt();
   // The abort text of the last run offers a retry by OK.
   bool RetryOffered() const;
+
+  // --- the window's waits (UpdateWaits.cpp) ---
+  // The window keeps painting through the workflow's waits, which hold its
+  // events instead of sleeping; a console keeps the sleeping waits.
+  void KeepWindowAlive();
+  HoldingWait& Waits() { return holding_; }
+  // In the window, while a wait or a transfer runs: input that would start
+  // or change a run is not acted on.
+  bool InputLocked() const;
+  // Asks before the window closes under a transfer or its waits; true to
+  // close.
+  bool MayClose();
 
   // --- LoaderHost ---
   EventQueue& Events() override { return queue_; }
@@ -212,6 +225,9 @@ class UpdateMain : public QObject, public LoaderHost {
   int startCommandIndex_ = 0;
   LoaderKind loaderKind_ = kLoaderSRecord;
 
+  // Declared before what it holds events of, and before the port and the
+  // delay that use it: it goes last.
+  HoldingWait holding_;
   EventQueue queue_;
   TimerPool timers_;
   std::array<QTimer, 5> poolTimers_;  // Timer1..Timer5
