@@ -123,16 +123,11 @@ void Print(const char* name, const Figures& f) {
   std::printf("  gaps over 100 ms    %d\n", f.gapsOver100);
 }
 
-// An S-record meter with start command 0: after the loader program the
-// workflow waits 12 s for the meter to store its firmware.
+// An S-record meter with the first start command: after the loader program
+// the workflow waits 12 s for the meter to store its firmware.
 Figures ExternalLoaderRun() {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  DeviceBlockSpec d;
-  d.startCmd = "0";
-  w.WriteProgDeviceIni({d});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
+  w.PrepareExternalDelivery(0);
   w.AddSim(ExternalProfile());
   return RunInWindow(w);
 }

@@ -75,16 +75,6 @@ struct WorldEnvironment {
   }
 };
 
-// An S-record meter with start command 0: after the loader program the run
-// waits 12 s (divided here) before the clock command.
-void PrepareStoringWait(E2eWorld& w, int language) {
-  w.WriteUpdateIni(language);
-  DeviceBlockSpec d;
-  d.startCmd = "0";
-  w.WriteProgDeviceIni({d});
-  w.WriteFirmware("meter.mot", "1.30");
-  w.InstallLoaders();
-}
 
 std::vector<std::string> Commands(const QJsonObject& report) {
   std::vector<std::string> lines;
@@ -93,6 +83,8 @@ std::vector<std::string> Commands(const QJsonObject& report) {
   return lines;
 }
 
+// An S-record meter with the first start command: after the loader
+// program the run waits 12 s (divided here) before the clock command.
 const std::vector<std::string> kWholeRun = {"A.1111", "A.1000", "A.2003", "A.2000", "A.2001",
                                             "A.4001", "A.1200", "A.1600#", "A.1111"};
 
@@ -105,7 +97,7 @@ void Release(QWidget& window, int key, Qt::KeyboardModifiers modifiers) {
 
 TEST(WindowWaits, InputDuringAWaitIsNotActedOn) {
   E2eWorld w;
-  PrepareStoringWait(w, 0);
+  w.PrepareExternalDelivery(0);
   SimProcess& meter = w.AddSim(ExternalProfile());
   WorldEnvironment environment(w);
 
@@ -174,7 +166,7 @@ TEST(WindowWaits, ClosingUnderTheStoringWaitAsksFirst) {
   for (const Case& c : cases) {
     SCOPED_TRACE("language " + std::to_string(c.language) + (c.duringWait ? ", in the wait" : ", idle"));
     E2eWorld w;
-    PrepareStoringWait(w, c.language);
+    w.PrepareExternalDelivery(c.language);
     SimProcess& meter = w.AddSim(ExternalProfile());
     WorldEnvironment environment(w);
 
