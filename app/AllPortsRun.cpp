@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/IniLines.h"
+#include "core/IniLines.h"
 #include "app/RunLog.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramDir.h"

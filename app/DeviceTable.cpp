@@ -1,6 +1,6 @@
 #include "app/DeviceTable.h"
 
-#include "app/IniLines.h"
+#include "core/IniLines.h"
 
 namespace {
 

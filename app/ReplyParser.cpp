@@ -56,10 +56,10 @@ void ReplyParser::ParseLine(std::string_view line, std::vector<ParsedReply>& eve
     r.value = std::strtod(std::string(line.substr(dollar + 1)).c_str(), nullptr);
     events.push_back(std::move(r));
   }
-  if (line.find('!') != std::string_view::npos) events.push_back({ReplyCode::kAcknowledge, {}, 0, false});
+  if (line.find('!') != std::string_view::npos) events.push_back({Event::kAcknowledge, {}, 0, false});
   if (line.find("A.") != std::string_view::npos || line.find("C.") != std::string_view::npos)
-    events.push_back({ReplyCode::kEcho, {}, 0, false});
-  if (line.find('?') != std::string_view::npos) events.push_back({ReplyCode::kRejected, {}, 0, false});
+    events.push_back({Event::kEcho, {}, 0, false});
+  if (line.find('?') != std::string_view::npos) events.push_back({Event::kRejected, {}, 0, false});
 }
 
 bool ReplyParser::TakeLine(std::vector<ParsedReply>& events, std::vector<std::string>* lines) {
@@ -89,7 +89,7 @@ bool ReplyParser::TakeFramedRecord(std::vector<ParsedReply>& events) {
   std::size_t end = buffer_.find('\x16', tag);
   if (end == std::string::npos) return false;
   ParsedReply r;
-  r.code = ReplyCode::kFramedRecord;
+  r.code = Event::kFramedRecord;
   std::size_t begin = buffer_.find(open, tag);
   if (begin != std::string::npos && begin < end) {
     std::size_t stop = buffer_.find(close, begin + 1);
@@ -129,7 +129,7 @@ void ReplyParser::Feed(std::string_view bytes, std::vector<ParsedReply>& events,
     } else if (buffer_.find('\x90') != std::string::npos) {
       buffer_.clear();
       discarding_ = false;
-      events.push_back({ReplyCode::kBslAcknowledge, {}, 0, false});
+      events.push_back({Event::kBslAcknowledge, {}, 0, false});
       framedSeen_ = true;
     }
   }

@@ -9,14 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ReplyCode {
-constexpr int kDataReceived = 10000;
-constexpr int kAcknowledge = 10010;
-constexpr int kEcho = 10011;
-constexpr int kRejected = 10012;
-constexpr int kFramedRecord = 10042;
-constexpr int kBslAcknowledge = 10044;
-}  // namespace ReplyCode
+#include "core/WorkflowCodes.h"
 
 struct ParsedReply {
   int code = 0;

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <functional>
 
+#include "app/FirstStart.h"
 #include "app/UpdateMain.h"
 #include "app/ViewText.h"
 #include "ui_UpdateForm.h"
@@ -222,9 +223,10 @@ void TUpdateForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-int RunWindow(int argc, char** argv) {
+int RunWindow(int argc, char** argv, bool deliveryGiven) {
   QApplication app(argc, argv);
   QGuiApplication::setApplicationDisplayName("Update");
+  if (!PrepareWindowDelivery(deliveryGiven)) return 2;
   TUpdateForm form;
   if (!form.Construct()) return 2;
   form.show();

@@ -1,5 +1,5 @@
 #pragma once
-// The main window: a thin view over UpdateMain. It shows what the workflow
+// TUpdateForm, the main window: a thin view over UpdateMain. It shows what the workflow
 // reports, turns clicks and keys into workflow calls, and shows the
 // message boxes.
 #include <QMainWindow>
@@ -68,4 +68,6 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
 };
 
 // Runs the program with its window; returns the exit status.
-int RunWindow(int argc, char** argv);
+// deliveryGiven: --delivery named the folder, so a remembered one is not
+// taken in its place.
+int RunWindow(int argc, char** argv, bool deliveryGiven = false);

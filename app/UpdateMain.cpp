@@ -7,7 +7,6 @@
 #include "core/Infotext.h"
 #include "core/Placeholders.h"
 #include "core/PortTexts.h"
-#include "loaders/TermProg.h"
 #include "platform/BoundedFile.h"
 #include "platform/PortHolder.h"
 #include "platform/Dialogs.h"
@@ -37,7 +36,7 @@ std::string SettingsFileMessage(const char* missingText, int number, const char*
 }  // namespace
 
 UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
-    : QObject(parent), view_(view ? view : &nullView_) {
+    : QObject(parent), window_(view), view_(&window_.View()) {
   for (std::size_t i = 0; i < poolTimers_.size(); ++i) {
     poolTimers_[i].setObjectName(QString("Timer%1").arg(i + 1));
     const int tag = static_cast<int>(i + 1);
@@ -46,9 +45,6 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   SecTimer.setObjectName("SecTimer");
   SecTimer.setInterval(500);
   connect(&SecTimer, &QTimer::timeout, this, &UpdateMain::SecTimerTimer);
-  TitleTimer.setObjectName("TitleTimer");
-  TitleTimer.setInterval(300);
-  connect(&TitleTimer, &QTimer::timeout, this, &UpdateMain::TitleTimerTimer);
   // Simulator runs may shorten every time-out; the instruments' own
   // figures are the defaults.
   if (const char* divisor = std::getenv("UPDATE_TIMEOUT_DIVISOR")) {
@@ -60,11 +56,16 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   loaderSilence_.setSingleShot(true);
   loaderSilence_.setInterval(TimeLimit(kLoaderRestartMs));
   connect(&loaderSilence_, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
+  methods_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
+  // After a success the Basic-Loader's silence ends the run.
+  methods_.basicLoader.OnQuietEnd(
+      [this](bool whole) { EndRun(whole ? RunOutcome::Success : RunOutcome::Failed); });
   // What a waiting window holds back: the serial notifications and the
   // workflow's timers (the progress timers keep running).
   holding_.HoldEventsOf(this);
   for (auto& t : poolTimers_) holding_.HoldEventsOf(&t);
-  for (QTimer* t : {&replyWatchdog_, &loaderSilence_, &basicLoaderQuiet_}) holding_.HoldEventsOf(t);
+  for (QTimer* t : {&replyWatchdog_, &loaderSilence_, methods_.basicLoader.QuietTimer()})
+    holding_.HoldEventsOf(t);
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
   // NUL bytes discarded, a long write time-out for slow instruments.
@@ -77,6 +78,7 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   UpdateCom.SetDatei("ComData.cfg");
   wait.SetEnable(true);
   wait.SetDividend(1);
+  ConnectSearch();
 }
 
 UpdateMain::~UpdateMain() { Shutdown(); }
@@ -88,19 +90,19 @@ int UpdateMain::TimeLimit(int ms) const {
 
 void UpdateMain::Shutdown() {
   stopping_ = true;
+  methods_.CancelPrograms();
   // A run still going when the program ends was cut off.
-  if (runActive_) {
-    runInterrupted_ = true;
+  if (recorder_.Active()) {
+    recorder_.NoteInterrupted();
     EndRunRecord(RunOutcome::Failed, RunEnd::Failed);
   }
   for (auto& t : poolTimers_) t.stop();
   SecTimer.stop();
-  TitleTimer.stop();
   replyWatchdog_.stop();
-  basicLoaderQuiet_.stop();
-  if (termProg_) termProg_->Stop();
+  methods_.basicLoader.Stop();
   loaderSilence_.stop();
-  loaderProcess_.Kill();
+  methods_.KillPrograms();
+  search_.Stop();
   UpdateCom.Close();
 }
 
@@ -119,7 +121,7 @@ bool UpdateMain::Construct() {
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
   }
-  ConfigureRunLog();
+  recorder_.Configure();
   view_->SetMenuChecked("Deutsch", settings_.language == 0);
   view_->SetMenuChecked("Englisch", settings_.language == 1);
   if (ReadProgDeviceIni(kProgDeviceIni, table_, &notes, &refusal) != 0) {
@@ -138,18 +140,10 @@ bool UpdateMain::Construct() {
   queue_.Subscribe(&workflowHandler_);
 
   UpdateCom.Check_AllV24();
-  int firstPort;
-  if (settings_.fixedPort) {
-    portCount_ = 1;
-    firstPort = settings_.fixedPortIndex;
-  } else {
-    portCount_ = UpdateCom.GetMaxV24Useable();
-    firstPort = UpdateCom.Get_UseableV24(0);
-  }
+  const int firstPort = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
   SetStatusPanel(0, "Com" + std::to_string(firstPort + 1));
   view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
 
-  hintShown_ = false;
   parser_.ResetFramedRecordSeen();
   usbOnly_ = false;
   pumpReentry_ = 0;
@@ -201,10 +195,10 @@ void UpdateMain::customEvent(QEvent* event) {
   if (msg->message == WM_COM_RXDATA) {
     if (replyWatchdog_.isActive()) replyWatchdog_.start();
     loaderSilence_.stop();  // the meter is back after its loader program
-    queue_.PostEvent(ReplyCode::kDataReceived);
+    queue_.PostEvent(Event::kDataReceived);
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {
-    OnFramingError();
+    OnFramingError(msg->wParam);
   } else if (msg->message == WM_COM_DISCONNECT) {
     OnPortDisconnected();
   }
@@ -218,7 +212,7 @@ void UpdateMain::TimerIntervall(int tag) {
 }
 
 void UpdateMain::OkBitBtnClick() {
-  queue_.PostKey(kKeyOk);
+  queue_.PostKey(Key::kOk);
   PumpEvents();
 }
 
@@ -228,30 +222,21 @@ void UpdateMain::EscapeKey() {
     holding_.Defer([this] { EscapeKey(); });
     return;
   }
-  if (runActive_) runEscaped_ = true;
-  queue_.PostKey(kKeyEscape);
+  recorder_.NoteEscape();
+  queue_.PostKey(Key::kEscape);
   PumpEvents();
 }
 
-void UpdateMain::SecTimerTimer() { SetProgressPosition(progress_ + 1); }
-
-void UpdateMain::TitleTimerTimer() {
-  ++titleTicks_;
-  SetTitleProgress("", static_cast<double>(titleTicks_) / (expectedTicks_ > 0 ? expectedTicks_ : 1) * 100.0);
-}
+void UpdateMain::SecTimerTimer() { SetProgressPosition(window_.ProgressPosition() + 1); }
 
 // --- window state ---------------------------------------------------------
 
 void UpdateMain::MemoAdd(const std::string& text) {
-  memo_.push_back(text);
-  if (runActive_ && !insideLogLine_) runRecord_.message = text;
-  view_->MemoAdd(text);
+  if (!insideLogLine_) recorder_.NoteMessage(text);
+  window_.MemoAdd(text);
 }
 
-void UpdateMain::MemoClear() {
-  memo_.clear();
-  view_->MemoClear();
-}
+void UpdateMain::MemoClear() { window_.MemoClear(); }
 
 void UpdateMain::LogLine(const std::string& text) {
   if (!trafficLog_) return;
@@ -270,25 +255,14 @@ std::string UpdateMain::FillPlaceholders(std::string_view text) {
 }
 
 void UpdateMain::SetStatusPanel(int index, const std::string& text) {
-  if (index < 0 || index >= static_cast<int>(statusPanels_.size())) return;
-  statusPanels_[index] = text;
-  view_->SetStatusPanel(index, text);
+  window_.SetStatusPanel(index, text);
 }
 
-void UpdateMain::SetProgressPosition(int position) {
-  progress_ = position;
-  view_->SetProgress(position);
-}
+void UpdateMain::SetProgressPosition(int position) { window_.SetProgressPosition(position); }
 
-void UpdateMain::SetProgressMax(int max) {
-  progressMax_ = max;
-  view_->SetProgressMax(max);
-}
+void UpdateMain::SetProgressMax(int max) { window_.SetProgressMax(max); }
 
-void UpdateMain::SetOkEnabled(bool enabled) {
-  okEnabled_ = enabled;
-  view_->SetOkEnabled(enabled);
-}
+void UpdateMain::SetOkEnabled(bool enabled) { window_.SetOkEnabled(enabled); }
 
 void UpdateMain::SetWaitPanelVisible(bool visible) { view_->SetWaitPanelVisible(visible); }
 
@@ -306,21 +280,7 @@ std::string UpdateMain::Caption(bool error) const {
 }
 
 void UpdateMain::SetTitleProgress(const std::string& prefix, double percent) {
-  if (percent > 100) percent = 100;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, " %3.1f %%", percent);
-  const std::string text = buf;
-  if (percent > -2 && percent < 0) {
-    title_ = "Update";
-    SetStatusPanel(3, "");
-  } else if (percent >= -999) {
-    SetStatusPanel(3, prefix + text);
-    title_ = "Update [" + text + "]";
-  } else {
-    title_ = InfoText(InfoTitleDone, settings_.language);
-    SetStatusPanel(3, title_);
-  }
-  view_->SetTitle(title_);
+  window_.SetTitleProgress(prefix, percent, InfoText(InfoTitleDone, settings_.language));
 }
 
 bool UpdateMain::SendCommand(const std::string& command) {

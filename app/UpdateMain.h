@@ -12,27 +12,27 @@
 #include <vector>
 
 #include "app/DeviceTable.h"
+#include "app/PortSearch.h"
 #include "app/ReplyParser.h"
-#include "app/RunLog.h"
+#include "app/RunRecorder.h"
+#include "app/RunPhase.h"
 #include "app/Settings.h"
+#include "app/TransferMethods.h"
 #include "app/UpdateView.h"
+#include "app/WindowModel.h"
+#include "core/WorkflowCodes.h"
 #include "core/DeviceRecord.h"
 #include "core/Events.h"
 #include "core/LoaderHost.h"
 #include "core/Timer.h"
-#include "platform/ExternalProgram.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 #include "serial/HoldingWait.h"
-
-class TermProg;
 
 class UpdateMain : public QObject, public LoaderHost {
   Q_OBJECT
 
  public:
-  static constexpr int kKeyOk = 13;
-  static constexpr int kKeyEscape = 27;
   static constexpr int kFirmwareListCapacity = 90;
 
   explicit UpdateMain(UpdateView* view, QObject* parent = nullptr);
@@ -57,9 +57,9 @@ class UpdateMain : public QObject, public LoaderHost {
   // The window is closing: the port is closed and its settings restored.
   void Shutdown();
   // SIGINT/SIGTERM: the run that ends next ends as interrupted.
-  void NoteInterrupted() { runInterrupted_ = true; }
+  void NoteInterrupted() { recorder_.NoteInterrupted(); }
   // The run log in use; empty when it is off.
-  const std::string& RunLogPath() const { return runLogPath_; }
+  const std::string& RunLogPath() const { return recorder_.Path(); }
   // SIGINT/SIGTERM: stops what runs (a loader program gets SIGTERM, then
   // SIGKILL) and ends the run with the abort text. False when the run is
   // past its transfer (the loader program has reported success) and is
@@ -95,21 +95,24 @@ class UpdateMain : public QObject, public LoaderHost {
   void MemoClear() override;
   std::string FillPlaceholders(std::string_view text) override;
   void SetTitleProgress(const std::string& prefix, double percent) override;
-  int ProgressPosition() const override { return progress_; }
+  int ProgressPosition() const override { return window_.ProgressPosition(); }
   void SetProgressPosition(int position) override;
-  int ProgressMax() const override { return progressMax_; }
+  int ProgressMax() const override { return window_.ProgressMax(); }
   void SetProgressMax(int max) override;
   void SetStatusPanel(int index, const std::string& text) override;
+  void ShowError(const std::string& caption, const std::string& text) override;
+  bool AskRetry(const std::string& caption, const std::string& text, int attempt) override;
+  void ReopenPort(int portIndex) override;
 
   // --- state the views and the tests read ---
-  const std::vector<std::string>& Memo() const { return memo_; }
-  const std::string& StatusPanel(int index) const { return statusPanels_.at(index); }
-  const std::string& Title() const { return title_; }
-  bool OkEnabled() const { return okEnabled_; }
+  const std::vector<std::string>& Memo() const { return window_.Memo(); }
+  const std::string& StatusPanel(int index) const { return window_.StatusPanel(index); }
+  const std::string& Title() const { return window_.Title(); }
+  bool OkEnabled() const { return window_.OkEnabled(); }
   const UpdateSettings& Settings() const { return settings_; }
   const DeviceTable& Table() const { return table_; }
   const std::vector<std::string>& FirmwareFiles() const { return firmwareFiles_; }
-  int Step() const { return step_; }
+  RunPhase Phase() const { return phase_; }
   bool TrafficLog() const { return trafficLog_; }
   bool VersionGuard() const { return versionGuard_; }
   bool TransferActive() const;
@@ -120,7 +123,6 @@ class UpdateMain : public QObject, public LoaderHost {
   // Time limits of the run (milliseconds, before UPDATE_TIMEOUT_DIVISOR).
   static constexpr int kReplyTimeoutMs = 120000;
   static constexpr int kLoaderRestartMs = 30000;  // loader program reported success
-  static constexpr int kLoaderStopGraceMs = 5000;  // SIGTERM to SIGKILL
   static constexpr int kLoaderProgramLimitMs = 60 * 60 * 1000;  // one run of a loader program
 
  protected:
@@ -132,7 +134,6 @@ class UpdateMain : public QObject, public LoaderHost {
   // --- construction and plumbing (UpdateMain.cpp) ---
   void TimerIntervall(int tag);
   void SecTimerTimer();
-  void TitleTimerTimer();
   void SetOkEnabled(bool enabled);
   void SetWaitPanelVisible(bool visible);
   void SetIdentity(IdentityField field, const std::string& text);
@@ -144,18 +145,21 @@ class UpdateMain : public QObject, public LoaderHost {
 
   // --- search and identification (UpdateSearch.cpp) ---
   void StartSearch();
-  bool ProbeNextPort(bool advance);
+  void ConnectSearch();
+  void SearchFound(const std::string& answer);
   void SearchFailed();
   void ParseReceived();
-  void OnFramingError();
+  void TakeReceived(std::string_view bytes);
+  void OnFramingError(unsigned comNumber);
   void ProbeAfterTimeout();
+  void ResumeSearch(bool framingError);
   void Identification(const WorkflowEvent& event);
   void SendIdentificationQuery();
   bool MatchDevice();
   void TakeDeviceEntry(const DeviceEntry& entry);
   bool MatchModelEntry(int index);
   bool OpenMenuPort();
-  int CurrentComNumber() const { return comPort_ + 1; }
+  int CurrentComNumber() const { return search_.Port() + 1; }
 
   // --- the workflow (UpdateWorkflow.cpp) ---
   void WorkflowHandler(EventQueue& queue, WorkflowEvent& event);
@@ -169,14 +173,11 @@ class UpdateMain : public QObject, public LoaderHost {
   void SensorPhase();
   bool MainToBeUpdated() const;
   bool SensorToBeUpdated() const;
-  int RunExternalProgram(const std::string& file);
-  bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
 
   // --- Windows-CE instruments (UpdateWinCe.cpp) ---
   // Event 10050: false when a transfer ran and failed.
   bool WinCeTransferStep();
   void RemoveStartupGroup();
-  bool RunWinCeTransfer(const std::string& file, bool forceNewAnnounce);
   // How a run ended, as the run log words it.
   enum class RunEnd { Failed, Refused };
   void EndRun(RunOutcome outcome, RunEnd how = RunEnd::Failed);
@@ -188,36 +189,25 @@ class UpdateMain : public QObject, public LoaderHost {
   void ReportSkippedPorts();
 
   // --- the run log (UpdateRunLog.cpp) ---
-  void ConfigureRunLog();
-  void BeginRunRecord();
-  void NoteMeterIdentity();
-  void NoteDeviceEntry(const DeviceEntry& entry);
-  void NoteTransfer(const std::string& file, const char* method, bool transferred);
+  void BeginRunRecord() { recorder_.Begin(); }
+  // The recorder observes the run's end: its line is written here.
   void EndRunRecord(RunOutcome outcome, RunEnd how);
-  std::string FirmwarePath(const std::string& file) const;
 
-  // --- the Basic-Loader transfer (BasicLoaderRun.cpp) ---
-  void StartBasicLoader();
-  void BasicLoaderSegmentProgrammed();
-  void BasicLoaderQuietOver();
-  void BasicLoaderEnded();
-  bool BasicLoaderSending() const;
+  // --- transfer dispatch (UpdateTransfers.cpp) ---
+  TransferMethod& MainMethod() { return methods_.MainMethod(loaderKind_); }
+  // The program's exit code; 0 on success.
+  int RunExternalProgram(const std::string& file);
+  bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
+  bool RunWinCeTransfer(const std::string& file, bool forceNewAnnounce);
+
+  // --- ends and guards of a run (UpdateWorkflow.cpp) ---
   void LoaderSilenceExpired();
   void SendBootCommand(const std::string& command);
   bool ProbingForLoader() const;
   int TimeLimit(int ms) const;
 
-  // --- external loader programs (ExternalLoaders.cpp) ---
-  unsigned RunHexLoad(const std::string& file);
-  unsigned RunPic32Loader(const std::string& file);
-  void WriteHexLoadIni();
-  std::string LoaderProgramPath() const;
-  bool LoaderProgramUsable();
-  unsigned RunLoaderProgram(const std::vector<std::string>& command, const std::string& file,
-                            bool hexLoad);
-
-  UpdateView nullView_;
-  UpdateView* view_;
+  WindowModel window_;
+  UpdateView* view_;  // the window model's view
 
   UpdateSettings settings_;
   DeviceTable table_;
@@ -232,12 +222,13 @@ class UpdateMain : public QObject, public LoaderHost {
   TimerPool timers_;
   std::array<QTimer, 5> poolTimers_;  // Timer1..Timer5
   QTimer SecTimer;
-  QTimer TitleTimer;
   QTimer replyWatchdog_;
   QTimer loaderSilence_;  // from a loader program's success to the meter's first byte
-  ExternalProgram loaderProcess_;
   TComPort UpdateCom;
   TDelay wait;
+  // The transfer methods use the port, the delay and the queue above.
+  TransferMethods methods_{*this};
+  PortSearch search_{UpdateCom, this};
 
   MemberSubscriber<UpdateMain> workflowHandler_{this, &UpdateMain::WorkflowHandler};
   MemberSubscriber<UpdateMain> retryHandler_{this, &UpdateMain::RetryHandler};
@@ -245,16 +236,8 @@ class UpdateMain : public QObject, public LoaderHost {
 
   std::vector<std::string> firmwareFiles_;
 
-  // Window state mirrored for the views.
-  std::vector<std::string> memo_;
-  std::array<std::string, 4> statusPanels_;
-  std::string title_ = "Update";
-  int progress_ = 0;
-  int progressMax_ = 40;
-  bool okEnabled_ = true;
-
-  // Workflow state.
-  int step_ = 0;
+  // Workflow state: the phase and the few facts that outlive a phase.
+  RunPhase phase_ = RunPhase::Open;
   bool refused_ = false;
   bool preLoader_ = false;
   int timeoutHandle_ = 0;
@@ -268,45 +251,20 @@ class UpdateMain : public QObject, public LoaderHost {
   int startupGroupBegin_ = -1;
   int startupGroupEnd_ = -1;
   std::string bootCommand_ = "A.1200\r\n";
-  int titleTicks_ = 0;
-  int expectedTicks_ = 1;
   int pumpReentry_ = 0;
   bool insidePump_ = false;
   int transferDepth_ = 0;
   bool stopping_ = false;           // interrupted or ending: nothing new starts
   bool endedAfterStop_ = false;     // the interrupted run has shown its ending
-  bool loaderSucceeded_ = false;    // inside RunLoaderProgram, the program ended with 0
   bool bootCommandPending_ = false; // the boot command waits for its "!"
   bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
 
   // Search state.
-  int portCount_ = 0;
-  int portIndex_ = -1;
-  int comPort_ = 0;  // port index in use
-  std::size_t baudIndex_ = 0;
-  std::vector<uint8_t> portBaud_;  // BaudTag per searched port
-  bool framingError_ = false;
-  int framingReprobes_ = 0;  // probes of the current port again after framing errors
   int identStep_ = 0;
-  int failedSearches_ = 0;
-  bool hintShown_ = false;
   std::string lostDevice_;  // the port of this run that was unplugged
 
   ReplyParser parser_;
 
-  // Run log state.
-  std::string runLogPath_;
-  bool runActive_ = false;
-  bool runInterrupted_ = false;
-  bool runEscaped_ = false;
-  bool meterSeen_ = false;
-  bool insideLogLine_ = false;
-  RunRecord runRecord_;
-  std::chrono::steady_clock::time_point runStart_;
-  // The Basic-Loader object lives from its transfer's start to the end of
-  // the program; after each success the run waits for the loader's next
-  // line before it ends.
-  std::unique_ptr<TermProg> termProg_;
-  QTimer basicLoaderQuiet_;
-  int basicLoaderLinesAtSuccess_ = 0;
+  RunRecorder recorder_;
+  bool insideLogLine_ = false;  // a traffic line is no run message
 };

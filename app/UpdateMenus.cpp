@@ -3,16 +3,10 @@
 #include "app/FirmwareFiles.h"
 #include "app/UpdateMain.h"
 #include "core/Infotext.h"
+#include "core/WorkflowCodes.h"
 #include "platform/Dialogs.h"
 #include "platform/ExternalProgram.h"
 #include "platform/ProgramDir.h"
-
-namespace {
-
-constexpr int kEventLabDownload = 10045;
-constexpr int kEventRetryAck = 10040;
-
-}  // namespace
 
 void UpdateMain::ApplyFirmwareScan() {
   FirmwareScan scan = ScanFirmwareFiles(ProgramFolder(), table_);
@@ -51,9 +45,9 @@ bool UpdateMain::OpenMenuPort() {
                    MsgIcon::Error);
     return false;
   }
-  comPort_ = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
-  SetStatusPanel(0, "Com" + std::to_string(comPort_ + 1));
-  return UpdateCom.Open(this, comPort_, true) != INVALID_COM_HANDLE;
+  search_.SetPort(settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0));
+  SetStatusPanel(0, "Com" + std::to_string(search_.Port() + 1));
+  return UpdateCom.Open(this, search_.Port(), true) != INVALID_COM_HANDLE;
 }
 
 void UpdateMain::TG812qProgrammingClick(int tag) {
@@ -66,7 +60,7 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
   }
   if (!MatchModelEntry(tag)) return;
   ArmReplyWatchdog();
-  queue_.PostEvent(kEventRetryAck);
+  queue_.PostEvent(Event::kRetryAck);
   queue_.Subscribe(&menuHandler_);
   if (table_.entries.size() > 1) {
     record_.DeviceName = "Device";
@@ -87,7 +81,7 @@ void UpdateMain::LabXXXClick() {
   if (!MatchModelEntry(0)) return;
   record_.DirectEntry = true;
   ArmReplyWatchdog();
-  queue_.PostEvent(kEventLabDownload);
+  queue_.PostEvent(Event::kLabDownload);
   queue_.Subscribe(&menuHandler_);
   PumpEvents();
 }
@@ -106,7 +100,7 @@ void UpdateMain::LanguageClick(int language) {
 }
 
 void UpdateMain::ReadmeClick() {
-  if (!OpenDocument(DataFolder() + "/ReadMe.pdf"))
+  if (!OpenDocument(ReadMePath()))
     ShowMessageBox("Update", "Programm konnte nicht gestartet werden!", MsgIcon::Info);
 }
 

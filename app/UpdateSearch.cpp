@@ -4,6 +4,7 @@
 
 #include "app/CommandTexts.h"
 #include "app/FileVersion.h"
+#include "app/FirmwareFiles.h"
 #include "app/FirmwareSelection.h"
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
@@ -15,10 +16,8 @@
 
 namespace {
 
+// The wait for each answer of the identification on the winner's line.
 constexpr int kSearchTimeoutMs = 5000;
-// A port whose line keeps giving framing errors (a meter at another speed,
-// noise) is probed again this often, then the search moves on.
-constexpr int kMaxFramingReprobes = 3;
 
 // Everything up to and including the first comma goes.
 template <std::size_t N>
@@ -31,6 +30,29 @@ bool DropUpToComma(FixedText<N>& field) {
 
 }  // namespace
 
+void UpdateMain::ConnectSearch() {
+  PortSearch::Hooks& h = search_.hooks;
+  h.status = [this](int panel, const std::string& text) { SetStatusPanel(panel, text); };
+  h.statusHint = [this](const std::string& paths) { view_->SetStatusHint(0, paths); };
+  h.memo = [this](const std::string& text) { MemoAdd(text); };
+  h.sent = [this](const std::string& command) { LogLine(command); };
+  h.showBootLoaderHint = [this] {
+    std::string abort = FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view());
+    std::size_t first = abort.find("\r\n");
+    std::size_t second = first == std::string::npos ? first : abort.find("\r\n", first + 2);
+    if (second == std::string::npos) return false;
+    ShowMessageBox(Caption(false),
+                   abort.substr(first + 2, second + 2 - (first + 2)) + InfoText(InfoConfirmOk, settings_.language),
+                   MsgIcon::Info);
+    return true;
+  };
+  h.found = [this](const std::string& answer) { SearchFound(answer); };
+  h.failed = [this] {
+    SearchFailed();
+    PumpEvents();
+  };
+}
+
 void UpdateMain::StartSearch() {
   if (stopping_) return;
   BeginRunRecord();
@@ -38,26 +60,14 @@ void UpdateMain::StartSearch() {
   lostDevice_.clear();
   loaderSilence_.stop();
   bootCommandPending_ = false;
-  UpdateCom.Close();
-  UpdateCom.Check_AllV24();
-  portCount_ = settings_.fixedPort ? 1 : UpdateCom.GetMaxV24Useable();
-  portBaud_.assign(static_cast<std::size_t>(portCount_ > 0 ? portCount_ : 1), B__2400);
-  portIndex_ = -1;
   identStep_ = 0;
-  V24ParameterTag* rec = UpdateCom.GetV24Parameter();
-  rec->Paritaet = NoParity;
-  rec->StopBits = S_2;
-  UpdateCom.InitParameter(rec, false);
-  baudIndex_ = 0;
 
   // What an earlier run changed for itself.
   startCommandIndex_ = table_.StartCommandIndex;
   bslCommandIndex_ = 0;
-  step_ = startCommandIndex_ == 1 ? 1 : 0;
+  phase_ = startCommandIndex_ == 1 ? RunPhase::Identify : RunPhase::Open;
   bootCommand_ = Command::kBoot;
   refused_ = false;
-  framingError_ = false;
-  framingReprobes_ = 0;
   usbOnly_ = false;
   winCe_ = false;
   record_.Clear();
@@ -65,84 +75,32 @@ void UpdateMain::StartSearch() {
   SecTimer.stop();
   SetProgressPosition(0);
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
-  timeoutHandle_ = timers_.AcquireTimeout(kSearchTimeoutMs);
   SetWaitPanelVisible(true);
-  ProbeNextPort(true);
+
+  PortSearch::Setup setup;
+  setup.bauds = settings_.baudList;
+  setup.fixedPort = settings_.fixedPort;
+  setup.fixedPortIndex = settings_.fixedPortIndex;
+  setup.startCommandIndex = startCommandIndex_;
+  setup.loaderKind = loaderKind_;
+  setup.language = settings_.language;
+  setup.delayDivisor = wait.Dividend();
+  setup.timeoutDivisor = timers_.Divisor();
+  search_.Start(setup);
 }
 
-bool UpdateMain::ProbeNextPort(bool advance) {
-  if (advance) {
-    ++portIndex_;
-    framingError_ = false;
-    framingReprobes_ = 0;
-  }
-  if (portIndex_ < portCount_) {
-    comPort_ = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(portIndex_);
-    SetStatusPanel(0, "Com" + std::to_string(comPort_ + 1));
-    view_->SetStatusHint(0, UpdateCom.DevicePath(comPort_));
-    uint8_t& baud = portBaud_[static_cast<std::size_t>(portIndex_)];
-    const bool bootLoaderPhase = baudIndex_ >= settings_.baudList.size();
-    if (!bootLoaderPhase) {
-      baud = settings_.baudList[baudIndex_];
-      SetStatusPanel(1, BaudName(baud));
-    } else {
-      parser_.Clear();
-      V24ParameterTag* rec = UpdateCom.GetV24Parameter();
-      rec->StopBits = S_1;
-      if (loaderKind_ == kLoaderTiTxt) {
-        rec->Paritaet = Even;
-        rec->Baudrate = B__9600;
-        baud = B__9600;  // the bootstrap loader listens at 9600 baud
-      }
-      UpdateCom.InitParameter(rec, false);
-      SetStatusPanel(1, "BL-Baud");
-    }
-    if (advance) {
-      UpdateCom.Close();
-      UpdateCom.Open(this, comPort_, true);
-      if (UpdateCom.IsOpen() && UpdateCom.LineFault() != LineCheck::Ok)
-        MemoAdd(LineFaultText(UpdateCom.DevicePath(comPort_), UpdateCom.LineFault(), UpdateCom.LineError(),
-                              settings_.language));
-      wait.DelayTime(200, false);
-    }
-    parser_.Clear();
-    UpdateCom.ChangeBaudrate(static_cast<BaudTag>(baud));
-    // Bytes that came at the old rate would be parsed as garbage at the new one.
-    UpdateCom.PurgeInput();
-    wait.DelayTime(200, false);
-    if (!bootLoaderPhase) {
-      UpdateCom.Write(Command::kWakeUp, -1, false);
-      wait.DelayTime(500, true);
-      SendCommand(std::string(StartCommand(startCommandIndex_)));
-    } else {
-      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
-      std::string abort = FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view());
-      std::size_t first = abort.find("\r\n");
-      std::size_t second = first == std::string::npos ? first : abort.find("\r\n", first + 2);
-      if (loaderKind_ == kLoaderTiTxt && !hintShown_ && second != std::string::npos) {
-        hintShown_ = true;
-        std::string hint = abort.substr(first + 2, second + 2 - (first + 2)) +
-                           InfoText(InfoConfirmOk, settings_.language);
-        UpdateCom.Close();
-        ShowMessageBox(Caption(false), hint, MsgIcon::Info);
-        UpdateCom.Open(this, comPort_, true);
-      }
-      timeoutHandle_ = timers_.AcquireTimeout(kSearchTimeoutMs);
-      std::string_view wake = WakeUpBytes(loaderKind_);
-      UpdateCom.Write(wake.data(), static_cast<int>(wake.size()), false);
-    }
-    return true;
-  }
-  if (portIndex_ >= portCount_) {
-    portIndex_ = -1;
-    ++baudIndex_;
-    if (baudIndex_ > settings_.baudList.size()) {
-      SearchFailed();
-      return false;
-    }
-    return ProbeNextPort(true);
-  }
-  return true;
+// The search's winner: the identification goes on on its line with the
+// bytes it answered the probe with.
+void UpdateMain::SearchFound(const std::string& answer) {
+  const int port = search_.Port();
+  SetStatusPanel(0, "Com" + std::to_string(port + 1));
+  view_->SetStatusHint(0, UpdateCom.DevicePath(port));
+  SetStatusPanel(1, search_.FoundInBootLoaderPass() ? std::string("BL-Baud") : BaudName(search_.FoundBaud()));
+  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  timeoutHandle_ = timers_.AcquireTimeout(kSearchTimeoutMs);
+  parser_.Clear();
+  TakeReceived(answer);
+  PumpEvents();
 }
 
 void UpdateMain::SearchFailed() {
@@ -153,14 +111,14 @@ void UpdateMain::SearchFailed() {
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
   view_->SetMenuEnabled("TG812qProgramming", true);
   SetWaitPanelVisible(false);
-  hintShown_ = false;
+  search_.ResetHint();
   UpdateCom.Close();
   ReportSkippedPorts();
-  if (failedSearches_ == 0) {
+  if (search_.FailedSearches() == 0) {
     ShowMessageBox(Caption(true), FillPlaceholders(InfoText(InfoNoDevice, settings_.language)),
                    MsgIcon::Error);
-    queue_.PostKey(kKeyOk);
-    failedSearches_ = 1;
+    queue_.PostKey(Key::kOk);
+    search_.CountFailedSearch();
   } else {
     ShowMessageBox(Caption(true), FillPlaceholders(InfoText(InfoNoNameAbort, settings_.language)),
                    MsgIcon::Error);
@@ -185,9 +143,13 @@ void UpdateMain::ParseReceived() {
   if (room == 0) room = ReplyParser::kReadChunk;  // the parser drops an over-long line
   int n = UpdateCom.Read(buffer, static_cast<unsigned long>(room));
   if (n < 0) return;
+  TakeReceived(std::string_view(buffer, static_cast<std::size_t>(n)));
+}
+
+void UpdateMain::TakeReceived(std::string_view bytes) {
   std::vector<ParsedReply> replies;
   std::vector<std::string> lines;
-  parser_.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), replies, &lines);
+  parser_.Feed(bytes, replies, &lines);
   for (const auto& line : lines) LogLine(line + " <-\r\n");
   for (auto& r : replies) {
     if (r.hasValue) queue_.PostValue(r.code, r.value);
@@ -195,23 +157,27 @@ void UpdateMain::ParseReceived() {
   }
 }
 
-void UpdateMain::ProbeAfterTimeout() {
-  const bool again = framingError_ && framingReprobes_ < kMaxFramingReprobes;
-  if (again) ++framingReprobes_;
-  ProbeNextPort(!again);
+// The winner fell silent during the identification.
+void UpdateMain::ProbeAfterTimeout() { ResumeSearch(false); }
+
+void UpdateMain::OnFramingError(unsigned comNumber) {
+  if (search_.OnFramingError(comNumber)) return;
+  // The winner's line while the identification runs: probed again as in
+  // the search.
+  if (search_.Handed() && comNumber == static_cast<unsigned>(CurrentComNumber()) &&
+      timeoutHandle_ != 0 && timers_.IsBusy(timeoutHandle_))
+    ResumeSearch(true);
 }
 
-void UpdateMain::OnFramingError() {
-  framingError_ = true;
-  char discard[ReplyParser::kReadChunk + 1];
-  UpdateCom.Read(discard, ReplyParser::kReadChunk);
-  if (timeoutHandle_ != 0 && timers_.IsBusy(timeoutHandle_) &&
-      framingReprobes_ < kMaxFramingReprobes) {
-    ++framingReprobes_;
-    timers_.RestartTimeout(timeoutHandle_);
-    wait.DelayTime(500, true);
-    ProbeNextPort(false);
-  }
+void UpdateMain::ResumeSearch(bool framingError) {
+  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  // Whatever the lost meter said must not carry over to the next one: its
+  // acknowledgement would otherwise count as a later step of the run.
+  phase_ = startCommandIndex_ == 1 ? RunPhase::Identify : RunPhase::Open;
+  identStep_ = 0;
+  record_.Clear();
+  parser_.Clear();
+  search_.Resume(framingError);
 }
 
 void UpdateMain::SendIdentificationQuery() {
@@ -221,28 +187,28 @@ void UpdateMain::SendIdentificationQuery() {
 
 void UpdateMain::Identification(const WorkflowEvent& e) {
   switch (e.code) {
-    case 23: case 203: case 2013:
+    case Reply::kPcbNumber: case Reply::kPcbNumber3: case Reply::kPcbNumber4:
       record_.PcbNumber = e.text;
       timers_.RestartTimeout(timeoutHandle_);
       SendCommand(std::string(IdentificationQuery(identStep_)));
       identStep_ = 2;
       return;
-    case 20: case 200: case 2010:
+    case Reply::kDeviceNumber: case Reply::kDeviceNumber3: case Reply::kDeviceNumber4:
       record_.DeviceNumber = e.text;
       SendCommand(std::string(IdentificationQuery(identStep_)));
       timers_.RestartTimeout(timeoutHandle_);
       identStep_ = 3;
       return;
-    case 208:
+    case Reply::kBasicLoaderVariant:
       record_.BasicLoaderVariant = e.text.empty() ? '\0' : e.text[0];
       SendCommand(Command::kBasicLoader);
       return;
-    case 25: case 205:
+    case Reply::kSerialNumber: case Reply::kSerialNumber3:
       record_.SerialNumber = e.text;
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
       break;
-    default:  // 21, 201, 2011
-      if (e.code == 2011 && loaderKind_ == kLoaderWinCe) {
+    default:  // the software version
+      if (e.code == Reply::kVersion4 && loaderKind_ == kLoaderWinCe) {
         record_.StartupVersionInstrument = VersionNumber(e.text);
         return;
       }
@@ -263,11 +229,10 @@ void UpdateMain::Identification(const WorkflowEvent& e) {
       break;
   }
 
-  NoteMeterIdentity();
+  recorder_.NoteMeterIdentity(record_);
   if (MatchDevice()) {
     ArmReplyWatchdog();
-    static constexpr int kEventOfKind[] = {10023, 10043, 10050, 10051};
-    queue_.PostEvent(kEventOfKind[loaderKind_]);
+    queue_.PostEvent(MainMethod().StartEvent());
     return;
   }
   ClearIdentity();
@@ -301,12 +266,13 @@ bool UpdateMain::MatchDevice() {
   bool refuse = entry == nullptr;
   if (entry) {
     TakeDeviceEntry(*entry);
-    bool fileFound = false;
-    for (const auto& f : firmwareFiles_)
-      if (ContainsText(record_.MainFile.view(), f)) fileFound = true;
-    if (!fileFound) refuse = true;
     if (!record_.BootLoaderId.empty() &&
         !ContainsText(record_.BootLoaderId.view(), record_.BootLoadKenn.view()))
+      refuse = true;
+    else if (ShowMissingFirmware(record_, ProgramFolder(), settings_.language, Caption(true)) ||
+             ShowLoaderNotReady(loaderKind_, settings_.language, Caption(true)))
+      return false;
+    else if (!MainFileInScan(record_.MainFile.view(), firmwareFiles_))
       refuse = true;
   }
   if (refuse) {
@@ -373,7 +339,7 @@ bool UpdateMain::MatchDevice() {
 }
 
 void UpdateMain::TakeDeviceEntry(const DeviceEntry& entry) {
-  NoteDeviceEntry(entry);
+  recorder_.NoteDeviceEntry(entry);
   record_.ProzTyp = entry.ProzTyp;
   record_.SWKenn1 = entry.SWKenn1.view();
   record_.SWKenn2 = entry.SWKenn2.view();

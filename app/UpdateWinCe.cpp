@@ -2,10 +2,9 @@
 // programs as files through TWinCEProg.
 #include "app/UpdateMain.h"
 #include "core/Infotext.h"
-#include "loaders/WinCEProg.h"
 
 bool UpdateMain::WinCeTransferStep() {
-  step_ = 7;
+  phase_ = RunPhase::SensorAgain;
   ShowDuration(2);
   winCe_ = true;
   const int32_t inInstrument = record_.StartupVersionInstrument;
@@ -15,7 +14,7 @@ bool UpdateMain::WinCeTransferStep() {
   if (MainToBeUpdated() || inInstrument < inFiles) {
     if (!RunWinCeTransfer(record_.MainFile.str(), downloadConfirmed_)) return false;
     MemoAdd(InfoText(InfoStoring, settings_.language));
-    step_ = 7;
+    phase_ = RunPhase::SensorAgain;
   }
   SendClock(false);
   return true;
@@ -33,16 +32,4 @@ void UpdateMain::RemoveStartupGroup() {
   record_.DownloadList.erase(record_.DownloadList.begin() + begin,
                              record_.DownloadList.begin() + end + 1);
   record_.DownloadListLength = static_cast<int32_t>(record_.DownloadList.size());
-}
-
-bool UpdateMain::RunWinCeTransfer(const std::string& file, bool forceNewAnnounce) {
-  ++transferDepth_;
-  bool ok;
-  {
-    TWinCEProg transfer(*this);
-    ok = transfer.Transfer(0, file, forceNewAnnounce);
-  }
-  --transferDepth_;
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
-  return ok;
 }

@@ -16,24 +16,8 @@
 
 namespace {
 
-// Workflow events the handler posts to itself.
-namespace Ev {
-constexpr int kTransferFailed = 10021;
-constexpr int kMainDone = 10022;
-constexpr int kBootCommand = 10023;
-constexpr int kSensorPhase = 10024;
-constexpr int kBasicLoader = 10025;
-constexpr int kMainTransfer = 10030;
-constexpr int kRetryAck = 10040;
-constexpr int kBslMain = 10043;
-constexpr int kLabDownload = 10045;
-constexpr int kBslRetry = 10046;
-constexpr int kSensorFailed = 10047;
-constexpr int kWinCe = 10050;
-constexpr int kIntelHex = 10051;
 // An ending after which OK starts a new search, not a retry.
 constexpr int kEndedWithoutRetry = 0;
-}  // namespace Ev
 
 }  // namespace
 
@@ -42,7 +26,7 @@ bool UpdateMain::SensorToBeUpdated() const { return SensorSoftwareToBeUpdated(re
 
 void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   if (e.kind == EventKind::kKey) {
-    if (e.code == kKeyOk) {
+    if (e.code == Key::kOk) {
       e.Clear();
       StartSearch();
     }
@@ -60,45 +44,47 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   const WorkflowEvent event = e;
   e.Clear();
   switch (event.code) {
-    case ReplyCode::kDataReceived:
+    case Event::kDataReceived:
       ParseReceived();
       return;
-    case 20: case 200: case 2010: case 23: case 203: case 2013:
-    case 21: case 201: case 2011: case 25: case 205: case 208:
+    case Reply::kDeviceNumber: case Reply::kDeviceNumber3: case Reply::kDeviceNumber4:
+    case Reply::kPcbNumber: case Reply::kPcbNumber3: case Reply::kPcbNumber4:
+    case Reply::kVersion: case Reply::kVersion3: case Reply::kVersion4:
+    case Reply::kSerialNumber: case Reply::kSerialNumber3: case Reply::kBasicLoaderVariant:
       Identification(event);
       return;
-    case ReplyCode::kAcknowledge:
-    case Ev::kRetryAck:
+    case Event::kAcknowledge:
+    case Event::kRetryAck:
       bootCommandPending_ = false;
       OnAcknowledge();
       return;
-    case ReplyCode::kRejected:
+    case Event::kRejected:
       // A meter that refuses its boot loader is not going to take a
       // transfer: say so now instead of waiting for the watchdog.
       if (!bootCommandPending_) return;
       bootCommandPending_ = false;
       MemoAdd(InfoText(InfoNoBootloader, settings_.language) + "\r\n");
-      FinishAbort(Ev::kEndedWithoutRetry);
+      FinishAbort(kEndedWithoutRetry);
       return;
-    case Ev::kBootCommand:
-    case Ev::kIntelHex:
+    case Event::kBootCommand:
+    case Event::kIntelHex:
       SecTimer.stop();
       SetProgressPosition(0);
-      ShowDuration(event.code == Ev::kIntelHex ? 2 : 0);
+      ShowDuration(event.code == Event::kIntelHex ? 2 : 0);
       if (MainToBeUpdated()) {
-        SendBootCommand(event.code == Ev::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
+        SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
       } else {
-        step_ = 6;
-        queue_.PostEvent(Ev::kSensorPhase);
+        phase_ = RunPhase::BasicLoader;
+        queue_.PostEvent(Event::kSensorPhase);
       }
       return;
-    case Ev::kMainTransfer:
+    case Event::kMainTransfer:
       SecTimer.stop();
       SetProgressPosition(0);
-      queue_.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0 ? Ev::kMainDone
-                                                                       : Ev::kTransferFailed);
+      queue_.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0 ? Event::kMainDone
+                                                                       : Event::kTransferFailed);
       return;
-    case Ev::kMainDone:
+    case Event::kMainDone:
       if (loaderKind_ == kLoaderSRecord && startCommandIndex_ == 0) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         wait.DelayTime(12000, false);
@@ -106,50 +92,51 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
         SendClock(true);
       }
       return;
-    case Ev::kBslMain:
-      step_ = 7;
+    case Event::kBslMain:
+      phase_ = RunPhase::SensorAgain;
       ShowDuration(1);
       if (MainToBeUpdated()) {
         if (!RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, sensorPresent_))
-          queue_.PostEvent(Ev::kTransferFailed);
+          queue_.PostEvent(Event::kTransferFailed);
       } else {
-        queue_.PostEvent(Ev::kSensorPhase);
+        queue_.PostEvent(Event::kSensorPhase);
       }
       return;
-    case Ev::kBslRetry:
+    case Event::kBslRetry:
       SetOkEnabled(false);
       record_.DirectEntry = true;
-      step_ = 7;
+      phase_ = RunPhase::SensorAgain;
       ShowDuration(1);
       if (RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SecTimer.start();
         SetProgressPosition(1);
       } else {
-        queue_.PostEvent(Ev::kTransferFailed);
+        queue_.PostEvent(Event::kTransferFailed);
       }
       return;
-    case Ev::kWinCe:
+    case Event::kWinCe:
       if (!WinCeTransferStep()) {
         // A late "!" of the failed conversation must not start the sensor
         // phase, which could end in the success text.
-        step_ = 8;
-        queue_.PostEvent(Ev::kTransferFailed);
+        phase_ = RunPhase::Finished;
+        queue_.PostEvent(Event::kTransferFailed);
       }
       return;
-    case Ev::kSensorPhase:
+    case Event::kSensorPhase:
       SensorPhase();
       return;
-    case Ev::kBasicLoader:
-      StartBasicLoader();
+    case Event::kBasicLoader:
+      methods_.basicLoader.Run({});
       return;
-    case TermProgEvent::kSegmentProgrammed:
-      BasicLoaderSegmentProgrammed();
+    case Event::kSegmentProgrammed:
+      methods_.basicLoader.SegmentProgrammed();
       return;
-    case TermProgEvent::kTransferEnded:
-      BasicLoaderEnded();
+    case Event::kTransferEnded:
+      methods_.basicLoader.Ended();
+      EndRun(RunOutcome::Failed);
       return;
-    case 30:
+    case Reply::kStored:
       if (startCommandIndex_ != 2) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         wait.DelayTime(1000, false);
@@ -157,27 +144,27 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
         return;
       }
       [[fallthrough]];
-    case 31:
-      step_ = 8;
+    case Reply::kClockSet:
+      phase_ = RunPhase::Finished;
       FinishOk();
       return;
-    case 262:
+    case Reply::kUsbOnly:
       usbOnly_ = true;
       return;
-    case 920:
+    case Reply::kBootAgain:
       if (ContainsText(record_.DeviceNumber.view(), "52937") && record_.SoftwareVersionNumber <= 104) {
         SendCommand(Command::kSpecialStart);
       } else {
-        ++step_;
-        queue_.PostEvent(Ev::kBootCommand);
-        failedSearches_ = 0;
+        phase_ = Next(phase_);
+        queue_.PostEvent(Event::kBootCommand);
+        search_.ResetFailedSearches();
       }
       return;
-    case Ev::kTransferFailed:
-    case Ev::kSensorFailed:
+    case Event::kTransferFailed:
+    case Event::kSensorFailed:
       FinishAbort(event.code);
       return;
-    case ReplyCode::kFramedRecord:
+    case Event::kFramedRecord:
       // Only the search's probe for a waiting loader asks for it; a late
       // or stray record starts nothing.
       if (!ProbingForLoader()) return;
@@ -185,7 +172,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       record_.BootLoaderId = event.text;
       TG812qProgrammingClick(0);
       return;
-    case ReplyCode::kBslAcknowledge:
+    case Event::kBslAcknowledge:
       // A loader's acknowledge after an abort, a stall or an interruption
       // must not start the laboratory download.
       if (!ProbingForLoader()) return;
@@ -201,19 +188,19 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
 }
 
 void UpdateMain::OnAcknowledge() {
-  if (step_ == 0) {
+  if (phase_ == RunPhase::Open) {
     SendCommand(Command::kOpen);
     timers_.RestartTimeout(timeoutHandle_);
-  } else if (step_ == 1) {
+  } else if (phase_ == RunPhase::Identify) {
     SendIdentificationQuery();
     identStep_ = 1;
-  } else if (step_ == 2 && !refused_) {
+  } else if (phase_ == RunPhase::ExtraFile && !refused_) {
     if (record_.ExtraFile.size() < 4) {
-      step_ = 4;
+      phase_ = RunPhase::MainTransfer;
     } else {
       MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
       if (RunExternalProgram(record_.ExtraFile.str()) != 0) {
-        queue_.PostEvent(Ev::kTransferFailed);
+        queue_.PostEvent(Event::kTransferFailed);
       } else {
         preLoader_ = true;
         SecTimer.start();
@@ -222,17 +209,8 @@ void UpdateMain::OnAcknowledge() {
       }
     }
   }
-  if (!refused_) {
-    switch (step_) {
-      case 3: queue_.PostEvent(Ev::kBootCommand); break;
-      case 4: queue_.PostEvent(Ev::kMainTransfer); break;
-      case 5: queue_.PostEvent(Ev::kSensorPhase); break;
-      case 6: queue_.PostEvent(Ev::kBasicLoader); break;
-      case 7: queue_.PostEvent(Ev::kSensorPhase); break;
-      default: break;
-    }
-  }
-  ++step_;
+  if (!refused_) queue_.PostEvent(EventOfPhase(phase_));  // nothing for 0
+  phase_ = Next(phase_);
 }
 
 void UpdateMain::SensorPhase() {
@@ -262,21 +240,20 @@ void UpdateMain::SensorPhase() {
   if (record_.SensorVersionNumber == 0 && !parser_.FramedRecordSeen()) record_.NoSensor = true;
   wait.DelayTime(3000, false);
   if (!RunBsl430(1, record_.SensorFile.str(), true, winCe_ || !record_.NoSensor))
-    queue_.PostEvent(Ev::kSensorFailed);
+    queue_.PostEvent(Event::kSensorFailed);
 }
 
 void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
-  if (!(e.kind == EventKind::kKey && e.code == kKeyOk)) return;
+  if (!(e.kind == EventKind::kKey && e.code == Key::kOk)) return;
   e.Clear();
   queue.Unsubscribe(&retryHandler_);
   BeginRunRecord();
   ArmReplyWatchdog();
   if (preLoader_) {
-    queue_.PostEvent(Ev::kMainTransfer);
+    queue_.PostEvent(Event::kMainTransfer);
   } else {
-    step_ = 2;
-    static constexpr int kRetryOfKind[] = {Ev::kRetryAck, Ev::kBslRetry, Ev::kWinCe, Ev::kRetryAck};
-    queue_.PostEvent(kRetryOfKind[loaderKind_]);
+    phase_ = RunPhase::ExtraFile;
+    queue_.PostEvent(MainMethod().RetryEvent());
   }
   SetOkEnabled(false);
   MemoClear();
@@ -287,25 +264,25 @@ void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
 void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
   if (e.kind != EventKind::kNotify) return;
   switch (e.code) {
-    case 30:
+    case Reply::kStored:
       e.Clear();
       queue.Unsubscribe(&menuHandler_);
-      queue_.PostKey(kKeyOk);
+      queue_.PostKey(Key::kOk);
       MemoClear();
       return;
-    case Ev::kTransferFailed:
-    case Ev::kSensorFailed: {
+    case Event::kTransferFailed:
+    case Event::kSensorFailed: {
       int code = e.code;
       e.Clear();
       FinishAbort(code);
       return;
     }
-    case Ev::kRetryAck:
+    case Event::kRetryAck:
       e.Clear();
       MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
       SetOkEnabled(false);
       if (RunExternalProgram("TestDevice.mot") != 0) {
-        queue_.PostEvent(Ev::kTransferFailed);
+        queue_.PostEvent(Event::kTransferFailed);
         return;
       }
       MemoAdd(InfoText(InfoStoring, settings_.language));
@@ -313,12 +290,12 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       SetProgressPosition(1);
       UpdateCom.Close();
       wait.DelayTime(3000, false);
-      queue_.PostKey(kKeyOk);
+      queue_.PostKey(Key::kOk);
       MemoClear();
       preLoader_ = true;
       queue.Unsubscribe(&menuHandler_);
       return;
-    case Ev::kLabDownload: {
+    case Event::kLabDownload: {
       e.Clear();
       SetOkEnabled(false);
       std::string file = record_.ProgDefFile.size() > 4 ? record_.ProgDefFile.str() : "LabXXX.txt";
@@ -328,7 +305,7 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
         SetProgressPosition(1);
         UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);
       } else {
-        queue_.PostEvent(Ev::kTransferFailed);
+        queue_.PostEvent(Event::kTransferFailed);
       }
       return;
     }
@@ -384,7 +361,7 @@ void UpdateMain::FinishOk() {
   wait.DelayTime(3000, true);
   if (stopping_) {
     // Interrupted while the meter finishes: the ending must say so.
-    FinishAbort(Ev::kEndedWithoutRetry);
+    FinishAbort(kEndedWithoutRetry);
     return;
   }
   if (startCommandIndex_ == 2) UpdateCom.LoadLastV24Parameter();
@@ -409,7 +386,7 @@ void UpdateMain::FinishAbort(int code) {
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
   if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
-  else if (code == Ev::kTransferFailed && !stopping_ && !queue_.IsSubscribed(&retryHandler_))
+  else if (code == Event::kTransferFailed && !stopping_ && !queue_.IsSubscribed(&retryHandler_))
     queue_.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
@@ -426,9 +403,8 @@ bool UpdateMain::RetryOffered() const { return !stopping_ && queue_.IsSubscribed
 void UpdateMain::SendBootCommand(const std::string& command) {
   // Once the meter is in its boot loader only the loader program gets it
   // out again: make sure the program can run before the meter goes there.
-  const bool external = loaderKind_ == kLoaderSRecord || loaderKind_ == kLoaderIntelHex;
-  if (external && !LoaderProgramUsable()) {
-    FinishAbort(Ev::kEndedWithoutRetry);
+  if (!MainMethod().Ready()) {
+    FinishAbort(kEndedWithoutRetry);
     return;
   }
   bootCommandPending_ = true;
@@ -436,29 +412,27 @@ void UpdateMain::SendBootCommand(const std::string& command) {
 }
 
 bool UpdateMain::ProbingForLoader() const {
-  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && portIndex_ >= 0 &&
-         baudIndex_ >= settings_.baudList.size();
+  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && search_.FoundInBootLoaderPass();
 }
 
 bool UpdateMain::Interrupt() {
   if (stopping_) {
     // A second signal while a loader program still runs: no more grace.
-    loaderProcess_.Kill();
+    methods_.KillPrograms();
     return true;
   }
   // The loader program has reported success and the image is in the
   // meter: the run ends as it would have, with its own ending.
-  if (loaderSucceeded_) return false;
+  if (methods_.ProgramSucceeded()) return false;
   stopping_ = true;
+  methods_.CancelPrograms();
   timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  search_.Stop();
   SetWaitPanelVisible(false);
-  if (loaderProcess_.IsRunning()) {
-    // Its end fails the transfer, which ends the run.
-    loaderProcess_.Stop(kLoaderStopGraceMs);
-    return true;
-  }
+  // A running loader program: its end fails the transfer, which ends the run.
+  if (methods_.StopRunningProgram(ExternalLoader::kStopGraceMs)) return true;
   EscapeKey();  // a bootstrap-loader download fails on it and ends the run
-  if (!TransferActive()) FinishAbort(Ev::kEndedWithoutRetry);
+  if (!TransferActive()) FinishAbort(kEndedWithoutRetry);
   return true;
 }
 
@@ -469,7 +443,7 @@ void UpdateMain::LoaderSilenceExpired() {
   MemoAdd(settings_.language == 1
               ? "The loader program reported success, but the instrument does not answer.\r\n"
               : "Das Ladeprogramm meldete Erfolg, aber das Ger\xE4t antwortet nicht.\r\n");
-  queue_.PostEvent(Ev::kTransferFailed);
+  queue_.PostEvent(Event::kTransferFailed);
   PumpEvents();
 }
 
@@ -483,7 +457,7 @@ void UpdateMain::ReplyWatchdogExpired() {
   replyWatchdog_.stop();
   MemoAdd(settings_.language == 1 ? "The instrument does not answer.\r\n"
                                   : "Das Ger\xE4t antwortet nicht.\r\n");
-  queue_.PostEvent(Ev::kTransferFailed);
+  queue_.PostEvent(Event::kTransferFailed);
   PumpEvents();
 }
 
@@ -500,38 +474,9 @@ void UpdateMain::OnPortDisconnected() {
   replyWatchdog_.stop();
   if (transferDepth_ > 0) {
     // The loader ends as on Escape; its failure ends the run.
-    queue_.PostKey(kKeyEscape);
+    queue_.PostKey(Key::kEscape);
   } else {
-    queue_.PostEvent(Ev::kTransferFailed);
+    queue_.PostEvent(Event::kTransferFailed);
   }
   PumpEvents();
-}
-
-int UpdateMain::RunExternalProgram(const std::string& file) {
-  if (stopping_) return static_cast<int>(kProgramNotStarted);
-  ++transferDepth_;
-  unsigned result = (loaderKind_ / 2 == 0) ? RunHexLoad(file) : RunPic32Loader(file);
-  --transferDepth_;
-  NoteTransfer(file, loaderKind_ / 2 == 0 ? "HEXLoad_8N1" : "PIC32_Serial_Bootloader", result == 0);
-  loaderSucceeded_ = false;
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
-  if (result == 0 && !stopping_) loaderSilence_.start();
-  return static_cast<int>(result);
-}
-
-bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncFirst,
-                           bool queryVector) {
-  if (stopping_) return false;
-  ++transferDepth_;
-  bool ok;
-  {
-    T_BSL430 loader(*this);
-    // Firmware lives in the program folder; a run from another working
-    // folder (an installed program, one port of --all-ports) finds it there.
-    ok = loader.Download(commandIndex, FirmwarePath(file), syncFirst, queryVector);
-  }
-  --transferDepth_;
-  NoteTransfer(file, "MSP430 bootstrap loader", ok);
-  if (replyWatchdog_.isActive()) replyWatchdog_.start();
-  return ok;
 }

@@ -43,4 +43,13 @@ class LoaderHost {
   virtual int ProgressMax() const = 0;
   virtual void SetProgressMax(int max) = 0;
   virtual void SetStatusPanel(int index, const std::string& text) = 0;
+
+  // Shows an error message box; loaders show no dialogs of their own.
+  virtual void ShowError(const std::string& caption, const std::string& text) = 0;
+  // Asks the Retry/Abort warning about one failing step (attempt 1 is the
+  // first question about it); true for Retry.
+  virtual bool AskRetry(const std::string& caption, const std::string& text, int attempt) = 0;
+  // Opens the run's port again after a loader program had it, with the
+  // window's notifications.
+  virtual void ReopenPort(int portIndex) = 0;
 };

@@ -1,5 +1,5 @@
 #pragma once
-// The translation editor and, hidden, the engine behind every operation
+// TMySprachDialog: the translation editor and, hidden, the engine behind every operation
 // of the translation component. Creating it records the editor's own
 // texts in the own-text file, so that the editor can be translated too.
 // Shown for a form, it lists the form's texts and the fixed texts of the

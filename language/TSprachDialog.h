@@ -1,4 +1,5 @@
 #pragma once
+// TSprachDialog ("Sprach" = language): the translation component.
 // The translation component a form holds: it translates the form from a
 // language file, looks up single texts, records a form's original texts
 // and opens the translation editor. Each operation creates the engine

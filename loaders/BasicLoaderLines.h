@@ -8,19 +8,7 @@
 #include <string_view>
 #include <vector>
 
-// Event codes the recognised lines stand for.
-namespace LoaderLineCode {
-inline constexpr int32_t kBanner = 100;
-inline constexpr int32_t kVersion = 101;
-inline constexpr int32_t kErased = 102;
-inline constexpr int32_t kHalfErased = 103;
-inline constexpr int32_t kProgrammed = 104;
-inline constexpr int32_t kWaitingForRecords = 105;
-inline constexpr int32_t kRecordDefect = 108;
-inline constexpr int32_t kReadySegment0 = 110;
-inline constexpr int32_t kReadySegment1 = 111;
-inline constexpr int32_t kErasing = 112;
-}  // namespace LoaderLineCode
+#include "core/WorkflowCodes.h"  // LoaderLineCode: the event codes the lines stand for
 
 struct LoaderLine {
   std::string_view text;

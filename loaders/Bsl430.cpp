@@ -6,7 +6,6 @@
 #include "core/Infotext.h"
 #include "core/LoaderHost.h"
 #include "core/Timer.h"
-#include "platform/Dialogs.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 
@@ -53,6 +52,10 @@ bool T_BSL430::Refuse(const std::string& text) {
   return false;
 }
 
+std::string T_BSL430::Readiness(int language) {
+  return BslConstantsRefusal(LoadBslConstants(), language);
+}
+
 bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool query) {
   language = host.Language();
   commandIndex = index;
@@ -68,15 +71,7 @@ bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool 
     return false;
   }
   const BslConstantsResult settings = LoadBslConstants();
-  if (!settings.ok()) {
-    const std::string what =
-        settings.badKey.empty()
-            ? " " + FileFaultReason(settings.file, kSettingsFileLimit, language == 0 ? 0 : 1)
-            : ": " + settings.badKey + (language == 0 ? " ung\xFCltig" : " invalid");
-    return Refuse(std::string(kBslConstantsFile) + what +
-                  (language == 0 ? ".\r\nProgrammierung wurde abgebrochen."
-                                 : ".\r\nProgramming abort."));
-  }
+  if (!settings.ok()) return Refuse(BslConstantsRefusal(settings, language));
   constants = settings.constants;
   const BslImageResult read = LoadBslImage(fileName, kFirmwareImageLimits, image);
   if (!read.ok()) return Refuse(BslImageFaultText(read, fileName, language));
@@ -262,7 +257,7 @@ void T_BSL430::ShowFailure() {
   host.LogLine("Bootloader: code " + std::to_string(shown) + ", COM " + std::to_string(com));
   // The loader's own two messages carry the caption "Error" in both languages.
   if (failureText.empty())
-    ShowMessageBox("Error", InfoText(entry, language), MsgIcon::Error);
+    host.ShowError("Error", InfoText(entry, language));
   else
-    ShowMessageBox(InfoText(InfoCaptionError, language), failureText, MsgIcon::Error);
+    host.ShowError(InfoText(InfoCaptionError, language), failureText);
 }

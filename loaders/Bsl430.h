@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/Events.h"
+#include "core/WorkflowCodes.h"
 #include "loaders/BslConstants.h"
 #include "loaders/BslFrame.h"
 #include "loaders/BslImage.h"
@@ -41,13 +42,13 @@ inline constexpr int32_t kRefused = 18;
 
 // Workflow events the driver listens to while it runs.
 namespace BslEvent {
-inline constexpr int32_t kDataReceived = 10000;
-inline constexpr int32_t kConfirmed = 10010;    // a reply line with "!"
-inline constexpr int32_t kEcho = 10011;         // a reply line with "A." or "C."
-inline constexpr int32_t kRejected = 10012;     // a reply line with "?"
-inline constexpr int32_t kVector80 = 80;        // "I.80#<vector>"
-inline constexpr int32_t kVector81 = 81;
-inline constexpr int32_t kEscapeKey = 27;
+inline constexpr int32_t kDataReceived = Event::kDataReceived;
+inline constexpr int32_t kConfirmed = Event::kAcknowledge;
+inline constexpr int32_t kEcho = Event::kEcho;
+inline constexpr int32_t kRejected = Event::kRejected;
+inline constexpr int32_t kVector80 = Reply::kVector80;  // "I.80#<vector>"
+inline constexpr int32_t kVector81 = Reply::kVector81;
+inline constexpr int32_t kEscapeKey = Key::kEscape;
 }  // namespace BslEvent
 
 class T_BSL430 {
@@ -66,6 +67,10 @@ class T_BSL430 {
   // picks the instrument commands; syncFirst matters only when the record
   // says the instrument is already in its loader. A refused image or
   // setting shows its message and returns false with nothing sent.
+  // Empty when BSL430.ini gives every constant; otherwise the refusal that
+  // Download would show, so a run can stop before the meter hears a byte.
+  static std::string Readiness(int language);
+
   bool Download(int commandIndex, const std::string& fileName, bool syncFirst, bool queryVector);
   // Writes the text to the port and the traffic log.
   bool SendText(const char* text);

@@ -7,7 +7,6 @@
 #include "core/LoaderHost.h"
 #include "platform/Beep.h"
 #include "platform/BoundedFile.h"
-#include "platform/Dialogs.h"
 #include "platform/FileLookup.h"
 #include "serial/ComPort.h"
 
@@ -153,7 +152,7 @@ void TermProg::Preparing() {
 }
 
 bool TermProg::Refuse(const std::string& text) {
-  ShowMessageBox(kMissingFileCaption, text, MsgIcon::Error);
+  host.ShowError(kMissingFileCaption, text);
   host.Events().PostEvent(TermProgEvent::kTransferEnded);
   return false;
 }
@@ -233,10 +232,9 @@ void TermProg::SendBlock() {
   ReportProgress(timedOut);
   if (!timedOut) return;
   const int language = host.Language() == 0 ? 0 : 1;
-  const MsgResult answer = ShowRetryQuestion(kWarningCaption[language], kTimeoutText,
-                                             MsgIcon::Warning, ++questionsForBlock_);
+  const bool retry = host.AskRetry(kWarningCaption[language], kTimeoutText, ++questionsForBlock_);
   if (stopped_) return;  // ended while the question was open
-  if (answer == MsgResult::Retry) {
+  if (retry) {
     port.GetWriteStatus();
     host.Events().PostEvent(TermProgEvent::kSendBlock);
   } else {

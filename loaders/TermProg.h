@@ -12,18 +12,19 @@
 #include <vector>
 
 #include "core/Events.h"
+#include "core/WorkflowCodes.h"
 #include "loaders/BasicLoaderLines.h"
 
 class LoaderHost;
 
 namespace TermProgEvent {
-inline constexpr int32_t kAbortRequest = 2;
-inline constexpr int32_t kDataReceived = 10000;
-inline constexpr int32_t kSendBlock = 106;
-inline constexpr int32_t kEscapeKey = 27;
+inline constexpr int32_t kAbortRequest = LoaderLineCode::kAbortRequest;
+inline constexpr int32_t kDataReceived = Event::kDataReceived;
+inline constexpr int32_t kSendBlock = LoaderLineCode::kSendBlock;
+inline constexpr int32_t kEscapeKey = Key::kEscape;
 // Told to the window; the loader leaves them in the queue for it.
-inline constexpr int32_t kSegmentProgrammed = 10026;  // the success text is shown
-inline constexpr int32_t kTransferEnded = 10027;      // stopped: nothing more is sent
+inline constexpr int32_t kSegmentProgrammed = Event::kSegmentProgrammed;
+inline constexpr int32_t kTransferEnded = Event::kTransferEnded;
 }  // namespace TermProgEvent
 
 class TermProg {

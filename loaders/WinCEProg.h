@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Events.h"
+#include "core/WorkflowCodes.h"
 #include "loaders/WinCeFrame.h"
 #include "serial/V24Parameter.h"
 
@@ -17,11 +18,11 @@ class LoaderHost;
 
 // Workflow events the transfer listens to while it runs.
 namespace WinCeEvent {
-inline constexpr int32_t kConfirmed = 10010;  // a reply line with "!"
-inline constexpr int32_t kRejected = 10012;   // a reply line with "?"
-inline constexpr int32_t kSkipFile = 260;     // the instrument abandons the file
-inline constexpr int32_t kFrameFault = 261;   // value text 2: send the frame again
-inline constexpr int32_t kEscapeKey = 27;
+inline constexpr int32_t kConfirmed = Event::kAcknowledge;
+inline constexpr int32_t kRejected = Event::kRejected;
+inline constexpr int32_t kSkipFile = Reply::kSkipFile;
+inline constexpr int32_t kFrameFault = Reply::kFrameFault;
+inline constexpr int32_t kEscapeKey = Key::kEscape;
 }  // namespace WinCeEvent
 
 // Where a file of the transfer is read: names are relative to the

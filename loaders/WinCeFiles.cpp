@@ -8,10 +8,14 @@
 #include "core/Infotext.h"
 #include "core/LoaderHost.h"
 #include "loaders/WinCEProg.h"
-#include "platform/Dialogs.h"
+#include "platform/FileLookup.h"
 #include "platform/ProgramDir.h"
 
 std::string WinCeFilePath(const std::string& name) {
+  // The name keeps the delivery's spelling for the instrument; the file is
+  // the one on disk, whatever its case, with '\\' between folders.
+  const std::string found = FindFileInFolder(ProgramFolder(), name);
+  if (!found.empty()) return found;
   if (!name.empty() && name.front() == '/') return name;
   return ProgramFolder() + "/" + name;
 }
@@ -62,5 +66,5 @@ void TWinCEProg::ShowFileFault(const std::string& name, FileFault fault) {
   text += german ? "\r\nDie \xDC" "bertragung wurde abgebrochen." : "\r\nThe transfer was aborted.";
   host.LogLine("Windows CE: " + name + (fault == FileFault::TooLarge ? " too large\r\n"
                                                                      : " unreadable\r\n"));
-  ShowMessageBox(InfoText(InfoCaptionError, language), text, MsgIcon::Error);
+  host.ShowError(InfoText(InfoCaptionError, language), text);
 }

@@ -2,7 +2,7 @@
 # /usr/bin, the files delivered with it to the data folder /usr/share/update
 # (platform/ProgramDir.cpp finds it from /usr/bin), the firmware delivery
 # stays outside the package (UPDATE_PROGRAM_DIR or the working folder).
-set(UPDATE_PACKAGE_VERSION 1.0.0)
+set(UPDATE_PACKAGE_VERSION ${PROJECT_VERSION})
 set(UPDATE_DATA_DIR share/update)
 set(PKG ${CMAKE_SOURCE_DIR}/packaging)
 
@@ -22,7 +22,7 @@ endforeach()
 update_install_delivered(${CMAKE_BINARY_DIR}/ReadMe.pdf ${UPDATE_DATA_DIR})
 update_install_delivered(${PKG}/udev/60-update-instruments.rules lib/udev/rules.d)
 
-install(FILES ${PKG}/examples/Update.ini ${PKG}/examples/ProgDevice.ini
+install(FILES ${PKG}/examples/Update.ini ${PKG}/examples/ProgDevice.ini ${PKG}/examples/BSL430.ini
         DESTINATION ${UPDATE_DATA_DIR}/examples)
 install(FILES ${PKG}/desktop/update.desktop DESTINATION share/applications)
 install(FILES ${PKG}/desktop/update.svg DESTINATION share/icons/hicolor/scalable/apps)

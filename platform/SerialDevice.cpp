@@ -212,6 +212,21 @@ void SerialDevice::Close() {
   original_.reset();
 }
 
+void SerialDevice::TakeFrom(SerialDevice& other) {
+  if (&other == this) return;
+  Close();
+  fd_ = other.fd_;
+  pseudoTerminal_ = other.pseudoTerminal_;
+  lineChanged_ = other.lineChanged_;
+  openError_ = other.openError_;
+  lineError_ = other.lineError_;
+  original_ = std::move(other.original_);
+  baud_ = other.baud_.load();
+  hungUp_ = other.hungUp_.load();
+  other.fd_ = -1;
+  other.original_.reset();
+}
+
 bool SerialDevice::Drain(long limitMs) {
   if (fd_ < 0 || hungUp_) return false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0L, limitMs));

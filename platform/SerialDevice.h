@@ -105,6 +105,10 @@ class SerialDevice {
   // Open with HUPCL set, clears the exclusive flag it set (on a
   // pseudo-terminal it would outlive the descriptor) and closes.
   void Close();
+  // Takes over the open descriptor of `other` with what Close will put
+  // back; nothing reaches the line and `other` is left closed. Neither
+  // device may be in use by another thread.
+  void TakeFrom(SerialDevice& other);
   bool IsOpen() const { return fd_ >= 0; }
   bool HungUp() const { return hungUp_.load(); }
 

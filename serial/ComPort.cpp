@@ -48,6 +48,11 @@ LineFlow FlowOf(HandshakeTag handshake) {
 
 TComPort::TComPort(QObject*) { Check_AllV24(); }
 
+TComPort::TComPort(std::vector<std::string> portTable) : table_(std::move(portTable)) {
+  if (table_.size() > static_cast<size_t>(kMaxPorts)) table_.resize(kMaxPorts);
+  skipErrors_.assign(table_.size(), 0);
+}
+
 TComPort::~TComPort() { Close(); }
 
 void TComPort::SetV24(TV24Parameter* source) {
@@ -140,6 +145,43 @@ ComHandle TComPort::Open(QObject* owner, int port, bool showError) {
   return handle_;
 }
 
+bool TComPort::TakeOver(TComPort& from, QObject* owner) {
+  if (&from == this || !from.open_) return false;
+  Close();
+  // Both threads of `from` end before its line changes hands.
+  from.readThread_->Terminate();
+  from.readThread_->WaitFor();
+  from.writeThread_->Terminate();
+  from.writeThread_->WaitFor();
+  device_.TakeFrom(from.device_);
+  from.readThread_.reset();
+  from.writeThread_.reset();
+
+  V24ParameterTag* record = v24_.GetParameter(false, "");
+  record->Schnittstelle = static_cast<ComTag>(from.port_);
+  open_ = true;
+  port_ = from.port_;
+  owner_ = owner;
+  handshake_ = from.handshake_;
+  nullDiscard_ = from.nullDiscard_;
+  rxTimeOut_ = from.rxTimeOut_;
+  lineCheck_ = from.lineCheck_;
+  lostDevice_.clear();
+  handle_ = nextHandle_++;
+  if (nextHandle_ == INVALID_COM_HANDLE) nextHandle_ = 1;
+  from.open_ = false;
+  from.port_ = -1;
+  from.handle_ = INVALID_COM_HANDLE;
+  from.nullDiscard_ = false;
+
+  writeThread_ = std::make_unique<TV24Write_Thread>(false, port_, device_, owner, record->TXTimeOut);
+  readThread_ = std::make_unique<TV24Read_Thread>(true, port_, device_, owner);
+  writeThread_->WaitUntilIdle(std::chrono::milliseconds(2000));
+  // Input that is already queued is announced to the new owner at once.
+  readThread_->Resume();
+  return true;
+}
+
 void TComPort::Close() {
   if (!open_) return;
   if (draining_) {
@@ -176,6 +218,21 @@ int TComPort::Read(char* buffer, unsigned long length) {
   buffer[got] = '\0';
   // Cleared after reading: bytes still unread then announce themselves
   // again, while bytes this read took raise no stale notification.
+  readThread_->SetAktiv(false);
+  return got;
+}
+
+int TComPort::ReadAvailable(char* buffer, unsigned long length) {
+  if (!open_) return COM_NOT_OPEN;
+  if (buffer == nullptr) return 0;
+  const size_t n = length > static_cast<unsigned long>(INT_MAX) ? INT_MAX : length;
+  const int got = n ? device_.Read(buffer, n, 0, 0, nullDiscard_) : 0;
+  if (got == SerialDevice::kHungUp) {
+    buffer[0] = '\0';
+    CloseAfterHangup();
+    return COM_NOT_OPEN;
+  }
+  buffer[got] = '\0';
   readThread_->SetAktiv(false);
   return got;
 }
@@ -228,9 +285,11 @@ void TComPort::Draining(const std::function<void()>& work) {
 void TComPort::CloseAfterHangup() {
   const unsigned comNumber = static_cast<unsigned>(port_) + 1;
   QObject* owner = owner_;
-  const bool told = readThread_->ReportedHangup();
-  Close();  // the receive thread has ended: `told` cannot change any more
-  if (!told && owner) PostComMessage(owner, WM_COM_DISCONNECT, comNumber);
+  // The receive thread may be noticing the hang-up this very moment; the
+  // claim decides which of the two tells the owner.
+  const bool ours = readThread_->ClaimHangupReport();
+  Close();
+  if (ours && owner) PostComMessage(owner, WM_COM_DISCONNECT, comNumber);
 }
 
 std::string TComPort::TakeLostDevice() {

@@ -51,6 +51,9 @@ class TComPort {
   // The parent is accepted for the form's sake; whoever constructs the
   // component owns it.
   explicit TComPort(QObject* parent = nullptr);
+  // A component for one port of a search: it uses the given port table
+  // snapshot and probes no port on construction.
+  explicit TComPort(std::vector<std::string> portTable);
   ~TComPort();
   TComPort(const TComPort&) = delete;
   TComPort& operator=(const TComPort&) = delete;
@@ -93,6 +96,12 @@ class TComPort {
   // long (up to 1 s) keeps the window painting. None: the caller blocks.
   void SetHoldingWait(HoldingWait* hold) { hold_ = hold; }
   bool IsOpen() const { return open_; }
+  // Takes the open line of `from` as it stands: no byte, no line setting
+  // and no modem line changes, and unread input stays queued, so a
+  // conversation that `from` began goes on here. `owner` receives the
+  // notifications from now on; `from` is left closed. False (and nothing
+  // changed) when `from` is not open.
+  bool TakeOver(TComPort& from, QObject* owner);
   // Port index of the open port, -1 when closed.
   int OpenPort() const { return open_ ? port_ : -1; }
 
@@ -103,6 +112,8 @@ class TComPort {
   // A line that hung up closes the port: COM_NOT_OPEN from then on, and the
   // owner gets WM_COM_DISCONNECT.
   int Read(char* buffer, unsigned long length);
+  // As Read, but takes only the bytes already received and never waits.
+  int ReadAvailable(char* buffer, unsigned long length);
   // length -1: up to the terminating NUL. Under KVX_XonXoff the block goes
   // out as 0x13, data, 0x11. Background: queued, the block length returned
   // at once. Blocking: sent within length + TXTimeOut ms. Results: block

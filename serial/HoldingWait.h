@@ -49,16 +49,20 @@ class HoldingWait : public QObject {
   std::size_t Held() const { return held_.size(); }
 
   // Marks a wait that runs an event loop of its own (a loader program)
-  // for Waiting().
+  // for Waiting(); nothing without a HoldingWait.
   class Scope {
    public:
-    explicit Scope(HoldingWait& wait) : wait_(wait) { wait_.BeginWait(); }
-    ~Scope() { wait_.EndWait(); }
+    explicit Scope(HoldingWait* wait) : wait_(wait) {
+      if (wait_) wait_->BeginWait();
+    }
+    ~Scope() {
+      if (wait_) wait_->EndWait();
+    }
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
 
    private:
-    HoldingWait& wait_;
+    HoldingWait* wait_;
   };
 
   // Told when Waiting() changes: the window shows that it waits.

@@ -1,5 +1,5 @@
 #pragma once
-// The serial settings dialog: shows the line parameters of a record and
+// TV24_Dialog, the serial ("V24") settings dialog: shows the line parameters of a record and
 // lets the user change those the flags allow; the others are greyed.
 // Labels and title follow the message language; list entries are German
 // in both languages.

@@ -1,4 +1,5 @@
 #pragma once
+// TV24Parameter ("V24" = the serial RS-232 line) and TDlgParameter.
 // Serial line parameters: the enumerations every caller speaks in, the
 // 20-byte parameter record and its settings file, and the flags of the
 // settings dialog.

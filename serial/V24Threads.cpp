@@ -91,7 +91,7 @@ void TV24Read_Thread::Execute() {
     if (terminate_) break;
     if (device_.HungUp()) {
       // Told once; the owner's next Read or Write closes the port.
-      if (!reportedHangup_.exchange(true) && owner_ != nullptr) Post(WM_COM_DISCONNECT);
+      if (ClaimHangupReport() && owner_ != nullptr) Post(WM_COM_DISCONNECT);
       continue;
     }
     if (counting) ReportLineErrors(errors);

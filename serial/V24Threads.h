@@ -1,5 +1,6 @@
 #pragma once
-// The two worker threads of an open port. The receive thread reads no data:
+// TV24Read_Thread, TV24Write_Thread: the two worker threads of an open
+// port. The receive thread reads no data:
 // it watches the line and posts notifications into the owner's event queue.
 // The transmit thread sends one background block at a time.
 #include <atomic>
@@ -31,8 +32,9 @@ class TV24Read_Thread {
   // The notification flag: true while a WM_COM_RXDATA is outstanding.
   bool GetAktiv();
   void SetAktiv(bool value);
-  // Whether the thread has told the owner that the line hung up.
-  bool ReportedHangup() const { return reportedHangup_.load(); }
+  // Claims the one report of a hang-up: true for the first caller only, so
+  // the thread and the owner's Read/Write cannot both tell the owner.
+  bool ClaimHangupReport() { return !reportedHangup_.exchange(true); }
 
  private:
   void Execute();

@@ -9,7 +9,7 @@
 
 #include "app/DeviceTable.h"
 #include "app/FileVersion.h"
-#include "app/IniLines.h"
+#include "core/IniLines.h"
 #include "app/Settings.h"
 #include "loaders/BslConstants.h"
 #include "loaders/BslImage.h"

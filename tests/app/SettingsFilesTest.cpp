@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/DeviceTable.h"
-#include "app/IniLines.h"
+#include "core/IniLines.h"
 #include "app/Settings.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 // Update.ini, ProgDevice.ini and BSL430.ini from any text: the tables stay
 // within their capacities and nothing throws.
 #include "app/DeviceTable.h"
-#include "app/IniLines.h"
+#include "core/IniLines.h"
 #include "app/Settings.h"
 #include "loaders/BslConstants.h"
 #include "tests/fuzz/FuzzInput.h"

@@ -45,6 +45,13 @@ class BslTestHost : public QObject, public LoaderHost {
   int ProgressMax() const override { return max_; }
   void SetProgressMax(int max) override { max_ = max; }
   void SetStatusPanel(int, const std::string&) override {}
+  void ShowError(const std::string& caption, const std::string& text) override {
+    ShowMessageBox(caption, text, MsgIcon::Error);
+  }
+  bool AskRetry(const std::string& caption, const std::string& text, int attempt) override {
+    return ShowRetryQuestion(caption, text, MsgIcon::Warning, attempt) == MsgResult::Retry;
+  }
+  void ReopenPort(int portIndex) override { port_.Open(this, portIndex, true); }
 
   int language = 0;
   int startCommandIndex = 0;

@@ -1,4 +1,4 @@
-#include "app/IniLines.h"
+#include "core/IniLines.h"
 
 #include <algorithm>
 #include <fstream>
