@@ -61,6 +61,8 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
 
  private:
   QAction* MenuAction(const std::string& name) const;
+  // The serial settings dialog of the service key, in the window's language.
+  void OpenSettingsDialog();
 
   std::unique_ptr<Ui::UpdateForm> ui_;
   std::array<QLabel*, 4> panels_{};

@@ -55,6 +55,11 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
 list(APPEND doc_outputs ${CMAKE_BINARY_DIR}/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION share/doc/update)
 add_custom_target(package_docs ALL DEPENDS ${doc_outputs})
+# What the package holds; `make package` builds only this.
+add_custom_target(package_files DEPENDS update run-report package_docs)
+if(TARGET readme)
+  add_dependencies(package_files readme)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME update)
@@ -71,6 +76,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # platform plugins, which no library links to.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Help > Read me opens ReadMe.pdf with xdg-open. Windows loader programs
+# of a delivery run through wine (see the README for the COM-port mapping).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_SET_DESTDIR OFF)

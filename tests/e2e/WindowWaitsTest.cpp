@@ -128,7 +128,6 @@ TEST(WindowWaits, InputDuringAWaitIsNotActedOn) {
     Release(window, Qt::Key_F12, Qt::ShiftModifier);
     Release(window, Qt::Key_F1, Qt::ControlModifier);
     Release(window, Qt::Key_F10, Qt::ControlModifier | Qt::AltModifier);
-    Release(window, Qt::Key_F9, Qt::ControlModifier | Qt::AltModifier);
   });
 
   main.OkBitBtnClick();
