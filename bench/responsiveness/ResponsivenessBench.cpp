@@ -40,8 +40,10 @@ bool MemoHas(const UpdateMain& main, const char* part) {
 }
 
 std::string OneLine(std::string text) {
+  // Log texts are Windows-1252: anything beyond ASCII is shown as '?'.
   for (char& c : text)
     if (c == '\r' || c == '\n') c = ' ';
+    else if (static_cast<unsigned char>(c) >= 0x80) c = '?';
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text.size() > 60 ? text.substr(0, 60) + "..." : text;
 }
