@@ -151,6 +151,31 @@ TEST(Recovery, IntelHexMeterIsLoadedByThePic32Loader) {
             static_cast<std::size_t>(report.value("files").toArray().at(0).toObject().value("size").toInt()));
 }
 
+// A delivery whose first entry is an Intel-hex meter: an S-record meter of
+// the second entry still goes to its own loader program, with its own
+// duration. The PIC32 loader is not even delivered.
+TEST(Recovery, MixedDeliverySendsEachMeterToItsOwnLoader) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  DeviceBlockSpec pic;
+  pic.deviceNr = "77777";
+  pic.deviceNrDef = "77000";
+  pic.deviceName = "Pic Meter";
+  pic.progFile2 = "pic.hex";
+  w.WriteProgDeviceIni({pic, DeviceBlockSpec{}});
+  w.WriteFirmware("pic.hex", "1.30");
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  std::remove((w.Folder() + "/PIC32_Serial_Bootloader.exe").c_str());
+  SimProcess& meter = w.AddSim(MeterProfile(Method::External, ""));
+  ToolResult r = RunTool(w, {"--delay-divisor", "20"});
+  const QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 30);
+  EXPECT_TRUE(Has(r.output, "bis zu 2 Minuten")) << r.output;
+  EXPECT_TRUE(MeterHoldsFirmware(w, Method::External, report));
+}
+
 // The meter in its loader answers the search's probe; the interruption
 // comes while the laboratory download runs and ends it as interrupted.
 TEST(Recovery, InterruptionDuringTheLaboratoryDownloadEndsIt) {
