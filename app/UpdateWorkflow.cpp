@@ -372,6 +372,9 @@ void UpdateMain::FinishOk() {
   SecTimer.stop();
   SetProgressPosition(0);
   SetTitleProgress("", -1000);
+  // Only failed searches in a row end the program: a bench that updates
+  // meter after meter must not quit when one is not plugged in yet.
+  search_.ResetFailedSearches();
   EndRun(RunOutcome::Success);
 }
 

@@ -100,3 +100,29 @@ TEST(WindowLogic, MeterFallingSilentAfterIdentificationEndsTheRun) {
   EXPECT_TRUE(run.view.LogHas("Das Ger\xE4t antwortet nicht."));
   EXPECT_TRUE(run.main->OkEnabled()) << "OK retries the transfer";
 }
+
+// A failed search after a successful download is the first of its kind
+// again: it gets "No device found" and a second search, and only the second
+// failure in a row ends the program.
+TEST(WindowLogic, FailedSearchAfterASuccessIsNotTheSecondInARow) {
+  E2eWorld w;
+  w.PrepareExternalDelivery(0);
+  // The meter sleeps through the first search and the ones after its update.
+  w.AddSim(ExternalProfile("1.23", "NoAnswer = A.1111:1, A.1111:4, A.1111:5\n"));
+  setenv("UPDATE_TIMEOUT_DIVISOR", "5", 1);
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  run.main->OkBitBtnClick();
+  const auto ending = run.view.WaitForEnd();
+  unsetenv("UPDATE_TIMEOUT_DIVISOR");
+  ASSERT_EQ(ending, RunOutcome::ProgramEnds);
+  auto boxes = [&](const std::string& prefix) {
+    return std::count_if(run.view.boxes.begin(), run.view.boxes.end(),
+                         [&](const std::string& b) { return b.rfind(prefix, 0) == 0; });
+  };
+  EXPECT_EQ(boxes("Fehler|Kein Ger\xE4t gefunden"), 2);
+  EXPECT_EQ(boxes("Fehler|Kein Test Meter gefunden"), 1);
+}
