@@ -107,22 +107,25 @@ TEST(WindowLogic, MeterFallingSilentAfterIdentificationEndsTheRun) {
 TEST(WindowLogic, FailedSearchAfterASuccessIsNotTheSecondInARow) {
   E2eWorld w;
   w.PrepareExternalDelivery(0);
-  // The meter sleeps through the first search and the ones after its update.
-  w.AddSim(ExternalProfile("1.23", "NoAnswer = A.1111:1, A.1111:4, A.1111:5\n"));
+  // The meter sleeps through the first search; after its update it is unplugged.
+  SimProcess& meter = w.AddSim(ExternalProfile("1.23", "NoAnswer = A.1111:1\n"));
   setenv("UPDATE_TIMEOUT_DIVISOR", "5", 1);
   WindowRun run(w);
   ASSERT_TRUE(run.main->Construct());
   run.main->Delay().SetDividend(20);
   run.main->OkBitBtnClick();
   ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  meter.Stop();
   run.main->OkBitBtnClick();
   const auto ending = run.view.WaitForEnd();
   unsetenv("UPDATE_TIMEOUT_DIVISOR");
   ASSERT_EQ(ending, RunOutcome::ProgramEnds);
-  auto boxes = [&](const std::string& prefix) {
+  auto boxes = [&](const std::string& part) {
     return std::count_if(run.view.boxes.begin(), run.view.boxes.end(),
-                         [&](const std::string& b) { return b.rfind(prefix, 0) == 0; });
+                         [&](const std::string& b) { return b.find(part) != std::string::npos; });
   };
-  EXPECT_EQ(boxes("Fehler|Kein Ger\xE4t gefunden"), 2);
-  EXPECT_EQ(boxes("Fehler|Kein Test Meter gefunden"), 1);
+  // The first search, then the two after the update; only the last ends.
+  EXPECT_EQ(boxes("Fehler|Kein Ger\xE4t gefunden !!\r\nIst das Ger\xE4t"), 2);
+  EXPECT_EQ(boxes("Programm wird abgebrochen"), 1);
+  EXPECT_EQ(run.view.boxes.size(), 3u);
 }
