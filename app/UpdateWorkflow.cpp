@@ -1,10 +1,13 @@
 // The workflow handler: what each event of a download run does, the retry
 // and menu-programming handlers, and the endings of a run.
 #include <QDateTime>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "app/CommandTexts.h"
+#include "app/DurationEstimate.h"
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
 #include "core/Infotext.h"
@@ -13,6 +16,7 @@
 #include "core/Stringunit.h"
 #include "loaders/Bsl430.h"
 #include "loaders/TermProg.h"
+#include "platform/ProgramDir.h"
 
 namespace {
 
@@ -314,16 +318,51 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
   }
 }
 
+namespace {
+
+// Size of a delivered file; 0 when it cannot be told.
+std::uintmax_t FileBytes(const std::string& folder, const std::string& name) {
+  if (name.empty()) return 0;
+  std::error_code error;
+  const std::filesystem::path path =
+      folder.empty() ? std::filesystem::path(name) : std::filesystem::path(folder) / name;
+  if (!std::filesystem::is_regular_file(path, error)) return 0;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
+}  // namespace
+
 void UpdateMain::ShowDuration(int mode) {
-  int minutes = 0;
-  if (MainToBeUpdated()) minutes = 2;
-  if (mode == 2) minutes = 15;
-  const bool sensor = SensorToBeUpdated();
-  if (sensor) minutes += 1;
-  if (record_.ExtraFile.size() > 3) minutes += 2;
-  if (sensor && record_.SensorVersionNumber > 200) minutes += 35;
+  const std::string folder = ProgramFolder();
+  std::vector<DurationPart> parts;
+  if (mode == 2) {
+    // Windows-CE programs (with their list) or an Intel-hex image.
+    DurationPart part{DurationMethod::LoaderProgram, FileBytes(folder, record_.MainFile.str()), 38400, 15};
+    if (loaderKind_ == kLoaderWinCe) {
+      part.method = DurationMethod::WinCe;
+      for (const auto& name : record_.DownloadList) part.bytes += FileBytes(folder, name.str());
+    }
+    parts.push_back(part);
+  } else if (MainToBeUpdated()) {
+    const std::uintmax_t bytes = FileBytes(folder, record_.MainFile.str());
+    if (mode == 1) parts.push_back({DurationMethod::Msp430, bytes, 9600, 2});
+    else parts.push_back({DurationMethod::LoaderProgram, bytes, record_.MainFileMarker ? 9600 : 38400, 2});
+  }
+  if (SensorToBeUpdated()) {
+    if (record_.SensorVersionNumber > 200) {
+      // The Basic-Loader's image: which variant is told only later.
+      const std::uintmax_t bytes = std::max(FileBytes("", TermProg::kFileVariant0),
+                                            FileBytes("", TermProg::kFileOther));
+      parts.push_back({DurationMethod::BasicLoader, bytes, 19200, 1});
+    } else {
+      parts.push_back({DurationMethod::Msp430, FileBytes(folder, record_.SensorFile.str()), 9600, 1});
+    }
+  }
+  if (record_.ExtraFile.size() > 3)
+    parts.push_back({DurationMethod::LoaderProgram, FileBytes(folder, record_.ExtraFile.str()), 38400, 2});
   MemoClear();
-  MemoAdd(ReplaceFirstX(InfoText(InfoDuration, settings_.language), std::to_string(minutes)));
+  MemoAdd(ReplaceFirstX(InfoText(InfoDuration, settings_.language), std::to_string(EstimateMinutes(parts))));
 }
 
 void UpdateMain::SendClock(bool seconds) {

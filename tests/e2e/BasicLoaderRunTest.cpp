@@ -91,6 +91,8 @@ TEST(BasicLoaderRun, SensorFirmwareOfTheLowVariantReachesTheLoader) {
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output;
+  // A few kilobytes at 19200 baud: minutes, not the half hour of old.
+  EXPECT_TRUE(Has(r.output, "The download may last up to 2 minutes !")) << r.output;
   EXPECT_TRUE(Has(r.output, "Preparing program !!")) << r.output;
   EXPECT_TRUE(Has(r.output, "Programming Sensor Meter !!")) << r.output;
   EXPECT_TRUE(Has(r.output, kProgOkEn)) << r.output;
