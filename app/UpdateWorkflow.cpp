@@ -423,12 +423,14 @@ void UpdateMain::FinishAbort(int code) {
   loaderSilence_.stop();
   bootCommandPending_ = false;
   MemoClear();
+  // The cause first: the abort text tells what to do about it.
+  if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
   MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
   SetOkEnabled(true);
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
-  if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
-  else if (code == Event::kTransferFailed && !stopping_ && !queue_.IsSubscribed(&retryHandler_))
+  if (lostDevice_.empty() && code == Event::kTransferFailed && !stopping_ &&
+      !queue_.IsSubscribed(&retryHandler_))
     queue_.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
