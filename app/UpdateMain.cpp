@@ -183,7 +183,10 @@ void UpdateMain::customEvent(QEvent* event) {
   if (!msg) return;
   if (msg->message == WM_COM_RXDATA) {
     if (replyWatchdog_.isActive()) replyWatchdog_.start();
-    loaderSilence_.stop();  // the meter is back after its loader program
+    if (loaderSilence_.isActive()) {
+      loaderSilence_.stop();  // the meter is back after its loader program
+      confirmedFile_ = programFile_;
+    }
     queue_.PostEvent(Event::kDataReceived);
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {

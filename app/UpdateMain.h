@@ -176,7 +176,10 @@ class UpdateMain : public QObject, public LoaderHost {
   void ReportSkippedPorts();
 
   // --- the run log (UpdateRunLog.cpp) ---
-  void BeginRunRecord() { recorder_.Begin(); }
+  void BeginRunRecord() {
+    recorder_.Begin();
+    confirmedFile_.clear();
+  }
   // The recorder observes the run's end: its line is written here.
   void EndRunRecord(RunOutcome outcome, RunEnd how);
 
@@ -242,6 +245,10 @@ class UpdateMain : public QObject, public LoaderHost {
   bool endedAfterStop_ = false;     // the interrupted run has shown its ending
   bool bootCommandPending_ = false; // the boot command waits for its "!"
   bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
+  // The last file of this run whose transfer its method confirmed: an
+  // interruption after it must not claim that the transfer was aborted.
+  std::string confirmedFile_;
+  std::string programFile_;  // a loader program's success, until the meter answers
 
   // Search state.
   int identStep_ = 0;

@@ -27,6 +27,8 @@ int UpdateMain::RunExternalProgram(const std::string& file) {
   const TransferResult result = program.Run(request);
   --transferDepth_;
   recorder_.NoteTransfer(file, program.ProgramName(), !result.Failed());
+  // A loader program's success counts once the meter answers after it.
+  if (!result.Failed()) programFile_ = file;
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
   if (!result.Failed() && !stopping_) loaderSilence_.start();
   return result.code;
@@ -44,6 +46,7 @@ bool UpdateMain::RunBsl430(int commandIndex, const std::string& file, bool syncF
   const bool ok = !methods_.bsl430.Run(request).Failed();
   --transferDepth_;
   recorder_.NoteTransfer(file, methods_.bsl430.Name(), ok);
+  if (ok) confirmedFile_ = file;
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
   return ok;
 }
@@ -55,6 +58,7 @@ bool UpdateMain::RunWinCeTransfer(const std::string& file, bool forceNewAnnounce
   ++transferDepth_;
   const bool ok = !methods_.winCe.Run(request).Failed();
   --transferDepth_;
+  if (ok) confirmedFile_ = file;
   if (replyWatchdog_.isActive()) replyWatchdog_.start();
   return ok;
 }

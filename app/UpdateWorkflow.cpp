@@ -134,6 +134,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       methods_.basicLoader.Run({});
       return;
     case Event::kSegmentProgrammed:
+      confirmedFile_ = record_.SensorFile.str();
       methods_.basicLoader.SegmentProgrammed();
       return;
     case Event::kTransferEnded:
@@ -425,7 +426,17 @@ void UpdateMain::FinishAbort(int code) {
   MemoClear();
   // The cause first: the abort text tells what to do about it.
   if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
-  MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
+  if ((stopping_ || !lostDevice_.empty()) && !confirmedFile_.empty()) {
+    // Interrupted or unplugged after the meter confirmed its firmware: the
+    // transfer is done, only the run's end is missing.
+    MemoAdd(settings_.language == 1
+                ? "The transfer of " + confirmedFile_ +
+                      " has completed; the run was interrupted after it.\r\n"
+                : "Die \xDC" "bertragung von " + confirmedFile_ +
+                      " ist abgeschlossen; der Lauf wurde danach unterbrochen.\r\n");
+  } else {
+    MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
+  }
   SetOkEnabled(true);
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
