@@ -14,7 +14,7 @@ bool UpdateMain::AskRetry(const std::string& caption, const std::string& text, i
   return ShowRetryQuestion(caption, text, MsgIcon::Warning, attempt) == MsgResult::Retry;
 }
 
-void UpdateMain::ReopenPort(int portIndex) { UpdateCom.Open(this, portIndex, true); }
+void UpdateMain::ReopenPort(int portIndex) { UpdateCom.Reopen(this, portIndex, true); }
 
 int UpdateMain::RunExternalProgram(const std::string& file) {
   if (stopping_) return static_cast<int>(kProgramNotStarted);
