@@ -73,6 +73,23 @@ TEST(Recovery, RetryReachesALoaderLeftAtItsRaisedSpeed) {
   EXPECT_EQ(Count(SimProcess::ReceivedLines(report), "A.5588"), 1) << "the retry sends no command";
 }
 
+// As above, and the loader left at 38400 puts 0x90 noise on the line when
+// the tool's end goes to 9600: the noise came before the retry's SYNC and
+// is no answer to it, so the retry still goes on to 38400.
+TEST(Recovery, NoiseBeforeTheRetrysSyncIsNotItsAcknowledgement) {
+  E2eWorld w;
+  PrepareWorld(w, Method::Msp430);
+  SimProcess& meter = w.AddSim(
+      MeterProfile(Method::Msp430, "Nak = 0x12:1, 0x12:2, 0x12:3\nLoaderNoise = 90 90\n"));
+  ToolResult r = RunTool(w, {"--delay-divisor", "20", "--retries", "1"});
+  const QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 40);
+  EXPECT_TRUE(Has(r.output, "retry 1 of 1")) << r.output;
+  EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report));
+  EXPECT_GE(Count(EventTexts(report, "tx", "noise"), "90 90"), 1) << SimProcess::EventLog(report, 40);
+}
+
 // Lab XXX programs the laboratory image into the waiting loader; the
 // image's firmware reports 30, the search follows and the main firmware
 // replaces it.

@@ -42,6 +42,10 @@ void Instrument::connectionChanged(bool connected) {
     if (!connected && mode_ == Mode::Firmware) buffer_.clear();
 }
 
+void Instrument::lineSpeedSettled(unsigned baud) {
+    if (mode_ == Mode::Bootstrap) activeBsl_->lineSpeedSettled(baud);
+}
+
 void Instrument::received(std::string_view bytes) {
     if (unplugged_) return;
     if (inTransfer_ && !countTransferBytes(bytes.size())) return;
