@@ -56,6 +56,9 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   loaderSilence_.setSingleShot(true);
   loaderSilence_.setInterval(TimeLimit(kLoaderRestartMs));
   connect(&loaderSilence_, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
+  labStart_.setSingleShot(true);
+  labStart_.setInterval(TimeLimit(kLabStartMs));
+  connect(&labStart_, &QTimer::timeout, this, &UpdateMain::SearchAfterLabImage);
   methods_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
   // After a success the Basic-Loader's silence ends the run.
   methods_.basicLoader.OnQuietEnd(

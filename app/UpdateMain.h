@@ -152,6 +152,8 @@ class UpdateMain : public QObject, public LoaderHost {
   void WorkflowHandler(EventQueue& queue, WorkflowEvent& event);
   void RetryHandler(EventQueue& queue, WorkflowEvent& event);
   void MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& event);
+  // The laboratory image runs: the usual search finds its firmware.
+  void SearchAfterLabImage();
   void OnAcknowledge();
   void ShowDuration(int mode);
   void SendClock(bool seconds);
@@ -211,6 +213,10 @@ class UpdateMain : public QObject, public LoaderHost {
   QTimer SecTimer;
   QTimer replyWatchdog_;
   QTimer loaderSilence_;  // from a loader program's success to the meter's first byte
+  // From the laboratory image's load PC to the search for its firmware,
+  // unless its greeting comes first.
+  QTimer labStart_;
+  static constexpr int kLabStartMs = 10000;
   TComPort UpdateCom;
   TDelay wait;
   // The transfer methods use the port, the delay and the queue above.

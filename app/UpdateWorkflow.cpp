@@ -271,9 +271,17 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
   switch (e.code) {
     case Reply::kStored:
       e.Clear();
+      labStart_.stop();
       queue.Unsubscribe(&menuHandler_);
       queue_.PostKey(Key::kOk);
       MemoClear();
+      return;
+    case Event::kAcknowledge:
+      // The laboratory firmware's greeting: it runs, and may greet with "!"
+      // as well as with reply 30. Its "!" must not count as a step of a run.
+      if (!labStart_.isActive()) return;
+      e.Clear();
+      SearchAfterLabImage();
       return;
     case Event::kTransferFailed:
     case Event::kSensorFailed: {
@@ -309,6 +317,10 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
         UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);
+        // A greeting at 4800 starts the search at once; a firmware that
+        // runs at another speed, and is not heard here, is found by the
+        // search at the speeds of the settings once it had time to start.
+        labStart_.start();
       } else {
         queue_.PostEvent(Event::kTransferFailed);
       }
@@ -333,6 +345,15 @@ std::uintmax_t FileBytes(const std::string& folder, const std::string& name) {
 }
 
 }  // namespace
+
+void UpdateMain::SearchAfterLabImage() {
+  labStart_.stop();
+  if (stopping_ || !queue_.IsSubscribed(&menuHandler_)) return;
+  queue_.Unsubscribe(&menuHandler_);
+  MemoClear();
+  queue_.PostKey(Key::kOk);
+  PumpEvents();
+}
 
 void UpdateMain::ShowDuration(int mode) {
   const std::string folder = ProgramFolder();

@@ -107,6 +107,28 @@ TEST(Recovery, MenuLabRecoversAMeterWaitingInItsLoader) {
   EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 2) << "lab image, then main firmware";
 }
 
+// The laboratory firmware greets with "!" (no reply 30), at 4800 where the
+// tool listens after the image, or at 19200, a speed of the settings: the
+// search finds it either way, and the main firmware goes through the usual
+// enter-loader commands.
+TEST(Recovery, MenuLabFindsAFirmwareThatGreetsWithAnAcknowledgeAtASpeedOfTheSettings) {
+  for (const char* baud : {"4800", "19200"}) {
+    E2eWorld w;
+    PrepareWorld(w, Method::Msp430);
+    w.WriteUpdateIni(0, "2,4");
+    w.Dir().Write("LabXXX.txt", LabImage());
+    SimProcess& meter = w.AddSim(
+        MeterProfile(Method::Msp430, "StartInLoader = yes\nBaudRate = " + std::string(baud) + "\n"));
+    ToolResult r = RunTool(w, {"--delay-divisor", "20", "--menu", "lab"});
+    const QJsonObject report = meter.Stop();
+    ASSERT_FALSE(r.timedOut) << baud << r.output;
+    EXPECT_EQ(r.exitCode, 0) << baud << r.output << SimProcess::EventLog(report, 30);
+    EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report)) << baud;
+    EXPECT_EQ(Count(SimProcess::ReceivedLines(report), "A.5588"), 1) << baud << ": enters its loader";
+    EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 2) << baud << ": lab image, then main";
+  }
+}
+
 TEST(Recovery, MenuEntryWithoutItsFileIsRefused) {
   E2eWorld w;
   PrepareWorld(w, Method::Msp430);  // no S-record file: the model entries are disabled
