@@ -3,19 +3,37 @@ JOBS   ?= $(shell nproc)
 CMAKE  := cmake -G Ninja -Wno-dev
 CTEST  := ctest --output-on-failure --timeout 600
 
-.PHONY: all bootstrap build run test test-plain asan tsan faults fuzz-build fuzz fuzz-smoke clean package package-test
+.PHONY: all bootstrap bootstrap-run configure build build-demo run test test-plain asan tsan faults fuzz-build fuzz fuzz-smoke clean package package-test docs
 
 all: build
 
 bootstrap:
-	@scripts/bootstrap
+	@scripts/bootstrap test
 
-build: bootstrap
-	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bootstrap-run:
+	@scripts/bootstrap run
+
+# Line tables only (-g1): backtraces keep file and line, and the build
+# takes a fifth less time than with full debug information.
+configure:
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+
+# Everything: the tool, its tools, every test and benchmark.
+build: bootstrap configure
 	cmake --build build -j$(JOBS)
 
-run: build
+# Only what the demo runs: the tool, the simulator, firmware-gen and the
+# stand-in loader program (target `demo_tools`).
+build-demo: bootstrap-run configure
+	cmake --build build -j$(JOBS) --target demo_tools
+
+run: build-demo
 	scripts/demo
+
+# The README's screenshots (docs/images), made under Xvfb against the
+# simulator.
+docs: build-demo
+	scripts/screenshots docs/images
 
 # Every test, built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (the end-to-end tests run that build of the tool too), then the serial
@@ -51,16 +69,26 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	scripts/fuzz 10
 
-# The Debian package (build/update_<version>_<arch>.deb), checked by lintian:
-# errors fail the target, warnings are shown.
-package: build
-	cd build && cpack -G DEB
+# The Debian package (build-package/update_<version>_<arch>.deb), built
+# with Debian's hardening flags (dpkg-buildflags: fortify, stack protector,
+# relro, bindnow) and checked by lintian: errors fail the target, warnings
+# are shown. The desktop entry is validated where desktop-file-validate is
+# installed.
+HARDENING := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package: bootstrap
+	$(CMAKE) -S . -B build-package -DCMAKE_BUILD_TYPE=None -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+	  -DCMAKE_CXX_FLAGS="$$($(HARDENING) CPPFLAGS) $$($(HARDENING) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(HARDENING) LDFLAGS)"
+	cmake --build build-package -j$(JOBS) --target package_files
+	@if command -v desktop-file-validate > /dev/null; then \
+	  desktop-file-validate packaging/desktop/update.desktop; fi
+	cd build-package && cpack -G DEB
 	@if command -v lintian > /dev/null; then \
-	  lintian --fail-on error --info build/update_*.deb; \
+	  lintian --fail-on error --info build-package/update_*.deb; \
 	else echo "lintian is not installed: the package is not checked"; fi
 
 # The package unpacked into a scratch root and run from there.
-package-test: package
+package-test: package build-demo
 	scripts/package-test
 # Every case of the fault matrix (make test runs a subset); the table of
 # outcomes goes to build/fault-matrix.md.
@@ -71,4 +99,4 @@ faults: build
 	@cat build/fault-matrix.md
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-package

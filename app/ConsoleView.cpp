@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <cstdlib>
 
+#include "app/ConsoleWording.h"
 #include "app/ViewText.h"
 
 namespace {
@@ -38,7 +39,7 @@ void WriteAll(const std::string& text, std::FILE* out) {
 ConsoleView::ConsoleView(bool answerYes, std::FILE* out) : answerYes_(answerYes), out_(out) {}
 
 void ConsoleView::WriteBlock(const std::string& text) {
-  std::string lines = ViewText(Visible(text));
+  std::string lines = ViewText(Visible(ConsoleWording(text)));
   if (lines.empty() || lines.back() != '\n') lines += '\n';
   WriteAll(lines, out_);
   std::fflush(out_);

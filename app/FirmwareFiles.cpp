@@ -10,12 +10,26 @@ bool Has(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Lowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = Lower(c);
+  return out;
+}
+
+// The device table and the delivery come from a case-blind file system:
+// "ph812q.mot" in the settings names PH812Q.MOT on disk.
+bool HasIgnoringCase(std::string_view text, std::string_view part) {
+  return Has(Lowered(text), Lowered(part));
+}
+
 // An empty ProgFile2 (or a device entry the table does not have) names no
 // file; a plain substring test would find "" in every name.
 bool NamesFile(std::string_view name, const DeviceTable& table, std::size_t entry) {
   if (entry >= table.entries.size()) return false;
   std::string_view progFile2 = table.entries[entry].ProgFile2.view();
-  return !progFile2.empty() && Has(name, progFile2);
+  return !progFile2.empty() && HasIgnoringCase(name, progFile2);
 }
 
 std::string UpToFirstFullStop(const std::string& name) {
@@ -33,7 +47,7 @@ std::vector<std::string> ListFolderFiles(const std::string& folder, std::string_
     // Dot files are the hidden files here; only "normal" files count.
     if (name.empty() || name[0] == '.') continue;
     if (name.size() < suffix.size() ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        Lowered(std::string_view(name).substr(name.size() - suffix.size())) != Lowered(suffix))
       continue;
     std::error_code statEc;
     if (!it->is_regular_file(statEc)) continue;
@@ -45,9 +59,17 @@ std::vector<std::string> ListFolderFiles(const std::string& folder, std::string_
   return names;
 }
 
-bool FirmwareScan::MainFileFound(std::string_view mainFile) const {
+bool MainFileListed(std::string_view mainFile, std::string_view file) {
+  return HasIgnoringCase(mainFile, file);
+}
+
+bool MainFileInScan(std::string_view mainFile, const std::vector<std::string>& files) {
   return std::any_of(files.begin(), files.end(),
-                     [&](const std::string& f) { return Has(mainFile, f); });
+                     [&](const std::string& f) { return MainFileListed(mainFile, f); });
+}
+
+bool FirmwareScan::MainFileFound(std::string_view mainFile) const {
+  return MainFileInScan(mainFile, files);
 }
 
 FirmwareScan ScanFirmwareFiles(const std::string& folder, const DeviceTable& table) {
@@ -63,8 +85,8 @@ FirmwareScan ScanFirmwareFiles(const std::string& folder, const DeviceTable& tab
     return true;
   };
 
-  // Extensions are matched case-sensitively, as every file name on Linux:
-  // the device table names the files exactly as they must be opened.
+  // Extensions and names are matched ignoring case, as on the share the
+  // delivery comes from.
   for (const std::string& name : ListFolderFiles(folder, ".mot")) {
     if (Has(name, "EEP") || !add(name)) continue;
     // The last S-record file found decides the visibility.

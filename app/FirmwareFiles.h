@@ -29,10 +29,18 @@ struct FirmwareScan {
   bool MainFileFound(std::string_view mainFile) const;
 };
 
+// True when mainFile (from the device table) names the scanned file,
+// ignoring case.
+bool MainFileListed(std::string_view mainFile, std::string_view file);
+
+// True when mainFile names one of the scanned files.
+bool MainFileInScan(std::string_view mainFile, const std::vector<std::string>& files);
+
 // Looks in folder for *.mot (without "EEP"), then *.txt, *.exe, *.dll,
 // *.hex (without "EEP" or "Version").
 FirmwareScan ScanFirmwareFiles(const std::string& folder, const DeviceTable& table);
 
-// Regular, non-hidden files of folder whose names end in suffix (empty: all),
+// Regular, non-hidden files of folder whose names end in suffix (ignoring
+// case; empty: all),
 // sorted by name. Shared with the download-list wildcards.
 std::vector<std::string> ListFolderFiles(const std::string& folder, std::string_view suffix);

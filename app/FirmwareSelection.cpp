@@ -4,6 +4,10 @@
 #include <string_view>
 
 #include "app/FirmwareFiles.h"
+#include "loaders/Bsl430.h"
+#include "platform/Dialogs.h"
+#include "platform/FileLookup.h"
+#include "platform/ProgramDir.h"
 
 namespace {
 
@@ -84,10 +88,16 @@ LoaderKind TakeDeviceFiles(const DeviceEntry& entry, const DeviceTable& /*table*
         list.Add(piece);
         continue;
       }
-      // The settings are written for Windows: "sub\*.*" is the folder sub.
+      // The settings are written for Windows: "sub\*.*" is the folder sub,
+      // whatever its case on disk; the listed names keep the delivery's own
+      // spelling of the prefix, as the instrument is told them.
       std::string prefix(piece.substr(0, star));
-      std::replace(prefix.begin(), prefix.end(), '\\', '/');
-      std::string folder = programFolder.empty() ? prefix : programFolder + "/" + prefix;
+      std::string folder = programFolder;
+      if (!prefix.empty()) {
+        const FileLookupResult sub = LookUpFile(programFolder, prefix, true);
+        if (!sub.found()) continue;
+        folder = sub.path;
+      }
       for (const std::string& file : ListFolderFiles(folder.empty() ? "." : folder, ""))
         list.Add(prefix + file);
     }
@@ -115,4 +125,55 @@ LoaderKind TakeDeviceFiles(const DeviceEntry& entry, const DeviceTable& /*table*
     }
   }
   return kind;
+}
+
+std::string FirmwareFileFault(const std::string& folder, const std::string& name, int language) {
+  const FileLookupResult found = LookUpFile(folder, name);
+  if (found.found()) return {};
+  const bool german = language == 0;
+  std::string text;
+  if (found.outcome == LookupOutcome::Ambiguous) {
+    text = german ? "Firmware-Datei " + name + " ist im Ordner " + folder +
+                        " nicht eindeutig: " + JoinClashing(found) +
+                        " unterscheiden sich nur in der Gro\xDF-/Kleinschreibung."
+                  : "Firmware file " + name + " is ambiguous in folder " + folder + ": " +
+                        JoinClashing(found) + " differ only in case.";
+  } else {
+    text = german ? "Firmware-Datei " + name + " fehlt im Ordner " + folder + "."
+                  : "Firmware file " + name + " is missing in folder " + folder + ".";
+  }
+  return text + (german ? "\r\nDas Ger\xE4t wurde nicht ver\xE4ndert."
+                        : "\r\nThe instrument was not changed.");
+}
+
+std::string MissingFirmwareText(const DeviceRecord& record, const std::string& folder,
+                                int language) {
+  std::vector<std::string> names{record.MainFile.str()};
+  for (const auto& entry : record.DownloadList) names.push_back(entry.str());
+  // The extra and sensor files count where their versions are read.
+  if (!record.SWKenn1.empty() && !record.ExtraFile.empty()) names.push_back(record.ExtraFile.str());
+  if (!record.SWKenn3.empty() && !record.SensorFile.empty())
+    names.push_back(record.SensorFile.str());
+  for (const std::string& name : names) {
+    if (name.empty()) continue;
+    std::string fault = FirmwareFileFault(folder, name, language);
+    if (!fault.empty()) return fault;
+  }
+  return {};
+}
+
+bool ShowMissingFirmware(const DeviceRecord& record, const std::string& folder, int language,
+                         const std::string& caption) {
+  const std::string fault = MissingFirmwareText(record, folder, language);
+  if (fault.empty()) return false;
+  ShowMessageBox(caption, fault, MsgIcon::Error);
+  return true;
+}
+
+bool ShowLoaderNotReady(LoaderKind kind, int language, const std::string& caption) {
+  if (kind != kLoaderTiTxt) return false;
+  const std::string refusal = T_BSL430::Readiness(language);
+  if (refusal.empty()) return false;
+  ShowMessageBox(caption, refusal, MsgIcon::Error);
+  return true;
 }

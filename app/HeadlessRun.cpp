@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "app/ConsoleView.h"
+#include "app/FirstStart.h"
 #include "app/UpdateMain.h"
 
 namespace {
@@ -100,7 +101,7 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
     return false;
   }
   if (!o.headless && !o.translate && !o.help && !args.empty()) {
-    error = "the window takes no arguments (use --headless for the console mode)";
+    error = "the window takes no argument " + args.front() + " (use --headless for the console mode)";
     return false;
   }
   return true;
@@ -114,6 +115,8 @@ int RunHeadless(int argc, char** argv, const HeadlessOptions& options) {
   {
     UpdateMain main(&view);
     if (!main.Construct()) {
+      if (const std::string missing = MissingSettingsPath(); !missing.empty())
+        std::fprintf(stderr, "%s\n", MissingSettingsLine(missing).c_str());
       SetDialogSink(nullptr);
       return 2;
     }

@@ -86,6 +86,7 @@ std::string RunRecordJson(const RunRecord& r) {
   o.Decimal("duration_s", r.seconds);
   o.Text("host", r.host);
   o.Text("tool_version", r.toolVersion);
+  o.Text("settings_version", r.settingsVersion);
   o.Number("pid", r.pid);
   o.Key("port");
   {

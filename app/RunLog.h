@@ -21,7 +21,8 @@ struct RunRecord {
   std::string end;
   double seconds = 0;
   std::string host;
-  std::string toolVersion;
+  std::string toolVersion;      // the program's build version
+  std::string settingsVersion;  // the Version= text of Update.ini
   long pid = 0;
   int comNumber = 0;  // 0: no port was in use
   std::string devicePath;

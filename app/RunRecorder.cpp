@@ -88,6 +88,7 @@ std::string RunRecorder::End(const RunEndFacts& facts) {
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   r.host = HostName();
   r.toolVersion = facts.toolVersion;
+  r.settingsVersion = facts.settingsVersion;
   r.pid = static_cast<long>(getpid());
   if (meterSeen_) {
     r.comNumber = facts.comNumber;

@@ -19,6 +19,7 @@ struct RunEndFacts {
   std::string fileVersion;   // the main file's version text
   std::string method;        // the transfer method of the firmware
   std::string toolVersion;
+  std::string settingsVersion;
   int language = 0;
 };
 

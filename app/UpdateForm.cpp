@@ -3,13 +3,17 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
 
+#include "app/FirstStart.h"
 #include "app/UpdateMain.h"
 #include "app/ViewText.h"
+#include "platform/Text1252.h"
 #include "ui_UpdateForm.h"
 
 namespace {
@@ -177,14 +181,29 @@ void TUpdateForm::keyPressEvent(QKeyEvent* event) {
 
 void TUpdateForm::keyReleaseEvent(QKeyEvent* event) {
   const auto mods = event->modifiers();
+  // Ctrl+Alt+F<n> switches consoles on Linux desktops and never reaches the
+  // window there, so Ctrl+Shift+F<n> serves as well.
+  const bool service = (mods & Qt::ControlModifier) && (mods & (Qt::AltModifier | Qt::ShiftModifier));
   if (event->key() == Qt::Key_F12 && (mods & Qt::ShiftModifier)) main_->ShiftF12();
   else if (event->key() == Qt::Key_F1 && (mods & Qt::ControlModifier)) main_->CtrlF1();
-  else if (event->key() == Qt::Key_F10 && (mods & Qt::ControlModifier) && (mods & Qt::AltModifier))
-    main_->CtrlAltF10();
+  else if (event->key() == Qt::Key_F10 && service) main_->CtrlAltF10();
   // Service: the line parameters in use, all greyed (no flag is set).
-  else if (event->key() == Qt::Key_F9 && (mods & Qt::ControlModifier) && (mods & Qt::AltModifier))
-    main_->Port().OpenDialog(this);
+  else if (event->key() == Qt::Key_F9 && service) OpenSettingsDialog();
   else QMainWindow::keyReleaseEvent(event);
+}
+
+void TUpdateForm::OpenSettingsDialog() {
+  // A run owns the line from the first OK until it ends.
+  const bool lineInUse = main_->TransferActive() || !main_->OkEnabled();
+  main_->Port().OpenDialog(this, lineInUse, [this](QDialog& dialog) {
+    UpdateSprachDialog.TranslateDialog(&dialog, false);
+    // The list entries are words too; the form walk leaves lists alone.
+    for (const char* name : {"Paritaet_Box", "Handshake_Box"})
+      if (auto* box = dialog.findChild<QComboBox*>(name))
+        for (int i = 0; i < box->count(); ++i)
+          box->setItemText(i, Q(UpdateSprachDialog.GetFixText(
+                                  Utf8ToCp1252(box->itemText(i).toStdString()).c_str(), UpdateSprachDialog.Dialogfile())));
+  });
 }
 
 void TUpdateForm::closeEvent(QCloseEvent* event) {
@@ -194,9 +213,10 @@ void TUpdateForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-int RunWindow(int argc, char** argv) {
+int RunWindow(int argc, char** argv, bool deliveryGiven) {
   QApplication app(argc, argv);
   QGuiApplication::setApplicationDisplayName("Update");
+  if (!PrepareWindowDelivery(deliveryGiven)) return 2;
   TUpdateForm form;
   if (!form.Construct()) return 2;
   form.show();

@@ -60,6 +60,8 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
 
  private:
   QAction* MenuAction(const std::string& name) const;
+  // The serial settings dialog of the service key, in the window's language.
+  void OpenSettingsDialog();
 
   std::unique_ptr<Ui::UpdateForm> ui_;
   std::array<QLabel*, 4> panels_{};
@@ -67,4 +69,6 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
 };
 
 // Runs the program with its window; returns the exit status.
-int RunWindow(int argc, char** argv);
+// deliveryGiven: --delivery named the folder, so a remembered one is not
+// taken in its place.
+int RunWindow(int argc, char** argv, bool deliveryGiven = false);

@@ -138,8 +138,12 @@ bool UpdateMain::Construct() {
 
   UpdateCom.Check_AllV24();
   const int firstPort = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
-  SetStatusPanel(0, "Com" + std::to_string(firstPort + 1));
-  view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
+  if (settings_.fixedPort || UpdateCom.GetMaxV24Useable() > 0) {
+    SetStatusPanel(0, "Com" + std::to_string(firstPort + 1));
+    view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
+  } else {
+    SetStatusPanel(0, InfoText(InfoNoPort, settings_.language));
+  }
 
   parser_.ResetFramedRecordSeen();
   usbOnly_ = false;

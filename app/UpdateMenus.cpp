@@ -95,13 +95,29 @@ void UpdateMain::LanguageClick(int language) {
     ShowMessageBox("Error", "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet",
                    MsgIcon::Error);
   view_->TranslateWindow(InfoText(InfoLanguageFile, settings_.language));
+  if (!settings_.fixedPort && UpdateCom.GetMaxV24Useable() < 1)
+    SetStatusPanel(0, InfoText(InfoNoPort, settings_.language));
   MemoClear();
   ShowStartText();
 }
 
 void UpdateMain::ReadmeClick() {
-  if (!OpenDocument(DataFolder() + "/ReadMe.pdf"))
-    ShowMessageBox("Update", "Programm konnte nicht gestartet werden!", MsgIcon::Info);
+  const std::string file = ReadMePath();
+  const int language = settings_.language;
+  auto failed = [language, file](int status) {
+    ShowMessageBox("Update", InfoText(InfoViewerFailed, language) + kDocumentViewer + " " + file + " (" +
+                                 std::to_string(status) + ")",
+                   MsgIcon::Info);
+  };
+  switch (OpenDocument(file, failed)) {
+    case DocumentProblem::None: break;
+    case DocumentProblem::FileMissing:
+      ShowMessageBox("Update", InfoText(InfoReadmeMissing, language) + file, MsgIcon::Info);
+      break;
+    case DocumentProblem::ViewerMissing:
+      ShowMessageBox("Update", InfoText(InfoViewerMissing, language) + kDocumentViewer, MsgIcon::Info);
+      break;
+  }
 }
 
 void UpdateMain::SWVersionClick() {

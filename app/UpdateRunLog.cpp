@@ -1,5 +1,6 @@
 // The run's end as the run log records it: the coordinator hands the
 // recorder what it knows when the run ends.
+#include "app/ProgramVersion.h"
 #include "app/UpdateMain.h"
 
 void UpdateMain::EndRunRecord(RunOutcome outcome, RunEnd how) {
@@ -13,7 +14,8 @@ void UpdateMain::EndRunRecord(RunOutcome outcome, RunEnd how) {
   }
   facts.fileVersion = record_.MainFileVersion.str();
   facts.method = MainMethod().Name();
-  facts.toolVersion = settings_.version;
+  facts.toolVersion = ProgramVersion();
+  facts.settingsVersion = settings_.version;
   facts.language = settings_.language;
   const std::string warning = recorder_.End(facts);
   if (!warning.empty()) MemoAdd(warning);

@@ -4,6 +4,7 @@
 
 #include "app/CommandTexts.h"
 #include "app/FileVersion.h"
+#include "app/FirmwareFiles.h"
 #include "app/FirmwareSelection.h"
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
@@ -265,12 +266,13 @@ bool UpdateMain::MatchDevice() {
   bool refuse = entry == nullptr;
   if (entry) {
     TakeDeviceEntry(*entry);
-    bool fileFound = false;
-    for (const auto& f : firmwareFiles_)
-      if (ContainsText(record_.MainFile.view(), f)) fileFound = true;
-    if (!fileFound) refuse = true;
     if (!record_.BootLoaderId.empty() &&
         !ContainsText(record_.BootLoaderId.view(), record_.BootLoadKenn.view()))
+      refuse = true;
+    else if (ShowMissingFirmware(record_, ProgramFolder(), settings_.language, Caption(true)) ||
+             ShowLoaderNotReady(loaderKind_, settings_.language, Caption(true)))
+      return false;
+    else if (!MainFileInScan(record_.MainFile.view(), firmwareFiles_))
       refuse = true;
   }
   if (refuse) {

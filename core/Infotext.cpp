@@ -89,6 +89,18 @@ const std::array<Entry, kInfoEntryCount> Infotext = {{
     {40,
      "Update.Deu",
      "Update.Eng"},  // InfoLanguageFile
+    {20,
+     "kein Port",
+     "no port"},  // InfoNoPort
+    {100,
+     "Programm konnte nicht gestartet werden!\r\nDie Datei fehlt: ",
+     "Unable to start the program!\r\nThe file is missing: "},  // InfoReadmeMissing
+    {100,
+     "Programm konnte nicht gestartet werden!\r\nKein Anzeigeprogramm gefunden: ",
+     "Unable to start the program!\r\nNo viewer found: "},  // InfoViewerMissing
+    {100,
+     "Das Anzeigeprogramm konnte die Datei nicht \xF6""ffnen: ",
+     "The viewer could not open the file: "},  // InfoViewerFailed
 }};
 
 }  // namespace

@@ -32,6 +32,12 @@ enum InfoEntry {
   InfoSensorUsb,
   InfoDefaultName,
   InfoLanguageFile,
+  // Texts of the Linux desktop: the port panel without any port, and the
+  // read-me failures (the file or the viewer, named after the text).
+  InfoNoPort,
+  InfoReadmeMissing,
+  InfoViewerMissing,
+  InfoViewerFailed,
   kInfoEntryCount
 };
 

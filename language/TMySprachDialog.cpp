@@ -141,7 +141,10 @@ std::string TMySprachDialog::FixText(const char* text) {
 
 void TMySprachDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) Open();
+  if (!event->spontaneous()) {
+    Open();
+    TranslateOwnWindow();
+  }
 }
 
 void TMySprachDialog::Open() {

@@ -69,6 +69,8 @@ class TMySprachDialog : public QDialog {
   void Save();
   void FinishClosing();
   std::string FixText(const char* text);
+  // Captions and hints of the editor from the language file (EditorOwnTexts.cpp).
+  void TranslateOwnWindow();
 
   // --- the lists and the edit field (EditorLists.cpp) ---
   bool OwnVisible() const;

@@ -52,6 +52,10 @@ bool T_BSL430::Refuse(const std::string& text) {
   return false;
 }
 
+std::string T_BSL430::Readiness(int language) {
+  return BslConstantsRefusal(LoadBslConstants(), language);
+}
+
 bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool query) {
   language = host.Language();
   commandIndex = index;
@@ -67,15 +71,7 @@ bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool 
     return false;
   }
   const BslConstantsResult settings = LoadBslConstants();
-  if (!settings.ok()) {
-    const std::string what =
-        settings.badKey.empty()
-            ? " " + FileFaultReason(settings.file, kSettingsFileLimit, language == 0 ? 0 : 1)
-            : ": " + settings.badKey + (language == 0 ? " ung\xFCltig" : " invalid");
-    return Refuse(std::string(kBslConstantsFile) + what +
-                  (language == 0 ? ".\r\nProgrammierung wurde abgebrochen."
-                                 : ".\r\nProgramming abort."));
-  }
+  if (!settings.ok()) return Refuse(BslConstantsRefusal(settings, language));
   constants = settings.constants;
   const BslImageResult read = LoadBslImage(fileName, kFirmwareImageLimits, image);
   if (!read.ok()) return Refuse(BslImageFaultText(read, fileName, language));

@@ -67,6 +67,10 @@ class T_BSL430 {
   // picks the instrument commands; syncFirst matters only when the record
   // says the instrument is already in its loader. A refused image or
   // setting shows its message and returns false with nothing sent.
+  // Empty when BSL430.ini gives every constant; otherwise the refusal that
+  // Download would show, so a run can stop before the meter hears a byte.
+  static std::string Readiness(int language);
+
   bool Download(int commandIndex, const std::string& fileName, bool syncFirst, bool queryVector);
   // Writes the text to the port and the traffic log.
   bool SendText(const char* text);

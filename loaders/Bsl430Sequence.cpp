@@ -7,6 +7,8 @@
 #include "core/DeviceRecord.h"
 #include "core/LoaderHost.h"
 #include "loaders/Bsl430.h"
+#include "platform/FileLookup.h"
+#include "platform/ProgramDir.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
 
@@ -322,7 +324,11 @@ void T_BSL430::Finish() {
 // ------------------------------------------------- patch for loader 1.10
 
 void T_BSL430::LoadPatch() {
-  const BslImageResult read = LoadBslImage(kPatchFile, kPatchImageLimits, patch);
+  // Delivered beside the firmware, in whatever case the share gave it.
+  std::string path = FindFileInFolder(ProgramFolder(), kPatchFile);
+  if (path.empty()) path = FindFileInFolder("", kPatchFile);
+  if (path.empty()) path = kPatchFile;
+  const BslImageResult read = LoadBslImage(path, kPatchImageLimits, patch);
   if (!read.ok()) {
     errorCode = BslError::kRefused;
     failureText = BslImageFaultText(read, kPatchFile, language);

@@ -47,6 +47,7 @@ int32_t ParseVectorText(std::string_view text) {
 
 BslConstantsResult ParseBslConstants(std::string_view text) {
   BslConstantsResult result;
+  bool hasFill = false, hasDefault = false, hasAlternative = false;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte-order mark
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -65,13 +66,18 @@ BslConstantsResult ParseBslConstants(std::string_view text) {
       const int32_t fill = ParseHex(value, 2);
       if (fill < 0) result.badKey = "PasswordFill";
       else result.constants.passwordFill = static_cast<uint8_t>(fill);
+      hasFill = true;
     } else if (SameNoCase(key, "DefaultVector") || SameNoCase(key, "AlternativeVector")) {
       const bool isDefault = SameNoCase(key, "DefaultVector");
       if (ParseVectorText(value) < 0) result.badKey = isDefault ? "DefaultVector" : "AlternativeVector";
       else (isDefault ? result.constants.defaultVector : result.constants.alternativeVector) = value;
+      (isDefault ? hasDefault : hasAlternative) = true;
     }
-    if (!result.ok()) return result;
+    if (!result.badKey.empty()) return result;
   }
+  if (!hasFill) result.missingKey = "PasswordFill";
+  else if (!hasDefault) result.missingKey = "DefaultVector";
+  else if (!hasAlternative) result.missingKey = "AlternativeVector";
   return result;
 }
 
@@ -81,4 +87,23 @@ BslConstantsResult LoadBslConstants(const std::string& fileName) {
   BslConstantsResult result = check.ok() ? ParseBslConstants(text) : BslConstantsResult{};
   result.file = check;
   return result;
+}
+
+std::string BslConstantsRefusal(const BslConstantsResult& result, int language) {
+  if (result.ok()) return {};
+  const bool german = language == 0;
+  std::string what;
+  if (!result.file.ok())
+    what = " " + FileFaultReason(result.file, kSettingsFileLimit, german ? 0 : 1);
+  else if (!result.badKey.empty())
+    what = ": " + result.badKey + (german ? " ung\xFCltig" : " invalid");
+  else
+    what = ": " + result.missingKey + (german ? " fehlt" : " missing");
+  return std::string(kBslConstantsFile) + what +
+         (german ? ".\r\nDie Konstanten des Bootstrap-Loaders m\xFCssen zur Firmware der Ger\xE4te "
+                   "passen; ein falsches Passwort l\xF6scht den ganzen Flash-Speicher, auch die "
+                   "Kalibrierdaten.\r\nProgrammierung wurde abgebrochen."
+                 : ".\r\nThe bootstrap-loader constants must match the instruments' firmware; a "
+                   "wrong password erases the whole flash, calibration data included.\r\n"
+                   "Programming abort.");
 }

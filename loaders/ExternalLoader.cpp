@@ -46,7 +46,7 @@ std::string ExternalLoader::ProgramName() const {
 }
 
 std::string ExternalLoader::ProgramPath() const {
-  return ProgramFolder() + "/" + (program_ == Program::HexLoad ? kHexLoadProgram : kPic32Program);
+  return FirmwarePath(program_ == Program::HexLoad ? kHexLoadProgram : kPic32Program);
 }
 
 bool ExternalLoader::Ready() {
@@ -99,9 +99,11 @@ unsigned ExternalLoader::RunHexLoad(const std::string& file, int portIndex) {
   port.Close();
   WriteHexLoadIni(portIndex);
   host_.Delay().DelayTime(1000, true);
-  expectedTicks_ = static_cast<int>(FileSize(file) / 2000 + 33);
-  const std::vector<std::string> command = {ProgramFolder() + "/" + kHexLoadProgram, file,
-                                            "-auto", "-exit"};
+  // The program gets the file as it is on disk, by a path it can open
+  // from any working folder.
+  const std::string path = FirmwarePath(file);
+  expectedTicks_ = static_cast<int>(FileSize(path) / 2000 + 33);
+  const std::vector<std::string> command = {ProgramPath(), path, "-auto", "-exit"};
   return RunProgram(command, portIndex, true);
 }
 
@@ -117,8 +119,9 @@ unsigned ExternalLoader::RunPic32Loader(const std::string& file, int portIndex) 
   port.SaveLastV24Parameter();
   port.Close();
   host_.Delay().DelayTime(1000, true);
-  expectedTicks_ = static_cast<int>(FileSize(file) / 800);
-  const std::vector<std::string> command = {ProgramFolder() + "/" + kPic32Program, "-f" + file,
+  const std::string path = FirmwarePath(file);
+  expectedTicks_ = static_cast<int>(FileSize(path) / 800);
+  const std::vector<std::string> command = {ProgramPath(), "-f" + path,
                                             std::string("-c") + static_cast<char>('1' + portIndex),
                                             "-b5", "-a"};
   return RunProgram(command, portIndex, false);

@@ -8,9 +8,14 @@
 #include "core/Infotext.h"
 #include "core/LoaderHost.h"
 #include "loaders/WinCEProg.h"
+#include "platform/FileLookup.h"
 #include "platform/ProgramDir.h"
 
 std::string WinCeFilePath(const std::string& name) {
+  // The name keeps the delivery's spelling for the instrument; the file is
+  // the one on disk, whatever its case, with '\\' between folders.
+  const std::string found = FindFileInFolder(ProgramFolder(), name);
+  if (!found.empty()) return found;
   if (!name.empty() && name.front() == '/') return name;
   return ProgramFolder() + "/" + name;
 }

@@ -2,7 +2,7 @@
 # /usr/bin, the files delivered with it to the data folder /usr/share/update
 # (platform/ProgramDir.cpp finds it from /usr/bin), the firmware delivery
 # stays outside the package (UPDATE_PROGRAM_DIR or the working folder).
-set(UPDATE_PACKAGE_VERSION 1.0.0)
+set(UPDATE_PACKAGE_VERSION ${PROJECT_VERSION})
 set(UPDATE_DATA_DIR share/update)
 set(PKG ${CMAKE_SOURCE_DIR}/packaging)
 
@@ -22,7 +22,7 @@ endforeach()
 update_install_delivered(${CMAKE_BINARY_DIR}/ReadMe.pdf ${UPDATE_DATA_DIR})
 update_install_delivered(${PKG}/udev/60-update-instruments.rules lib/udev/rules.d)
 
-install(FILES ${PKG}/examples/Update.ini ${PKG}/examples/ProgDevice.ini
+install(FILES ${PKG}/examples/Update.ini ${PKG}/examples/ProgDevice.ini ${PKG}/examples/BSL430.ini
         DESTINATION ${UPDATE_DATA_DIR}/examples)
 install(FILES ${PKG}/desktop/update.desktop DESTINATION share/applications)
 install(FILES ${PKG}/desktop/update.svg DESTINATION share/icons/hicolor/scalable/apps)
@@ -55,6 +55,11 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
 list(APPEND doc_outputs ${CMAKE_BINARY_DIR}/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION share/doc/update)
 add_custom_target(package_docs ALL DEPENDS ${doc_outputs})
+# What the package holds; `make package` builds only this.
+add_custom_target(package_files DEPENDS update run-report package_docs)
+if(TARGET readme)
+  add_dependencies(package_files readme)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME update)
@@ -71,6 +76,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # platform plugins, which no library links to.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Help > Read me opens ReadMe.pdf with xdg-open. Windows loader programs
+# of a delivery run through wine (see the README for the COM-port mapping).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_SET_DESTDIR OFF)

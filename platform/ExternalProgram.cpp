@@ -154,10 +154,28 @@ ProgramResult RunExternalProgram(const std::vector<std::string>& command,
   return program.Run(command, portTable);
 }
 
-bool OpenDocument(const std::string& path) {
+DocumentProblem OpenDocument(const std::string& path, std::function<void(int status)> viewerFailed) {
   QString file = FromBytes(path);
-  if (!QFileInfo(file).isFile()) return false;
-  return QProcess::startDetached(QStringLiteral("xdg-open"), {QFileInfo(file).absoluteFilePath()});
+  if (!QFileInfo(file).isFile()) return DocumentProblem::FileMissing;
+  const QString viewer = QStandardPaths::findExecutable(QString::fromLatin1(kDocumentViewer));
+  if (viewer.isEmpty()) return DocumentProblem::ViewerMissing;
+  // xdg-open reports a missing or failing viewer by its exit status; the
+  // window keeps running meanwhile.
+  auto* process = new QProcess;
+  process->setProcessChannelMode(QProcess::ForwardedChannels);
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, viewerFailed](int code, QProcess::ExitStatus status) {
+                     if ((status != QProcess::NormalExit || code != 0) && viewerFailed)
+                       viewerFailed(status == QProcess::NormalExit ? code : -1);
+                     process->deleteLater();
+                   });
+  QObject::connect(process, &QProcess::errorOccurred, process, [process, viewerFailed](QProcess::ProcessError e) {
+    if (e != QProcess::FailedToStart) return;
+    if (viewerFailed) viewerFailed(-1);
+    process->deleteLater();
+  });
+  process->start(viewer, {QFileInfo(file).absoluteFilePath()});
+  return DocumentProblem::None;
 }
 
 ProgramProblem CheckProgramFile(const std::string& path) {

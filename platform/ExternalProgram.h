@@ -2,6 +2,7 @@
 // Starts an external program (the loaders delivered beside the tool) and
 // waits for it while the Qt event loop keeps running.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,10 @@ ProgramProblem CheckProgramFile(const std::string& path);
 ProgramResult RunExternalProgram(const std::vector<std::string>& command,
                                  const std::string& portTable);
 
-// Opens a document with the desktop's default viewer; false when the file
-// is missing or no viewer could be started.
-bool OpenDocument(const std::string& path);
+// Opens a document with the desktop's default viewer (xdg-open), which
+// runs on its own. What could not be done at once is the result; a viewer
+// that ends in failure later calls viewerFailed with its exit status from
+// the event loop.
+enum class DocumentProblem { None, FileMissing, ViewerMissing };
+inline constexpr const char* kDocumentViewer = "xdg-open";
+DocumentProblem OpenDocument(const std::string& path, std::function<void(int status)> viewerFailed = {});

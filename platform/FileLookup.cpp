@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
-#include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -15,28 +16,81 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::string Join(const std::string& folder, std::string_view name) {
-  return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
+  if (folder.empty()) return std::string(name);
+  if (folder.back() == '/') return folder + std::string(name);
+  return folder + "/" + std::string(name);
+}
+
+std::vector<std::string_view> Parts(std::string_view name) {
+  std::vector<std::string_view> parts;
+  std::size_t pos = 0;
+  while (pos <= name.size()) {
+    std::size_t end = name.find_first_of("/\\", pos);
+    if (end == std::string_view::npos) end = name.size();
+    if (end > pos) parts.push_back(name.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return parts;
+}
+
+bool IsKind(const fs::path& path, bool folder) {
+  std::error_code ec;
+  return folder ? fs::is_directory(path, ec) : fs::is_regular_file(path, ec);
 }
 
 }  // namespace
 
-std::string FindFileInFolder(const std::string& folder, std::string_view name) {
-  namespace fs = std::filesystem;
-  if (name.empty() || name.find('/') != std::string_view::npos) {
-    std::error_code ec;
-    return !name.empty() && fs::is_regular_file(Join(folder, name), ec) ? Join(folder, name) : "";
+FileLookupResult LookUpFile(const std::string& folder, std::string_view name, bool wantFolder) {
+  FileLookupResult result;
+  std::string current = folder;
+  if (!name.empty() && (name.front() == '/' || name.front() == '\\')) current = "/";
+  const std::vector<std::string_view> parts = Parts(name);
+  if (parts.empty()) return result;
+  std::string relative;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const bool last = i + 1 == parts.size();
+    const bool folderPart = !last || wantFolder;
+    const std::string_view part = parts[i];
+    std::string chosen;
+    if (part == "." || part == "..") {
+      chosen = std::string(part);
+      if (!IsKind(Join(current, chosen), folderPart)) return result;
+    } else {
+      std::vector<std::string> matches;
+      std::error_code ec;
+      for (fs::directory_iterator it(current.empty() ? "." : current, ec), end; !ec && it != end;
+           it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (SameIgnoringCase(entry, part) && IsKind(it->path(), folderPart))
+          matches.push_back(entry);
+      }
+      // A folder that cannot be listed may still hold the name as given.
+      if (ec && IsKind(Join(current, part), folderPart)) matches = {std::string(part)};
+      if (matches.empty()) return result;
+      if (matches.size() > 1) {
+        std::sort(matches.begin(), matches.end());
+        for (const std::string& m : matches) result.clashing.push_back(Join(current, m));
+        result.outcome = LookupOutcome::Ambiguous;
+        return result;
+      }
+      chosen = matches.front();
+    }
+    current = Join(current, chosen);
+    relative = relative.empty() ? chosen : relative + "/" + chosen;
   }
-  std::error_code ec;
-  const std::string exact = Join(folder, name);
-  if (fs::is_regular_file(exact, ec)) return exact;
+  result.outcome = LookupOutcome::Found;
+  result.path = current;
+  result.nameOnDisk = relative;
+  return result;
+}
 
-  std::vector<std::string> matches;
-  for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string entry = it->path().filename().string();
-    std::error_code typeError;
-    if (SameIgnoringCase(entry, name) && it->is_regular_file(typeError)) matches.push_back(entry);
-  }
-  if (matches.empty()) return "";
-  return Join(folder, *std::min_element(matches.begin(), matches.end()));
+std::string FindFileInFolder(const std::string& folder, std::string_view name) {
+  FileLookupResult found = LookUpFile(folder, name);
+  return found.found() ? found.path : std::string();
+}
+
+std::string JoinClashing(const FileLookupResult& result) {
+  std::string text;
+  for (const std::string& name : result.clashing) text += (text.empty() ? "" : " / ") + name;
+  return text;
 }

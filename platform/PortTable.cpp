@@ -96,6 +96,10 @@ std::vector<std::string> SplitPortTable(const std::string& value) {
 
 std::vector<std::string> LoadPortTable() {
   if (const char* env = std::getenv("UPDATE_PORTS")) return SplitPortTable(env);
+  return MachinePortTable();
+}
+
+std::vector<std::string> MachinePortTable() {
   std::vector<std::string> table;
   for (const char* group : {"ttyS", "ttyUSB", "ttyACM", "ttyAMA", "rfcomm"}) {
     for (const auto& name : DevicesOfGroup(group)) {

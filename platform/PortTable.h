@@ -10,6 +10,8 @@ inline constexpr int kMaxPorts = 256;
 
 // At most kMaxPorts entries; an empty path means "no port at this number".
 std::vector<std::string> LoadPortTable();
+// The machine's serial devices from sysfs, whatever UPDATE_PORTS says.
+std::vector<std::string> MachinePortTable();
 // An UPDATE_PORTS value as a table. A ':' separates entries only where the
 // next entry is empty or an absolute path, so names under /dev/serial/by-path
 // (which hold ':' themselves) stay whole.

@@ -1,8 +1,11 @@
 #include "platform/ProgramDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/FileLookup.h"
 
 namespace fs = std::filesystem;
 
@@ -32,24 +35,41 @@ std::string InstalledDataFolder() {
 
 }  // namespace
 
+std::string WorkingFolder() {
+  std::error_code ec;
+  const fs::path cwd = fs::current_path(ec);
+  return ec ? std::string(".") : WithoutTrailingSlash(cwd.string());
+}
+
 std::string ProgramFolder() {
-  if (const char* dir = std::getenv("UPDATE_PROGRAM_DIR"); dir && *dir)
-    return WithoutTrailingSlash(dir);
-  if (!InstalledDataFolder().empty()) {
+  if (const char* dir = std::getenv("UPDATE_PROGRAM_DIR"); dir && *dir) {
+    // Absolute, so a loader program started elsewhere can open it too.
     std::error_code ec;
-    const fs::path cwd = fs::current_path(ec);
-    return ec ? std::string(".") : WithoutTrailingSlash(cwd.string());
+    const fs::path absolute = fs::absolute(dir, ec);
+    return WithoutTrailingSlash(ec ? std::string(dir) : absolute.lexically_normal().string());
   }
-  return WithoutTrailingSlash(ExecutableFolder().string());
+  return WorkingFolder();
 }
 
 std::string DataFolder() {
   const std::string installed = InstalledDataFolder();
-  return installed.empty() ? ProgramFolder() : installed;
+  return installed.empty() ? WithoutTrailingSlash(ExecutableFolder().string()) : installed;
+}
+
+std::string ReadMePath() {
+  constexpr const char* kReadMe = "ReadMe.pdf";
+  for (const std::string& folder : {ProgramFolder(), WorkingFolder(), DataFolder()}) {
+    const std::string found = FindFileInFolder(folder, kReadMe);
+    if (!found.empty()) return found;
+  }
+  return DataFolder() + "/" + kReadMe;
 }
 
 std::string FirmwarePath(const std::string& file) {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(file, ec)) return file;
-  return ProgramFolder() + "/" + file;
+  const FileLookupResult found = LookUpFile(ProgramFolder(), file);
+  if (found.found()) return found.path;
+  if (!file.empty() && file.front() == '/') return file;
+  std::string path = ProgramFolder() + "/" + file;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
 }

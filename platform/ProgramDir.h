@@ -1,22 +1,27 @@
 #pragma once
-// Where the program finds what is delivered with it. From a build tree (or
-// any folder that is not an installation) everything is beside the
-// executable. An installed program (<prefix>/bin/update with
-// <prefix>/share/update) keeps its own files in the data folder and takes
-// the firmware delivery from UPDATE_PROGRAM_DIR, else the working folder.
+// Where the program finds what it works with. The working folder is the
+// delivery (settings, firmware, loader programs, BSL430.ini), whether the
+// program runs from a build tree or is installed; UPDATE_PROGRAM_DIR moves
+// the firmware and loader programs elsewhere (tests, the demo).
 #include <string>
 
+// The current directory, absolute, without a trailing separator.
+std::string WorkingFolder();
+
 // The firmware files and the external loader programs: UPDATE_PROGRAM_DIR
-// when set and not empty, else the executable's directory, or for an
-// installed program the current directory. Without a trailing separator
-// (except for "/" itself).
+// (made absolute) when set and not empty, else the working folder. Without
+// a trailing separator (except for "/" itself).
 std::string ProgramFolder();
 
-// The files delivered with the program (ReadMe.pdf, language files, example
-// settings): <prefix>/share/update for an installed program, else the
-// program folder.
+// The files installed with the program (ReadMe.pdf, examples):
+// <prefix>/share/update for an installed program, else the executable's
+// folder.
 std::string DataFolder();
 
-// A firmware file: the name as given when that file is there (a path from
-// the command line), else the file of that name in the program folder.
+// A firmware file or loader program named in the settings: the file of
+// that name in the program folder, found in any case and with `\` as a
+// folder separator; an absolute path as given; else where it would be.
 std::string FirmwarePath(const std::string& file);
+
+// ReadMe.pdf: the delivery's own (in any case), else the installed one.
+std::string ReadMePath();

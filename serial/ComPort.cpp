@@ -398,14 +398,46 @@ std::string TComPort::DevicePath(int index) const {
   return index >= 0 && static_cast<size_t>(index) < table_.size() ? table_[index] : std::string();
 }
 
-void TComPort::OpenDialog(QWidget* owner) {
-  Check_AllV24();
-  TV24_Dialog dialog(owner, language_, devices_, deviceCount_);
-  V24ParameterTag copy = *v24_.GetParameter(streamOn_, datei_);
-  if (dialog.RunDialog(v24Dialog_.Flags(), &copy) != QDialog::Accepted) return;
-  v24_.SetParameter(&copy);
-  if (!open_) return;
+void TComPort::OpenDialog(QWidget* owner, bool lineInUse, const DialogPrepare& prepare) {
+  // While a run owns the line, even the port check stays off it: the
+  // snapshot in force is what the dialog lists.
+  if (!lineInUse) Check_AllV24();
+  TV24_Dialog dialog(owner, language_, devices_, deviceCount_, table_);
+  const V24ParameterTag stored = *v24_.GetParameter(streamOn_, datei_);
+  // The dialog shows the line in force: its port and the speed the search
+  // or a loader set, which the record does not hold.
+  V24ParameterTag shown = stored;
+  if (open_) {
+    shown.Schnittstelle = static_cast<ComTag>(port_);
+    shown.Baudrate = LineBaudrate();
+  }
+  V24ParameterTag edited = shown;
+  if (prepare) prepare(dialog);
+  if (dialog.RunDialog(v24Dialog_.Flags(), &edited) != QDialog::Accepted) return;
+
+  // Only what the user changed goes into the record: pressing OK on what
+  // was shown must not turn the line in force into the stored settings.
+  V24ParameterTag result = stored;
+  bool changed = false;
+  auto take = [&changed](auto& field, auto was, auto now) {
+    if (now != was) {
+      field = now;
+      changed = true;
+    }
+  };
+  take(result.DatenBits, shown.DatenBits, edited.DatenBits);
+  take(result.Paritaet, shown.Paritaet, edited.Paritaet);
+  take(result.StopBits, shown.StopBits, edited.StopBits);
+  take(result.Baudrate, shown.Baudrate, edited.Baudrate);
+  take(result.Handshake, shown.Handshake, edited.Handshake);
+  take(result.RXTimeOut, shown.RXTimeOut, edited.RXTimeOut);
+  take(result.TXTimeOut, shown.TXTimeOut, edited.TXTimeOut);
+  take(result.Schnittstelle, shown.Schnittstelle, edited.Schnittstelle);
+  if (!changed) return;
+  v24_.SetParameter(&result);
+  // A run's line is left alone: the change takes effect at the next open.
+  if (!open_ || lineInUse) return;
   QObject* window = owner_;
   Close();
-  Open(window, copy.Schnittstelle, true);
+  Open(window, result.Schnittstelle, true);
 }

@@ -45,6 +45,8 @@ struct PortFailure {
   std::string holder;
 };
 
+class QDialog;
+
 class TComPort {
  public:
   // The parent is accepted for the form's sake; whoever constructs the
@@ -172,9 +174,14 @@ class TComPort {
   // (error 0: usable or absent).
   PortFailure SkipReason(int index) const;
 
-  // The settings dialog: lets the user change what V24Dialog allows, stores
-  // the result and reopens an open port with it.
-  void OpenDialog(QWidget* owner);
+  // The settings dialog: shows the line in force (port and speed of an
+  // open port), lets the user change what V24Dialog allows and stores what
+  // was changed. An open port is reopened with a change, unless lineInUse
+  // (a run owns the line): then the port is not touched at all and the
+  // change waits for the next open. `prepare` runs on the built dialog
+  // before it is shown (the application translates it there).
+  using DialogPrepare = std::function<void(QDialog&)>;
+  void OpenDialog(QWidget* owner, bool lineInUse = false, const DialogPrepare& prepare = {});
 
  private:
   bool TryOpen(int index);

@@ -38,8 +38,9 @@ bool ParseTimeOut(const QString& text, int32_t& value) {
 
 }  // namespace
 
-TV24_Dialog::TV24_Dialog(QWidget* owner, int language, const uint8_t* ports, int portCount)
-    : QDialog(owner), ui_(std::make_unique<Ui::V24_Dialog>()), language_(language) {
+TV24_Dialog::TV24_Dialog(QWidget* owner, int language, const uint8_t* ports, int portCount,
+                         std::vector<std::string> paths)
+    : QDialog(owner), ui_(std::make_unique<Ui::V24_Dialog>()), language_(language), paths_(std::move(paths)) {
   ui_->setupUi(this);
   setFixedSize(383, 417);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -56,9 +57,13 @@ TV24_Dialog::TV24_Dialog(QWidget* owner, int language, const uint8_t* ports, int
     ui_->Label_TXTimeout->setText("TX Timeout/ms");
     ui_->Label_Schnittstelle->setText("Com Port");
     ui_->V24_Adjust_cancel->setText("Cancel");
+    ui_->V24_Adjust_close->setText("Close");
+    ui_->V24AdjustPanel1->setTitle("Line parameters");
   }
+  ui_->V24_Adjust_close->hide();
   connect(ui_->V24_Adjust_okay, &QPushButton::clicked, this, [this] { V24_Adjust_okayClick(); });
   connect(ui_->V24_Adjust_cancel, &QPushButton::clicked, this, [this] { V24_Adjust_cancelClick(); });
+  connect(ui_->V24_Adjust_close, &QPushButton::clicked, this, [this] { V24_Adjust_cancelClick(); });
 }
 
 TV24_Dialog::~TV24_Dialog() = default;
@@ -75,6 +80,14 @@ void TV24_Dialog::Prepare(const std::array<bool, 8>& flags, V24ParameterTag* rec
   ui_->Handshake_Box->setEnabled(flags[5]);
   ui_->RX_Timeout_Box->setEnabled(flags[6]);
   ui_->TX_Timeout_Box->setEnabled(flags[7]);
+  // OK and Cancel would promise a change that cannot be made.
+  editable_ = false;
+  for (bool f : flags) editable_ = editable_ || f;
+  ui_->V24_Adjust_okay->setVisible(editable_);
+  ui_->V24_Adjust_cancel->setVisible(editable_);
+  ui_->V24_Adjust_close->setVisible(!editable_);
+  ui_->V24_Adjust_close->setDefault(!editable_);
+  ui_->V24_Adjust_okay->setDefault(editable_);
   if (record == nullptr) return;
 
   Select(ui_->Datenbit_Box, record->DatenBits);
@@ -88,7 +101,10 @@ void TV24_Dialog::Prepare(const std::array<bool, 8>& flags, V24ParameterTag* rec
   ui_->Schnittstellen_Box->clear();
   int selected = -1;
   for (size_t i = 0; i < ports_.size(); ++i) {
-    ui_->Schnittstellen_Box->addItem(QString("COM%1").arg(ports_[i] + 1));
+    QString entry = QString("COM%1").arg(ports_[i] + 1);
+    if (ports_[i] < paths_.size() && !paths_[ports_[i]].empty())
+      entry += "  " + QString::fromLocal8Bit(paths_[ports_[i]].c_str());
+    ui_->Schnittstellen_Box->addItem(entry);
     if (ports_[i] == record->Schnittstelle && selected < 0) selected = static_cast<int>(i);
   }
   ui_->Schnittstellen_Box->setCurrentIndex(selected);

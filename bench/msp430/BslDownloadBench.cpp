@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   TempDir dir;
   dir.Enter();
+  WriteBslConstants(dir.path());
   ImageLayout layout;
   layout.mainBytes = 48 * 1024;
   if (WriteTiTxtImage(dir.File("fw.txt"), layout).empty()) {

@@ -33,6 +33,8 @@ void WriteDelivery(TempDir& dir) {
             "SWKenn3=\r\nBootLoadKenn=\r\nFlashErase1=0\r\nFlashErase2=0\r\nFlashErase3=0\r\n"
             "ProgDefFile=\r\nProzTyp=0\r\n\r\nStarttextD=S\r\nStarttextE=S\r\n"
             "AbbruchtextD=A\r\nAbbruchtextE=A\r\n");
+  // The simulated meters' loader constants; the tool has none of its own.
+  dir.Write("BSL430.ini", "PasswordFill=FF\r\nDefaultVector=0x1E5\r\nAlternativeVector=0x1E7\r\n");
   dir.Write("main.txt", MakeTiTxtFirmware("1.30", 8192, 7));
 }
 

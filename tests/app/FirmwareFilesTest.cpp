@@ -16,17 +16,56 @@ DeviceTable TableOf(std::initializer_list<const char*> progFile2) {
 
 }  // namespace
 
-TEST(ScanFirmwareFiles, ListsByExtensionOrderLeavingOutEepVersionHiddenAndOtherCase) {
+TEST(ScanFirmwareFiles, ListsByExtensionInAnyCaseLeavingOutEepVersionAndHidden) {
   TempDir dir;
   for (const char* name : {"B.mot", "A.mot", "A_EEP.mot", "Version2.mot", "G.MOT", ".old.mot",
                            "B.txt", "BVersion.txt", "C.EEP.hex", "D.exe", "E.dll", "F.hex"})
     dir.Write(name, "x");
   std::filesystem::create_directory(dir.File("dir.mot"));
   FirmwareScan scan = ScanFirmwareFiles(dir.path(), DeviceTable{});
-  EXPECT_EQ(scan.files, (std::vector<std::string>{"A.mot", "B.mot", "Version2.mot", "B.txt",
-                                                  "D.exe", "E.dll", "F.hex"}));
-  EXPECT_EQ(scan.listBoxNames, (std::vector<std::string>{"A", "B", "Version2", "B", "D", "E", "F"}));
+  EXPECT_EQ(scan.files, (std::vector<std::string>{"A.mot", "B.mot", "G.MOT", "Version2.mot",
+                                                  "B.txt", "D.exe", "E.dll", "F.hex"}));
+  EXPECT_EQ(scan.listBoxNames,
+            (std::vector<std::string>{"A", "B", "G", "Version2", "B", "D", "E", "F"}));
   EXPECT_TRUE(scan.MainFileFound("F.hex"));
+  EXPECT_TRUE(scan.MainFileFound("g.mot"));
+}
+
+// Deliveries come from Windows shares: PH812Q.MOT on disk is the file
+// ProgDevice.ini calls ph812q.mot.
+TEST(ScanFirmwareFiles, DeviceEntriesFindTheirFilesWhateverTheCaseOnDisk) {
+  TempDir dir;
+  dir.Write("PH812Q.MOT", "x");
+  dir.Write("LAB.TXT", "x");
+  FirmwareScan scan = ScanFirmwareFiles(dir.path(), TableOf({"x.mot", "ph812q.mot", "y", "lab.txt"}));
+  EXPECT_TRUE(scan.menu.DevpH812qEnabled);
+  EXPECT_TRUE(scan.menu.LabXXXEnabled);
+  EXPECT_TRUE(scan.MainFileFound("ph812q.mot"));
+}
+
+TEST(FirmwareFileFault, NamesTheMissingOrAmbiguousFileAndTheFolderInBothLanguages) {
+  TempDir dir;
+  dir.Write("MAIN.TXT", "x");
+  dir.Write("Twice.txt", "x");
+  dir.Write("TWICE.TXT", "x");
+  struct Case {
+    const char* name;
+    int language;
+    std::vector<std::string> says;  // empty: no fault
+  } cases[] = {
+      {"main.txt", 0, {}},
+      {"gone.txt", 0, {"Firmware-Datei gone.txt fehlt im Ordner " + dir.path(), "nicht ver\xE4ndert"}},
+      {"gone.txt", 1, {"Firmware file gone.txt is missing in folder " + dir.path(), "not changed"}},
+      {"twice.txt", 0, {dir.File("TWICE.TXT") + " / " + dir.File("Twice.txt"), "Gro\xDF-/Kleinschreibung"}},
+      {"twice.txt", 1, {dir.File("TWICE.TXT") + " / " + dir.File("Twice.txt"), "differ only in case"}},
+  };
+  for (const Case& c : cases) {
+    const std::string text = FirmwareFileFault(dir.path(), c.name, c.language);
+    EXPECT_EQ(text.empty(), c.says.empty()) << c.name << ": " << text;
+    for (const std::string& part : c.says)
+      EXPECT_NE(text.find(part), std::string::npos) << c.name << ": " << text;
+    EXPECT_EQ(text.find("Wrong device"), std::string::npos);
+  }
 }
 
 TEST(ScanFirmwareFiles, MenuStatesFollowTheFirstFourDeviceEntries) {
@@ -58,9 +97,9 @@ TEST(ScanFirmwareFiles, StopsAtNinetyFilesWithANote) {
 
 TEST(TakeDeviceFiles, MarkersDownloadListWithWildcardsAndLoaderKind) {
   TempDir dir;
-  std::filesystem::create_directory(dir.File("sub"));
-  dir.Write("sub/y.exe", "x");
-  dir.Write("sub/x.dll", "x");
+  std::filesystem::create_directory(dir.File("Sub"));
+  dir.Write("Sub/y.exe", "x");
+  dir.Write("Sub/x.dll", "x");
   DeviceEntry entry;
   entry.ProgFile1 = "extra.mot";
   entry.ProgFile2 = "main.exe@,a.exe,,b.dll,sub\\*.*,c.txt,";
@@ -71,7 +110,9 @@ TEST(TakeDeviceFiles, MarkersDownloadListWithWildcardsAndLoaderKind) {
   EXPECT_TRUE(r.MainFileMarker);
   std::vector<std::string> names;
   for (const auto& n : r.DownloadList) names.push_back(n.str());
-  EXPECT_EQ(names, (std::vector<std::string>{"a.exe", "b.dll", "sub/x.dll", "sub/y.exe", "c.txt"}));
+  // The folder is found whatever its case; the names keep the delivery's
+  // spelling, '\\' included, as the instrument is told them.
+  EXPECT_EQ(names, (std::vector<std::string>{"a.exe", "b.dll", "sub\\x.dll", "sub\\y.exe", "c.txt"}));
   EXPECT_EQ(r.DownloadListLength, 5);
   EXPECT_EQ(r.ExtraFile, "extra.mot");
   EXPECT_EQ(r.SensorFile, "sensor.txt");

@@ -9,8 +9,9 @@
 #include <filesystem>
 
 #include "FirmwareGen.h"
+#include "tests/support/BslSimImages.h"
 
-E2eWorld::E2eWorld() = default;
+E2eWorld::E2eWorld() { WriteBslConstants(Folder()); }
 
 void E2eWorld::WriteUpdateIni(int language, const std::string& baud) {
   dir_.Write("Update.ini", "[Update]\r\nLanguage=" + std::to_string(language) +
@@ -91,11 +92,14 @@ ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, const Run
     if (options.withStandardError) dup2(out[1], 2);
     close(out[0]);
     close(out[1]);
-    if (chdir(Folder().c_str()) != 0) _exit(126);
+    const std::string& cwd = options.workingFolder.empty() ? Folder() : options.workingFolder;
+    if (chdir(cwd.c_str()) != 0) _exit(126);
     setenv("UPDATE_PORTS", ports.c_str(), 1);
     setenv("UPDATE_PROGRAM_DIR", Folder().c_str(), 1);
     for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
-    std::vector<std::string> all = {std::string(UPDATE_BINARY_DIR) + "/update", "--headless"};
+    for (const auto& name : options.unset) unsetenv(name.c_str());
+    std::vector<std::string> all = {std::string(UPDATE_BINARY_DIR) + "/update"};
+    if (options.headless) all.push_back("--headless");
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());

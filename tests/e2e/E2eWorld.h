@@ -38,6 +38,9 @@ struct RunOptions {
   std::string signalAtFile;    // ... or once this file exists in the folder
   std::vector<std::pair<std::string, std::string>> environment;
   bool withStandardError = false;  // standard error into the output as well
+  bool headless = true;             // false: without --headless (the window's start)
+  std::vector<std::string> unset;   // environment variables the program must not see
+  std::string workingFolder;        // empty: the world's folder
 };
 
 class E2eWorld {

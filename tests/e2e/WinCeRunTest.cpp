@@ -131,6 +131,28 @@ TEST_F(WinCeRun, SendsTheMainFileAndTheDownloadListAndEndsWithTheSuccessText) {
   EXPECT_FALSE(std::filesystem::exists(w.Dir().File("RAN"))) << "the programs are sent, never run";
 }
 
+// A delivery copied from a Windows share: names on disk in another case,
+// a list entry with '\\' between folders. The instrument is told the names
+// as the delivery spells them.
+TEST_F(WinCeRun, ListFilesAreFoundInAnyCaseAndAnnouncedAsTheDeliverySpellsThem) {
+  WriteWinCeWorld(w, d);
+  namespace fs = std::filesystem;
+  std::string ini = w.Dir().Read("ProgDevice.ini");
+  ini.replace(ini.find("data.bin"), 8, "Data\\Data.bin");
+  w.Dir().Write("ProgDevice.ini", ini);
+  fs::create_directory(w.Dir().File("DATA"));
+  fs::rename(w.Dir().File("data.bin"), w.Dir().File("DATA/data.BIN"));
+  fs::rename(w.Dir().File("other.exe"), w.Dir().File("OTHER.EXE"));
+  d.files["Data\\Data.bin"] = d.files["data.bin"];
+  Run();
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  const auto commands = Commands(report);
+  for (const char* announce : {"A.1205#other.exe", "A.1205#Data\\Data.bin"})
+    EXPECT_NE(std::find(commands.begin(), commands.end(), announce), commands.end())
+        << announce << "\n" << SimProcess::EventLog(report);
+  ExpectFilesReceived(report, d, {"app.exe", "other.exe", "VernixStartUp.exe", "lib.dll", "Data\\Data.bin"});
+}
+
 TEST_F(WinCeRun, StartupProgramGroupIsLeftOutWhenTheInstrumentHasItsVersion) {
   d.startupVersion = "1.05";  // as in the instrument
   WriteWinCeWorld(w, d);

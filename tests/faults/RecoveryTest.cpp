@@ -226,7 +226,7 @@ TEST(Recovery, InterruptionDuringTheLaboratoryDownloadEndsIt) {
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 1) << r.output;
-  EXPECT_TRUE(Has(r.output, "Best\xC3\xA4tigen Sie dies danach mit dem Ok-Button!")) << r.output;
+  EXPECT_TRUE(Has(r.output, "Das Programm f\xC3\xA4hrt danach selbst fort.")) << r.output;
   EXPECT_EQ(LastEnding(r.output, kAbortText), Ending::Abort) << r.output;
   EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 1);
 }

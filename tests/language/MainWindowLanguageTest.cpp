@@ -13,6 +13,7 @@
 
 #include "app/UpdateForm.h"
 #include "app/UpdateMain.h"
+#include "platform/ProgramDir.h"
 #include "tests/language/TestForms.h"
 #include "tests/support/TempDir.h"
 
@@ -126,14 +127,47 @@ TEST(WindowLanguage, VersionBoxReadMeFailureAndASwitchWithoutUpdateIni) {
   ASSERT_TRUE(w.form.Construct());
   AnswerSink sink;
   w.form.Main().SWVersionClick();
+  const std::string readMe = ReadMePath();
   w.form.Main().ReadmeClick();  // no ReadMe.pdf in the program's folder
   std::filesystem::remove(w.dir.File("Update.ini"));
   w.form.Main().LanguageClick(0);
   ASSERT_EQ(sink.boxes.size(), 3u);
   EXPECT_EQ(sink.boxes[0], "Info|     Version V 1.00" + std::string(27, ' '));
-  EXPECT_EQ(sink.boxes[1], "Update|Programm konnte nicht gestartet werden!");
+  EXPECT_EQ(sink.boxes[1], "Update|Unable to start the program!\r\nThe file is missing: " + readMe);
   EXPECT_EQ(sink.boxes[2], "Error|Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet");
   // The switch still holds for this run; no settings file is made up.
   EXPECT_EQ(w.Caption("UpdateGroupBox"), "Ger\xC3\xA4t");
   EXPECT_FALSE(std::filesystem::exists(w.dir.File("Update.ini")));
+}
+
+// Help/Read me names what failed, the file or the viewer, in the window's
+// language; and the status bar says when there is no port at all.
+TEST(WindowLanguage, ReadMeFailureNamesTheFileOrTheViewerAndNoPortReadsAsSuch) {
+  struct Case {
+    int language;
+    const char* missingFile;
+    const char* missingViewer;
+    const char* noPort;
+  };
+  for (const Case& c : {Case{0, "Programm konnte nicht gestartet werden!\r\nDie Datei fehlt: ",
+                             "Programm konnte nicht gestartet werden!\r\nKein Anzeigeprogramm gefunden: xdg-open",
+                             "kein Port"},
+                        Case{1, "Unable to start the program!\r\nThe file is missing: ",
+                             "Unable to start the program!\r\nNo viewer found: xdg-open", "no port"}}) {
+    SCOPED_TRACE(c.language);
+    WindowWorld w(c.language, true);
+    ASSERT_TRUE(w.form.Construct());
+    EXPECT_EQ(w.form.Main().StatusPanel(0), c.noPort);
+    AnswerSink sink;
+    const std::string missing = ReadMePath();
+    w.form.Main().ReadmeClick();
+    w.dir.Write("ReadMe.pdf", "%PDF-1.4\n");
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", w.dir.path().c_str(), 1);  // a folder without any viewer
+    w.form.Main().ReadmeClick();
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_EQ(sink.boxes.size(), 2u);
+    EXPECT_EQ(sink.boxes[0], "Update|" + std::string(c.missingFile) + missing);
+    EXPECT_EQ(sink.boxes[1], std::string("Update|") + c.missingViewer);
+  }
 }

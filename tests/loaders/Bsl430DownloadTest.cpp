@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -34,6 +36,8 @@ class BslDownload : public ::testing::Test {
  protected:
   void Start(const std::string& profile) {
     dir.Enter();
+    std::error_code ec;
+    if (!std::filesystem::exists(dir.File("BSL430.ini"), ec)) WriteBslConstants(dir.path());
     // The instruments' waits of 4 s and 1 s shrink to a fortieth.
     StartSimulatedMeter(dir.path(), profile, 40, sim, ports, host);
   }
@@ -302,6 +306,7 @@ TEST_F(BslDownload, RefusesASettingsFileThatIsNotAFile) {
   // constants are unknown, so nothing may be sent.
   Start(Profile());
   WriteTiTxtImage(dir.File("fw.txt"), ImageLayout{});
+  std::filesystem::remove(dir.File("BSL430.ini"));
   ASSERT_EQ(mkdir(dir.File("BSL430.ini").c_str(), 0755), 0);
   host->language = 1;
   EXPECT_FALSE(Run(dir.File("fw.txt")));
@@ -314,7 +319,7 @@ TEST_F(BslDownload, RefusesASettingsFileThatIsNotAFile) {
 
 TEST_F(BslDownload, TakesPasswordFromSettingsOrFromTheMeter) {
   // Tool and simulator read the same BSL430.ini in the test folder.
-  dir.Write("BSL430.ini", "PasswordFill = A5\r\nDefaultVector = 0x2C3\r\n");
+  dir.Write("BSL430.ini", "PasswordFill = A5\r\nDefaultVector = 0x2C3\r\nAlternativeVector = 0x1E7\r\n");
   Start(Profile());
   const ByteMap image = WriteTiTxtImage(dir.File("fw.txt"), ImageLayout{});
   ASSERT_TRUE(Run(dir.File("fw.txt")));

@@ -172,7 +172,9 @@ static void ChoosePortWhenShown(const char* port) {
   QTimer::singleShot(0, [port] {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* d = qobject_cast<TV24_Dialog*>(w)) {
-        Box(*d, "Schnittstellen_Box")->setCurrentText(port);
+        // Entries read "COM2  /dev/pts/7": the COM number, then the device.
+        QComboBox* box = Box(*d, "Schnittstellen_Box");
+        box->setCurrentIndex(box->findText(QString(port) + " ", Qt::MatchStartsWith));
         d->V24_Adjust_okayClick();
       }
   });

@@ -114,3 +114,8 @@ std::vector<std::string> Violations(const QJsonObject& report) {
     texts.push_back(v.toObject().value("text").toString().toStdString());
   return texts;
 }
+
+void WriteBslConstants(const std::string& folder) {
+  std::ofstream(folder + "/BSL430.ini", std::ios::binary | std::ios::trunc)
+      << "[BSL430]\r\nPasswordFill = FF\r\nDefaultVector = 0x1E5\r\nAlternativeVector = 0x1E7\r\n";
+}

@@ -29,3 +29,7 @@ ByteMap FlashOf(const QJsonObject& report);
 std::vector<std::string> EventTexts(const QJsonObject& report, const std::string& dir,
                                     const std::string& kind);
 std::vector<std::string> Violations(const QJsonObject& report);
+
+// BSL430.ini with the constants the simulated meters' firmware uses. The
+// tool has no built-in values, so every folder a download runs in gets it.
+void WriteBslConstants(const std::string& folder);
