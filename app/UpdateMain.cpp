@@ -61,8 +61,21 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   connect(&labStart_, &QTimer::timeout, this, &UpdateMain::SearchAfterLabImage);
   methods_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
   // After a success the Basic-Loader's silence ends the run.
-  methods_.basicLoader.OnQuietEnd(
-      [this](bool whole) { EndRun(whole ? RunOutcome::Success : RunOutcome::Failed); });
+  methods_.basicLoader.OnQuietEnd([this](bool whole) {
+    if (whole) {
+      EndRun(RunOutcome::Success);
+      return;
+    }
+    // The loader's own success line came while part of the file had not
+    // reached it: the window must not end on that line.
+    MemoClear();
+    MemoAdd(settings_.language == 1
+                ? "Not every byte of the sensor firmware reached the instrument.\r\n"
+                : "Nicht alle Bytes der Sensor-Firmware haben das Ger\xE4t erreicht.\r\n");
+    MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
+    SetOkEnabled(true);
+    EndRun(RunOutcome::Failed);
+  });
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
   // NUL bytes discarded, a long write time-out for slow instruments.

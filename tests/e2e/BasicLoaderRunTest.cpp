@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <algorithm>
 #include <cstdio>
 
 #include "FirmwareGen.h"
@@ -217,3 +218,29 @@ TEST(BasicLoaderRun, ClosingTheWindowStopsARunningTransfer) {
   EXPECT_LT(streams[0].size(), file.size());
   EXPECT_EQ(streams[0], file.substr(0, streams[0].size()));
 }
+
+// The loader reports "programmed" at the file's first end record while the
+// rest of the file has not reached it: the window ends on the abort text,
+// not on the success text, and OK is offered again.
+TEST(BasicLoaderRun, UnsentBytesAfterTheLoadersSuccessLineEndWithoutTheSuccessText) {
+  E2eWorld w;
+  PrepareBasicLoaderDelivery(w, 0, '0');
+  // A whole image, then far more than the line takes while the meter
+  // restarts after the image's end record.
+  w.Dir().Write("L3_TermH.A37", MakeSRecordFirmware("2.10", 6000, 21) +
+                                    MakeSRecordFirmware("2.10", 200000, 23));
+  w.AddSim(MeterProfile('0', "BasicLoaderRestartMs = 30000\n"));
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(90000), RunOutcome::Failed);
+  std::string memo;
+  for (const auto& t : run.view.memo) memo += t;
+  EXPECT_TRUE(Has(memo, "Nicht alle Bytes der Sensor-Firmware")) << memo;
+  EXPECT_FALSE(Has(memo, "Programm erfolgreich")) << memo;
+  EXPECT_TRUE(Has(memo, "Abbruch Sensor Meter")) << memo;
+  EXPECT_TRUE(run.main->OkEnabled());
+  run.main->Shutdown();
+}
+

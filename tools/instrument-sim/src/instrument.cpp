@@ -61,7 +61,10 @@ void Instrument::dispatch(std::string_view bytes) {
         break;
     case Mode::BasicLoader:
         basic_.received(bytes);
-        if (basic_.finished()) firmwareRestarted(0);
+        if (basic_.finished()) {
+            if (profile_.basicLoaderRestartMs > 0) line_.pauseReading(profile_.basicLoaderRestartMs);
+            firmwareRestarted(0);
+        }
         break;
     case Mode::ExternalLoader:
         external_.received(bytes);

@@ -152,6 +152,7 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
 
     r.number("BasicLoaderReadRate", p.basicLoaderReadRate);
     r.number("BasicLoaderEraseMs", p.basicLoaderEraseMs);
+    r.number("BasicLoaderRestartMs", p.basicLoaderRestartMs);
     r.number("BasicLoaderSegments", p.basicLoaderSegments, {1, 2});
     r.number("BasicLoaderDefectAtRecord", p.basicLoaderDefectAtRecord);
     r.text("BasicLoaderDefectText", p.basicLoaderDefectText);

@@ -73,6 +73,9 @@ struct Profile {
     // Basic-Loader.
     unsigned basicLoaderReadRate = 8000;  // bytes per second
     int basicLoaderEraseMs = 200;
+    // After its last "programmed" line the meter restarts and reads
+    // nothing for this long.
+    int basicLoaderRestartMs = 0;
     int basicLoaderSegments = 1;          // 2: the S-records are asked for twice
     long basicLoaderDefectAtRecord = 0;   // this record is reported defective
     std::string basicLoaderDefectText = "S-Record defect!";
