@@ -2,6 +2,8 @@
 
 #include "core/IniLines.h"
 
+#include <cstdint>
+
 namespace {
 
 struct Reader {
@@ -32,10 +34,11 @@ struct Reader {
   template <std::size_t N>
   void Store(FixedText<N>& field, const std::string& value, const char* key) {
     if (field.Assign(value)) return;
-    Note(Where() + key + " longer than " + std::to_string(N - 1) +
-         " characters; the device is left out");
+    Note(Where() + key + " longer than " + std::to_string(N - 1) + kUnusable);
     refused = true;
   }
+
+  static constexpr const char* kUnusable = " characters; the device cannot be used";
 };
 
 // ProzTyp: the whole value in hexadecimal (blanks around it, an optional
@@ -60,6 +63,40 @@ bool ParseProzTyp(std::string_view v, int32_t& out) {
     n = n * 16 + static_cast<uint32_t>(d);
   }
   out = static_cast<int32_t>(negative ? 0u - n : n);
+  return true;
+}
+
+// FlashErase: a whole decimal number with an optional sign, or 0x and
+// hexadecimal digits (an address reads naturally so); empty is 0. False for
+// anything else, "0x1FC00 " with blanks around it allowed.
+bool ParseFlashErase(std::string_view v, int32_t& out) {
+  while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
+  out = 0;
+  if (v.empty()) return true;
+  if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+    v.remove_prefix(2);
+    if (v.size() > 8) return false;
+    uint32_t n = 0;
+    for (char c : v) {
+      const int d = c >= '0' && c <= '9' ? c - '0'
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+      if (d < 0) return false;
+      n = n * 16 + static_cast<uint32_t>(d);
+    }
+    if (n > INT32_MAX) return false;
+    out = static_cast<int32_t>(n);
+    return true;
+  }
+  bool negative = false;
+  if (v.front() == '+' || v.front() == '-') {
+    negative = v.front() == '-';
+    v.remove_prefix(1);
+  }
+  const long n = WholeNumber(v, INT32_MAX);
+  if (n < 0 || v.find_first_of(" \t") != std::string_view::npos) return false;
+  out = static_cast<int32_t>(negative ? -n : n);
   return true;
 }
 
@@ -127,11 +164,26 @@ void ReadProgDeviceLines(const LineList& lines, DeviceTable& table, std::vector<
       const std::string proz = r.Value(block, "ProzTyp");
       if (!ParseProzTyp(proz, e.ProzTyp)) {
         r.Note(r.Where() + "ProzTyp '" + proz.substr(0, 40) +
-               "' is not a hexadecimal number; the device is left out");
+               "' is not a hexadecimal number; the device cannot be used");
         r.refused = true;
       }
-      // A refused device is left out whole: its DevStartCmd does not count.
-      if (r.refused) continue;
+      const char* eraseKeys[] = {"FlashErase1", "FlashErase2", "FlashErase3"};
+      for (std::size_t k = 0; k < 3; ++k) {
+        const std::string erase = r.Value(block, eraseKeys[k]);
+        if (ParseFlashErase(erase, e.FlashEraseNumber[k])) continue;
+        r.Note(r.Where() + eraseKeys[k] + " '" + erase.substr(0, 40) +
+               "' is not a number (decimal, or hexadecimal with 0x); the device cannot be used");
+        r.refused = true;
+      }
+      // A refused device keeps its place, so the devices after it keep
+      // theirs; it holds only its name, and its DevStartCmd does not count.
+      if (r.refused) {
+        DeviceEntry unusable;
+        unusable.DeviceName = e.DeviceName.view();
+        unusable.usable = false;
+        table.entries.push_back(std::move(unusable));
+        continue;
+      }
       const std::string cmd = r.Value(block, "DevStartCmd");
       const long start = WholeNumber(cmd, 4);
       if (start >= 1)

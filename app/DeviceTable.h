@@ -32,6 +32,12 @@ struct DeviceEntry {
   FixedText<12> FlashErase3;
   FixedText<32> ProgDefFile;
   int32_t ProzTyp = 0;
+  // FlashErase1..3 as numbers: decimal, or hexadecimal with 0x; empty is 0.
+  std::array<int32_t, 3> FlashEraseNumber{};
+  // False for a block with a value the entry cannot hold: it keeps its
+  // place (the model menu counts places) but holds no number, key or file,
+  // so no search and no menu entry can reach it.
+  bool usable = true;
 };
 
 struct DeviceTexts {
@@ -61,7 +67,8 @@ LoaderKind LoaderKindOf(std::string_view fileName);
 // Anything that does not fit the table is reported in notes, never misread
 // silently: more than 20 devices or an unknown DevStartCmd are ignored, a
 // shown text that is too long is cut, and a device whose file name, search
-// key or number does not fit its field is left out whole.
+// key or number does not fit its field, or whose number is no number, is
+// kept as an unusable entry in its place.
 int ReadProgDeviceIni(const std::string& fileName, DeviceTable& table,
                       std::vector<std::string>* notes = nullptr, FileCheck* refusal = nullptr);
 // The same on lines already read.

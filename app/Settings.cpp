@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "core/IniLines.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -83,17 +84,26 @@ int ReadUpdateIni(const std::string& fileName, UpdateSettings& s, std::vector<st
   return 0;
 }
 
-int WriteUpdateIni(const std::string& fileName, const UpdateSettings& s) {
-  auto lines = LoadLines(fileName);
-  if (!lines) return -1;
-  std::string language = Value(*lines, "Language", nullptr);
-  std::string digit(1, static_cast<char>('0' + (s.language == 1 ? 1 : 0)));
-  if (language.empty()) language = digit;
-  else language[0] = digit[0];
-  std::string baud = Value(*lines, "Baud", nullptr);
-  std::string com = Value(*lines, "Com", nullptr);
-  LineList out = {"Language=" + language, "Version=" + s.version, "Baud=" + baud, "Com=" + com};
-  // The run log's key is the site's choice, not the program's: it stays.
-  if (FindName(*lines, "RunLog") >= 0) out.push_back("RunLog=" + LookupValue(*lines, "RunLog"));
-  return SaveLines(fileName, out) ? 0 : -1;
+SettingsWrite WriteUpdateIni(const std::string& fileName, const UpdateSettings& s) {
+  std::string text;
+  if (!ReadBoundedFile(fileName, kSettingsFileLimit, text).ok()) return SettingsWrite::NotLoaded;
+  const std::string digit(1, s.language == 1 ? '1' : '0');
+  if (!ReplaceFileAtomically(fileName, ReplaceValueInText(text, "Language", digit)))
+    return SettingsWrite::NotWritten;
+  return SettingsWrite::Written;
+}
+
+std::string SettingsWriteFailure(SettingsWrite result, int language) {
+  const bool english = language == 1;
+  if (result == SettingsWrite::NotLoaded)
+    return english ? "Update.ini cannot be read; the language is not saved and applies only "
+                     "until the program ends."
+                   : "Update.ini kann nicht gelesen werden; die Sprache wird nicht gespeichert "
+                     "und gilt nur bis zum Programmende.";
+  if (result == SettingsWrite::NotWritten)
+    return english ? "Update.ini cannot be written; the file is unchanged and the language "
+                     "applies only until the program ends."
+                   : "Update.ini kann nicht geschrieben werden; die Datei bleibt unver\xE4ndert "
+                     "und die Sprache gilt nur bis zum Programmende.";
+  return {};
 }

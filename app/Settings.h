@@ -25,7 +25,10 @@ int ReadUpdateIni(const std::string& fileName, UpdateSettings& settings,
 // The same on lines already read.
 void ReadUpdateLines(const std::vector<std::string>& lines, UpdateSettings& settings,
                      std::vector<std::string>* notes = nullptr);
-// Rewrites the file as exactly four lines: Language, Version, Baud, Com
-// (and RunLog, kept when the file has it).
-// 0 on success, -1 when the file cannot be loaded (it is then not written).
-int WriteUpdateIni(const std::string& fileName, const UpdateSettings& settings);
+// Stores the language: only the value of the Language line changes, every
+// other byte of the file stays, and the file is replaced atomically.
+enum class SettingsWrite { Written, NotLoaded, NotWritten };
+SettingsWrite WriteUpdateIni(const std::string& fileName, const UpdateSettings& settings);
+// What the user is told when the language could not be stored: it still
+// holds until the program ends. Windows-1252, German (0) or English (1).
+std::string SettingsWriteFailure(SettingsWrite result, int language);

@@ -37,29 +37,29 @@ std::string SettingsFileMessage(const char* missingText, int number, const char*
 
 UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
     : QObject(parent), window_(view), view_(&window_.View()) {
-  for (std::size_t i = 0; i < poolTimers_.size(); ++i) {
-    poolTimers_[i].setObjectName(QString("Timer%1").arg(i + 1));
+  for (std::size_t i = 0; i < clock_.poolTimers.size(); ++i) {
+    clock_.poolTimers[i].setObjectName(QString("Timer%1").arg(i + 1));
     const int tag = static_cast<int>(i + 1);
-    connect(&poolTimers_[i], &QTimer::timeout, this, [this, tag] { TimerIntervall(tag); });
+    connect(&clock_.poolTimers[i], &QTimer::timeout, this, [this, tag] { TimerIntervall(tag); });
   }
-  SecTimer.setObjectName("SecTimer");
-  SecTimer.setInterval(500);
-  connect(&SecTimer, &QTimer::timeout, this, &UpdateMain::SecTimerTimer);
+  clock_.SecTimer.setObjectName("SecTimer");
+  clock_.SecTimer.setInterval(500);
+  connect(&clock_.SecTimer, &QTimer::timeout, this, &UpdateMain::SecTimerTimer);
   // Simulator runs may shorten every time-out; the instruments' own
   // figures are the defaults.
   if (const char* divisor = std::getenv("UPDATE_TIMEOUT_DIVISOR")) {
     const long n = std::strtol(divisor, nullptr, 10);
-    if (n >= 1 && n <= 1000) timers_.SetDivisor(static_cast<int>(n));
+    if (n >= 1 && n <= 1000) clock_.timers.SetDivisor(static_cast<int>(n));
   }
-  replyWatchdog_.setInterval(TimeLimit(kReplyTimeoutMs));
-  connect(&replyWatchdog_, &QTimer::timeout, this, &UpdateMain::ReplyWatchdogExpired);
-  loaderSilence_.setSingleShot(true);
-  loaderSilence_.setInterval(TimeLimit(kLoaderRestartMs));
-  connect(&loaderSilence_, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
+  clock_.replyWatchdog.setInterval(clock_.TimeLimit(kReplyTimeoutMs));
+  connect(&clock_.replyWatchdog, &QTimer::timeout, this, &UpdateMain::ReplyWatchdogExpired);
+  clock_.loaderSilence.setSingleShot(true);
+  clock_.loaderSilence.setInterval(clock_.TimeLimit(kLoaderRestartMs));
+  connect(&clock_.loaderSilence, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
   labStart_.setSingleShot(true);
-  labStart_.setInterval(TimeLimit(kLabStartMs));
+  labStart_.setInterval(clock_.TimeLimit(kLabStartMs));
   connect(&labStart_, &QTimer::timeout, this, &UpdateMain::SearchAfterLabImage);
-  methods_.SetTimeLimit(TimeLimit(kLoaderProgramLimitMs));
+  methods_.SetTimeLimit(clock_.TimeLimit(kLoaderProgramLimitMs));
   // After a success the Basic-Loader's silence ends the run.
   methods_.basicLoader.OnQuietEnd([this](bool whole) {
     if (whole) {
@@ -89,39 +89,32 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   wait.SetEnable(true);
   wait.SetDividend(1);
   ConnectSearch();
+  identification_.hooks.send = [this](const std::string& command) { SendCommand(command); };
+  identification_.hooks.log = [this](const std::string& line) { LogLine(line); };
 }
 
 UpdateMain::~UpdateMain() { Shutdown(); }
 
-int UpdateMain::TimeLimit(int ms) const {
-  const int divided = ms / timers_.Divisor();
-  return divided > 0 ? divided : 1;
-}
-
 void UpdateMain::Shutdown() {
-  stopping_ = true;
+  guards_.stopping = true;
   methods_.CancelPrograms();
   // A run still going when the program ends was cut off.
   if (recorder_.Active()) {
     recorder_.NoteInterrupted();
     EndRunRecord(RunOutcome::Failed, RunEnd::Failed);
   }
-  for (auto& t : poolTimers_) t.stop();
-  SecTimer.stop();
-  replyWatchdog_.stop();
+  clock_.StopAll();
   methods_.basicLoader.Stop();
-  loaderSilence_.stop();
+  clock_.loaderSilence.stop();
   methods_.KillPrograms();
   search_.Stop();
   UpdateCom.Close();
 }
 
 bool UpdateMain::Construct() {
-  firmwareFiles_.clear();
-  firmwareFiles_.reserve(kFirmwareListCapacity);
-  QTimer* list[5];
-  for (std::size_t i = 0; i < poolTimers_.size(); ++i) list[i] = &poolTimers_[i];
-  timers_.RegisterTimers(5, list);
+  match_.firmwareFiles.clear();
+  match_.firmwareFiles.reserve(kFirmwareListCapacity);
+  clock_.RegisterPool();
 
   std::vector<std::string> notes;
   FileCheck refusal;
@@ -141,13 +134,13 @@ bool UpdateMain::Construct() {
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
   }
-  startCommandIndex_ = table_.StartCommandIndex;
-  loaderKind_ = table_.loaderKind;
+  match_.startCommandIndex = table_.StartCommandIndex;
+  match_.loaderKind = table_.loaderKind;
   UpdateCom.SetLanguage(settings_.language);
   UpdateCom.SetFailureText(PortFailureText);
 
   versionGuard_ = true;
-  queue_.Subscribe(&workflowHandler_);
+  clock_.queue.Subscribe(&workflowHandler_);
 
   UpdateCom.Check_AllV24();
   const int firstPort = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
@@ -158,9 +151,9 @@ bool UpdateMain::Construct() {
     SetStatusPanel(0, InfoText(InfoNoPort, settings_.language));
   }
 
-  parser_.ResetFramedRecordSeen();
-  usbOnly_ = false;
-  pumpReentry_ = 0;
+  identification_.Parser().ResetFramedRecordSeen();
+  match_.usbOnly = false;
+  clock_.pumpReentry = 0;
 
   ApplyFirmwareScan();
   ShowStartText();
@@ -178,18 +171,18 @@ void UpdateMain::ShowStartText() {
 
 void UpdateMain::PumpEvents() {
   for (;;) {
-    WorkflowEvent e = queue_.FetchEvent();
+    WorkflowEvent e = clock_.queue.FetchEvent();
     if (e.IsEmpty()) break;
-    queue_.DispatchEvent(std::move(e));
-    e = queue_.FetchEvent();
+    clock_.queue.DispatchEvent(std::move(e));
+    e = clock_.queue.FetchEvent();
     if (e.IsEmpty()) break;
-    queue_.DispatchEvent(std::move(e));
-    if (insidePump_) {
-      if (++pumpReentry_ >= 10) pumpReentry_ = 0;
+    clock_.queue.DispatchEvent(std::move(e));
+    if (clock_.insidePump) {
+      if (++clock_.pumpReentry >= 10) clock_.pumpReentry = 0;
     } else {
-      insidePump_ = true;
+      clock_.insidePump = true;
       QCoreApplication::processEvents();
-      insidePump_ = false;
+      clock_.insidePump = false;
     }
   }
 }
@@ -202,12 +195,12 @@ void UpdateMain::customEvent(QEvent* event) {
   const auto* msg = AsComMessage(event);
   if (!msg) return;
   if (msg->message == WM_COM_RXDATA) {
-    if (replyWatchdog_.isActive()) replyWatchdog_.start();
-    if (loaderSilence_.isActive()) {
-      loaderSilence_.stop();  // the meter is back after its loader program
-      confirmedFile_ = programFile_;
+    if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
+    if (clock_.loaderSilence.isActive()) {
+      clock_.loaderSilence.stop();  // the meter is back after its loader program
+      guards_.confirmedFile = guards_.programFile;
     }
-    queue_.PostEvent(Event::kDataReceived);
+    clock_.queue.PostEvent(Event::kDataReceived);
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {
     OnFramingError(msg->wParam);
@@ -217,20 +210,20 @@ void UpdateMain::customEvent(QEvent* event) {
 }
 
 void UpdateMain::TimerIntervall(int tag) {
-  if (tag < 1 || tag > static_cast<int>(poolTimers_.size())) return;
-  if (!poolTimers_[tag - 1].isActive()) return;
-  queue_.PostTimer(tag);
+  if (tag < 1 || tag > static_cast<int>(clock_.poolTimers.size())) return;
+  if (!clock_.poolTimers[tag - 1].isActive()) return;
+  clock_.queue.PostTimer(tag);
   PumpEvents();
 }
 
 void UpdateMain::OkBitBtnClick() {
-  queue_.PostKey(Key::kOk);
+  clock_.queue.PostKey(Key::kOk);
   PumpEvents();
 }
 
 void UpdateMain::EscapeKey() {
   recorder_.NoteEscape();
-  queue_.PostKey(Key::kEscape);
+  clock_.queue.PostKey(Key::kEscape);
   PumpEvents();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// The main window's logic: it owns the settings, the device table, the
-// record of the run, the event queue with its timers, the serial port and
-// the delay, and drives the whole download run from events. Widgets are
-// not its business: the window and the headless console view it.
+// The main window's logic: the coordinator of a download run. It owns the
+// settings, the device table, the run's record, port and delay, and the
+// run's parts (PortSearch, Identification, DeviceMatch, WorkflowClock,
+// RunGuards, TransferMethods, WindowModel, RunRecorder); its handlers turn
+// each event into a call on one of them. Widgets are not its business: the
+// window and the headless console view it.
 #include <QObject>
 #include <QTimer>
 #include <array>
@@ -11,15 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "app/DeviceMatch.h"
 #include "app/DeviceTable.h"
+#include "app/Identification.h"
 #include "app/PortSearch.h"
-#include "app/ReplyParser.h"
 #include "app/RunRecorder.h"
+#include "app/RunGuards.h"
 #include "app/RunPhase.h"
 #include "app/Settings.h"
 #include "app/TransferMethods.h"
 #include "app/UpdateView.h"
 #include "app/WindowModel.h"
+#include "app/WorkflowClock.h"
 #include "core/WorkflowCodes.h"
 #include "core/DeviceRecord.h"
 #include "core/Events.h"
@@ -68,13 +73,13 @@ class UpdateMain : public QObject, public LoaderHost {
   bool RetryOffered() const;
 
   // --- LoaderHost ---
-  EventQueue& Events() override { return queue_; }
-  TimerPool& Timers() override { return timers_; }
+  EventQueue& Events() override { return clock_.queue; }
+  TimerPool& Timers() override { return clock_.timers; }
   TComPort& Port() override { return UpdateCom; }
   TDelay& Delay() override { return wait; }
   DeviceRecord& Record() override { return record_; }
   int Language() const override { return settings_.language; }
-  int StartCommandIndex() const override { return startCommandIndex_; }
+  int StartCommandIndex() const override { return match_.startCommandIndex; }
   void PumpEvents() override;
   void WaitForMessages() override;
   void LogLine(const std::string& text) override;
@@ -98,14 +103,14 @@ class UpdateMain : public QObject, public LoaderHost {
   bool OkEnabled() const { return window_.OkEnabled(); }
   const UpdateSettings& Settings() const { return settings_; }
   const DeviceTable& Table() const { return table_; }
-  const std::vector<std::string>& FirmwareFiles() const { return firmwareFiles_; }
+  const std::vector<std::string>& FirmwareFiles() const { return match_.firmwareFiles; }
   RunPhase Phase() const { return phase_; }
   bool TrafficLog() const { return trafficLog_; }
   bool VersionGuard() const { return versionGuard_; }
   bool TransferActive() const;
   // How long the instrument may stay silent once the run is past the
   // search and no transfer supervises it.
-  void SetReplyTimeout(int ms) { replyWatchdog_.setInterval(ms); }
+  void SetReplyTimeout(int ms) { clock_.replyWatchdog.setInterval(ms); }
 
   // Time limits of the run (milliseconds, before UPDATE_TIMEOUT_DIVISOR).
   static constexpr int kReplyTimeoutMs = 120000;
@@ -130,18 +135,15 @@ class UpdateMain : public QObject, public LoaderHost {
   bool SendCommand(const std::string& command);
   void ApplyFirmwareScan();
 
-  // --- search and identification (UpdateSearch.cpp) ---
+  // --- search, identification and device match (UpdateSearch.cpp) ---
   void StartSearch();
   void ConnectSearch();
   void SearchFound(const std::string& answer);
   void SearchFailed();
-  void ParseReceived();
-  void TakeReceived(std::string_view bytes);
   void OnFramingError(unsigned comNumber);
   void ProbeAfterTimeout();
   void ResumeSearch(bool framingError);
   void Identification(const WorkflowEvent& event);
-  void SendIdentificationQuery();
   bool MatchDevice();
   void TakeDeviceEntry(const DeviceEntry& entry);
   bool MatchModelEntry(int index);
@@ -166,7 +168,6 @@ class UpdateMain : public QObject, public LoaderHost {
   // --- Windows-CE instruments (UpdateWinCe.cpp) ---
   // Event 10050: false when a transfer ran and failed.
   bool WinCeTransferStep();
-  void RemoveStartupGroup();
   // How a run ended, as the run log words it.
   enum class RunEnd { Failed, Refused };
   void EndRun(RunOutcome outcome, RunEnd how = RunEnd::Failed);
@@ -180,13 +181,14 @@ class UpdateMain : public QObject, public LoaderHost {
   // --- the run log (UpdateRunLog.cpp) ---
   void BeginRunRecord() {
     recorder_.Begin();
-    confirmedFile_.clear();
+    guards_.confirmedFile.clear();
   }
   // The recorder observes the run's end: its line is written here.
   void EndRunRecord(RunOutcome outcome, RunEnd how);
 
   // --- transfer dispatch (UpdateTransfers.cpp) ---
-  TransferMethod& MainMethod() { return methods_.MainMethod(loaderKind_); }
+  TransferMethod& MainMethod() { return methods_.MainMethod(match_.loaderKind); }
+  TransferResult RunTransfer(TransferMethod& method, const TransferRequest& request);
   // The program's exit code; 0 on success.
   int RunExternalProgram(const std::string& file);
   bool RunBsl430(int commandIndex, const std::string& file, bool syncFirst, bool queryVector);
@@ -196,7 +198,6 @@ class UpdateMain : public QObject, public LoaderHost {
   void LoaderSilenceExpired();
   void SendBootCommand(const std::string& command);
   bool ProbingForLoader() const;
-  int TimeLimit(int ms) const;
 
   WindowModel window_;
   UpdateView* view_;  // the window model's view
@@ -204,15 +205,9 @@ class UpdateMain : public QObject, public LoaderHost {
   UpdateSettings settings_;
   DeviceTable table_;
   DeviceRecord record_;
-  int startCommandIndex_ = 0;
-  LoaderKind loaderKind_ = kLoaderSRecord;
+  DeviceMatch match_;  // the matched instrument's facts that outlive a phase
 
-  EventQueue queue_;
-  TimerPool timers_;
-  std::array<QTimer, 5> poolTimers_;  // Timer1..Timer5
-  QTimer SecTimer;
-  QTimer replyWatchdog_;
-  QTimer loaderSilence_;  // from a loader program's success to the meter's first byte
+  WorkflowClock clock_;
   // From the laboratory image's load PC to the search for its firmware,
   // unless its greeting comes first.
   QTimer labStart_;
@@ -222,45 +217,19 @@ class UpdateMain : public QObject, public LoaderHost {
   // The transfer methods use the port, the delay and the queue above.
   TransferMethods methods_{*this};
   PortSearch search_{UpdateCom, this};
+  ::Identification identification_{UpdateCom, clock_.queue, clock_.timers};
 
   MemberSubscriber<UpdateMain> workflowHandler_{this, &UpdateMain::WorkflowHandler};
   MemberSubscriber<UpdateMain> retryHandler_{this, &UpdateMain::RetryHandler};
   MemberSubscriber<UpdateMain> menuHandler_{this, &UpdateMain::MenuProgrammingHandler};
 
-  std::vector<std::string> firmwareFiles_;
-
-  // Workflow state: the phase and the few facts that outlive a phase.
+  // Where the run stands, and what must not happen now.
   RunPhase phase_ = RunPhase::Open;
-  bool refused_ = false;
-  bool preLoader_ = false;
-  int timeoutHandle_ = 0;
+  RunGuards guards_;
+
+  // The hidden service switches (Ctrl+F1, Ctrl+Alt+F10).
   bool trafficLog_ = false;
   bool versionGuard_ = true;
-  bool downloadConfirmed_ = false;
-  bool sensorPresent_ = false;
-  bool usbOnly_ = false;
-  bool winCe_ = false;
-  int bslCommandIndex_ = 0;
-  int startupGroupBegin_ = -1;
-  int startupGroupEnd_ = -1;
-  std::string bootCommand_ = "A.1200\r\n";
-  int pumpReentry_ = 0;
-  bool insidePump_ = false;
-  int transferDepth_ = 0;
-  bool stopping_ = false;           // interrupted or ending: nothing new starts
-  bool endedAfterStop_ = false;     // the interrupted run has shown its ending
-  bool bootCommandPending_ = false; // the boot command waits for its "!"
-  bool labAfterProbe_ = false;      // the probe's SYNC was acknowledged: no SYNC first
-  // The last file of this run whose transfer its method confirmed: an
-  // interruption after it must not claim that the transfer was aborted.
-  std::string confirmedFile_;
-  std::string programFile_;  // a loader program's success, until the meter answers
-
-  // Search state.
-  int identStep_ = 0;
-  std::string lostDevice_;  // the port of this run that was unplugged
-
-  ReplyParser parser_;
 
   RunRecorder recorder_;
   bool insideLogLine_ = false;  // a traffic line is no run message

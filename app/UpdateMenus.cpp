@@ -10,7 +10,7 @@
 
 void UpdateMain::ApplyFirmwareScan() {
   FirmwareScan scan = ScanFirmwareFiles(ProgramFolder(), table_);
-  firmwareFiles_ = scan.files;
+  match_.firmwareFiles = scan.files;
   view_->SetMenuVisible("TG812qProgramming", scan.menu.TG812qProgrammingVisible);
   const bool enabled[] = {scan.menu.DevMulti812qEnabled, scan.menu.DevpH812qEnabled,
                           scan.menu.DevOxi812qEnabled, scan.menu.DevCond812qEnabled};
@@ -51,7 +51,7 @@ bool UpdateMain::OpenMenuPort() {
 }
 
 void UpdateMain::TG812qProgrammingClick(int tag) {
-  if (stopping_) return;
+  if (guards_.stopping) return;
   BeginRunRecord();
   view_->SetMenuEnabled("TG812qProgramming", false);
   if (!OpenMenuPort()) {
@@ -60,8 +60,8 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
   }
   if (!MatchModelEntry(tag)) return;
   ArmReplyWatchdog();
-  queue_.PostEvent(Event::kRetryAck);
-  queue_.Subscribe(&menuHandler_);
+  clock_.queue.PostEvent(Event::kRetryAck);
+  clock_.queue.Subscribe(&menuHandler_);
   if (table_.entries.size() > 1) {
     record_.DeviceName = "Device";
     SetIdentity(IdentityField::Name, "Device");
@@ -71,7 +71,7 @@ void UpdateMain::TG812qProgrammingClick(int tag) {
 }
 
 void UpdateMain::LabXXXClick() {
-  if (stopping_) return;
+  if (guards_.stopping) return;
   BeginRunRecord();
   view_->SetMenuEnabled("LabXXX", false);
   if (!OpenMenuPort()) {
@@ -81,8 +81,8 @@ void UpdateMain::LabXXXClick() {
   if (!MatchModelEntry(0)) return;
   record_.DirectEntry = true;
   ArmReplyWatchdog();
-  queue_.PostEvent(Event::kLabDownload);
-  queue_.Subscribe(&menuHandler_);
+  clock_.queue.PostEvent(Event::kLabDownload);
+  clock_.queue.Subscribe(&menuHandler_);
   PumpEvents();
 }
 
@@ -91,9 +91,9 @@ void UpdateMain::LanguageClick(int language) {
   view_->SetMenuChecked("Deutsch", settings_.language == 0);
   view_->SetMenuChecked("Englisch", settings_.language == 1);
   UpdateCom.SetLanguage(settings_.language);
-  if (WriteUpdateIni("Update.ini", settings_) != 0)
-    ShowMessageBox("Error", "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet",
-                   MsgIcon::Error);
+  const SettingsWrite saved = WriteUpdateIni("Update.ini", settings_);
+  if (saved != SettingsWrite::Written)
+    ShowMessageBox("Error", SettingsWriteFailure(saved, settings_.language), MsgIcon::Error);
   view_->TranslateWindow(InfoText(InfoLanguageFile, settings_.language));
   if (!settings_.fixedPort && UpdateCom.GetMaxV24Useable() < 1)
     SetStatusPanel(0, InfoText(InfoNoPort, settings_.language));
@@ -126,7 +126,7 @@ void UpdateMain::SWVersionClick() {
 }
 
 void UpdateMain::SpeedButton1Click() {
-  std::string_view wake = WakeUpBytes(loaderKind_);
+  std::string_view wake = WakeUpBytes(match_.loaderKind);
   UpdateCom.Write(wake.data(), static_cast<int>(wake.size()), false);
 }
 

@@ -2,9 +2,9 @@
 // and menu-programming handlers, and the endings of a run.
 #include <QDateTime>
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 
 #include "app/CommandTexts.h"
 #include "app/DurationEstimate.h"
@@ -25,8 +25,12 @@ constexpr int kEndedWithoutRetry = 0;
 
 }  // namespace
 
-bool UpdateMain::MainToBeUpdated() const { return MainSoftwareToBeUpdated(record_, downloadConfirmed_); }
-bool UpdateMain::SensorToBeUpdated() const { return SensorSoftwareToBeUpdated(record_, downloadConfirmed_); }
+bool UpdateMain::MainToBeUpdated() const {
+  return MainSoftwareToBeUpdated(record_, match_.downloadConfirmed);
+}
+bool UpdateMain::SensorToBeUpdated() const {
+  return SensorSoftwareToBeUpdated(record_, match_.downloadConfirmed);
+}
 
 void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   if (e.kind == EventKind::kKey) {
@@ -37,7 +41,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
     return;
   }
   if (e.kind == EventKind::kTimer) {
-    if (timeoutHandle_ != 0 && e.code == timeoutHandle_) {
+    if (identification_.IsTimeout(e.code)) {
       e.Clear();
       ProbeAfterTimeout();
     }
@@ -49,7 +53,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   e.Clear();
   switch (event.code) {
     case Event::kDataReceived:
-      ParseReceived();
+      identification_.ParseReceived();
       return;
     case Reply::kDeviceNumber: case Reply::kDeviceNumber3: case Reply::kDeviceNumber4:
     case Reply::kPcbNumber: case Reply::kPcbNumber3: case Reply::kPcbNumber4:
@@ -59,40 +63,40 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       return;
     case Event::kAcknowledge:
     case Event::kRetryAck:
-      bootCommandPending_ = false;
+      guards_.bootCommandPending = false;
       OnAcknowledge();
       return;
     case Event::kRejected:
       // A meter that refuses its boot loader is not going to take a
       // transfer: say so now instead of waiting for the watchdog.
-      if (!bootCommandPending_) return;
-      bootCommandPending_ = false;
+      if (!guards_.bootCommandPending) return;
+      guards_.bootCommandPending = false;
       MemoAdd(InfoText(InfoNoBootloader, settings_.language) + "\r\n");
       FinishAbort(kEndedWithoutRetry);
       return;
     case Event::kBootCommand:
     case Event::kIntelHex:
-      SecTimer.stop();
+      clock_.SecTimer.stop();
       SetProgressPosition(0);
       ShowDuration(event.code == Event::kIntelHex ? 2 : 0);
       if (MainToBeUpdated()) {
-        SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot) : bootCommand_);
+        SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot) : match_.bootCommand);
       } else {
         phase_ = RunPhase::BasicLoader;
-        queue_.PostEvent(Event::kSensorPhase);
+        clock_.queue.PostEvent(Event::kSensorPhase);
       }
       return;
     case Event::kMainTransfer:
-      SecTimer.stop();
+      clock_.SecTimer.stop();
       SetProgressPosition(0);
-      queue_.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0 ? Event::kMainDone
+      clock_.queue.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0 ? Event::kMainDone
                                                                        : Event::kTransferFailed);
       return;
     case Event::kMainDone:
-      if (loaderKind_ == kLoaderSRecord && startCommandIndex_ == 0) {
+      if (match_.loaderKind == kLoaderSRecord && match_.startCommandIndex == 0) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         wait.DelayTime(12000, false);
-        if (stopping_) return;
+        if (guards_.stopping) return;
         SendClock(true);
       }
       return;
@@ -100,10 +104,10 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       phase_ = RunPhase::SensorAgain;
       ShowDuration(1);
       if (MainToBeUpdated()) {
-        if (!RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, sensorPresent_))
-          queue_.PostEvent(Event::kTransferFailed);
+        if (!RunBsl430(match_.bslCommandIndex, record_.MainFile.str(), true, match_.sensorPresent))
+          clock_.queue.PostEvent(Event::kTransferFailed);
       } else {
-        queue_.PostEvent(Event::kSensorPhase);
+        clock_.queue.PostEvent(Event::kSensorPhase);
       }
       return;
     case Event::kBslRetry:
@@ -111,12 +115,12 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       record_.DirectEntry = true;
       phase_ = RunPhase::SensorAgain;
       ShowDuration(1);
-      if (RunBsl430(bslCommandIndex_, record_.MainFile.str(), true, false)) {
+      if (RunBsl430(match_.bslCommandIndex, record_.MainFile.str(), true, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
-        SecTimer.start();
+        clock_.SecTimer.start();
         SetProgressPosition(1);
       } else {
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
       }
       return;
     case Event::kWinCe:
@@ -124,7 +128,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
         // A late "!" of the failed conversation must not start the sensor
         // phase, which could end in the success text.
         phase_ = RunPhase::Finished;
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
       }
       return;
     case Event::kSensorPhase:
@@ -134,7 +138,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       methods_.basicLoader.Run({});
       return;
     case Event::kSegmentProgrammed:
-      confirmedFile_ = record_.SensorFile.str();
+      guards_.confirmedFile = record_.SensorFile.str();
       methods_.basicLoader.SegmentProgrammed();
       return;
     case Event::kTransferEnded:
@@ -142,7 +146,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       EndRun(RunOutcome::Failed);
       return;
     case Reply::kStored:
-      if (startCommandIndex_ != 2) {
+      if (match_.startCommandIndex != 2) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         wait.DelayTime(1000, false);
         SendClock(true);
@@ -154,14 +158,14 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       FinishOk();
       return;
     case Reply::kUsbOnly:
-      usbOnly_ = true;
+      match_.usbOnly = true;
       return;
     case Reply::kBootAgain:
       if (ContainsText(record_.DeviceNumber.view(), "52937") && record_.SoftwareVersionNumber <= 104) {
         SendCommand(Command::kSpecialStart);
       } else {
         phase_ = Next(phase_);
-        queue_.PostEvent(Event::kBootCommand);
+        clock_.queue.PostEvent(Event::kBootCommand);
         search_.ResetFailedSearches();
       }
       return;
@@ -173,7 +177,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       // Only the search's probe for a waiting loader asks for it; a late
       // or stray record starts nothing.
       if (!ProbingForLoader()) return;
-      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+      identification_.ReleaseTimeout();
       record_.BootLoaderId = event.text;
       TG812qProgrammingClick(0);
       return;
@@ -181,10 +185,10 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       // A loader's acknowledge after an abort, a stall or an interruption
       // must not start the laboratory download.
       if (!ProbingForLoader()) return;
-      timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
-      labAfterProbe_ = true;
+      identification_.ReleaseTimeout();
+      guards_.labAfterProbe = true;
       LabXXXClick();
-      labAfterProbe_ = false;
+      guards_.labAfterProbe = false;
       return;
     default:
       e = event;  // not ours: pass it on unchanged
@@ -195,26 +199,25 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
 void UpdateMain::OnAcknowledge() {
   if (phase_ == RunPhase::Open) {
     SendCommand(Command::kOpen);
-    timers_.RestartTimeout(timeoutHandle_);
+    identification_.RestartTimeout();
   } else if (phase_ == RunPhase::Identify) {
-    SendIdentificationQuery();
-    identStep_ = 1;
-  } else if (phase_ == RunPhase::ExtraFile && !refused_) {
+    identification_.SendFirstQuery();
+  } else if (phase_ == RunPhase::ExtraFile && !match_.refused) {
     if (record_.ExtraFile.size() < 4) {
       phase_ = RunPhase::MainTransfer;
     } else {
       MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
       if (RunExternalProgram(record_.ExtraFile.str()) != 0) {
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
       } else {
-        preLoader_ = true;
-        SecTimer.start();
+        match_.preLoader = true;
+        clock_.SecTimer.start();
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
       }
     }
   }
-  if (!refused_) queue_.PostEvent(EventOfPhase(phase_));  // nothing for 0
+  if (!match_.refused) clock_.queue.PostEvent(EventOfPhase(phase_));  // nothing for 0
   phase_ = Next(phase_);
 }
 
@@ -228,7 +231,8 @@ void UpdateMain::SensorPhase() {
     SendCommand(Command::kSensorQuery);
     return;
   }
-  if (usbOnly_ || s > g || (s == g && (!downloadConfirmed_ || record_.SensorFile.size() < 5))) {
+  if (match_.usbOnly || s > g ||
+      (s == g && (!match_.downloadConfirmed || record_.SensorFile.size() < 5))) {
     FinishOk();
     return;
   }
@@ -236,16 +240,17 @@ void UpdateMain::SensorPhase() {
     // These instruments store the new main firmware before they answer again.
     SetProgressMax(100);
     SetProgressPosition(0);
-    SecTimer.start();
+    clock_.SecTimer.start();
     wait.DelayTime(32000, false);
-    SecTimer.stop();
+    clock_.SecTimer.stop();
     SetProgressPosition(0);
   }
   record_.DirectEntry = false;
-  if (record_.SensorVersionNumber == 0 && !parser_.FramedRecordSeen()) record_.NoSensor = true;
+  if (record_.SensorVersionNumber == 0 && !identification_.Parser().FramedRecordSeen())
+    record_.NoSensor = true;
   wait.DelayTime(3000, false);
-  if (!RunBsl430(1, record_.SensorFile.str(), true, winCe_ || !record_.NoSensor))
-    queue_.PostEvent(Event::kSensorFailed);
+  if (!RunBsl430(1, record_.SensorFile.str(), true, match_.winCe || !record_.NoSensor))
+    clock_.queue.PostEvent(Event::kSensorFailed);
 }
 
 void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
@@ -254,15 +259,15 @@ void UpdateMain::RetryHandler(EventQueue& queue, WorkflowEvent& e) {
   queue.Unsubscribe(&retryHandler_);
   BeginRunRecord();
   ArmReplyWatchdog();
-  if (preLoader_) {
-    queue_.PostEvent(Event::kMainTransfer);
+  if (match_.preLoader) {
+    clock_.queue.PostEvent(Event::kMainTransfer);
   } else {
     phase_ = RunPhase::ExtraFile;
-    queue_.PostEvent(MainMethod().RetryEvent());
+    clock_.queue.PostEvent(MainMethod().RetryEvent());
   }
   SetOkEnabled(false);
   MemoClear();
-  SecTimer.stop();
+  clock_.SecTimer.stop();
   SetProgressPosition(0);
 }
 
@@ -273,7 +278,7 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       e.Clear();
       labStart_.stop();
       queue.Unsubscribe(&menuHandler_);
-      queue_.PostKey(Key::kOk);
+      clock_.queue.PostKey(Key::kOk);
       MemoClear();
       return;
     case Event::kAcknowledge:
@@ -295,17 +300,17 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       MemoAdd(FillPlaceholders(InfoText(InfoProgramming, settings_.language)));
       SetOkEnabled(false);
       if (RunExternalProgram("TestDevice.mot") != 0) {
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
         return;
       }
       MemoAdd(InfoText(InfoStoring, settings_.language));
-      SecTimer.start();
+      clock_.SecTimer.start();
       SetProgressPosition(1);
       UpdateCom.Close();
       wait.DelayTime(3000, false);
-      queue_.PostKey(Key::kOk);
+      clock_.queue.PostKey(Key::kOk);
       MemoClear();
-      preLoader_ = true;
+      match_.preLoader = true;
       queue.Unsubscribe(&menuHandler_);
       return;
     case Event::kLabDownload: {
@@ -313,7 +318,7 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       SetOkEnabled(false);
       std::string file = record_.ProgDefFile.size() > 4 ? record_.ProgDefFile.str() : "LabXXX.txt";
       // From the menu the loader has not been woken yet: it needs its SYNC.
-      if (RunBsl430(bslCommandIndex_, file, !labAfterProbe_, false)) {
+      if (RunBsl430(match_.bslCommandIndex, file, !guards_.labAfterProbe, false)) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
         UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);
@@ -322,13 +327,22 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
         // search at the speeds of the settings once it had time to start.
         labStart_.start();
       } else {
-        queue_.PostEvent(Event::kTransferFailed);
+        clock_.queue.PostEvent(Event::kTransferFailed);
       }
       return;
     }
     default:
       return;
   }
+}
+
+void UpdateMain::SearchAfterLabImage() {
+  labStart_.stop();
+  if (guards_.stopping || !clock_.queue.IsSubscribed(&menuHandler_)) return;
+  clock_.queue.Unsubscribe(&menuHandler_);
+  MemoClear();
+  clock_.queue.PostKey(Key::kOk);
+  PumpEvents();
 }
 
 namespace {
@@ -346,22 +360,13 @@ std::uintmax_t FileBytes(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
-void UpdateMain::SearchAfterLabImage() {
-  labStart_.stop();
-  if (stopping_ || !queue_.IsSubscribed(&menuHandler_)) return;
-  queue_.Unsubscribe(&menuHandler_);
-  MemoClear();
-  queue_.PostKey(Key::kOk);
-  PumpEvents();
-}
-
 void UpdateMain::ShowDuration(int mode) {
   const std::string folder = ProgramFolder();
   std::vector<DurationPart> parts;
   if (mode == 2) {
     // Windows-CE programs (with their list) or an Intel-hex image.
     DurationPart part{DurationMethod::LoaderProgram, FileBytes(folder, record_.MainFile.str()), 38400, 15};
-    if (loaderKind_ == kLoaderWinCe) {
+    if (match_.loaderKind == kLoaderWinCe) {
       part.method = DurationMethod::WinCe;
       for (const auto& name : record_.DownloadList) part.bytes += FileBytes(folder, name.str());
     }
@@ -410,7 +415,7 @@ void UpdateMain::SendClock(bool seconds) {
     command += buf;
   }
   command += "\r\n";
-  if (startCommandIndex_ == 2) {
+  if (match_.startCommandIndex == 2) {
     UpdateCom.LoadLastV24Parameter();
     wait.DelayTime(500, false);
   }
@@ -418,19 +423,19 @@ void UpdateMain::SendClock(bool seconds) {
 }
 
 void UpdateMain::FinishOk() {
-  if (endedAfterStop_) return;
+  if (guards_.endedAfterStop) return;
   wait.DelayTime(3000, true);
-  if (stopping_) {
+  if (guards_.stopping) {
     // Interrupted while the meter finishes: the ending must say so.
     FinishAbort(kEndedWithoutRetry);
     return;
   }
-  if (startCommandIndex_ == 2) UpdateCom.LoadLastV24Parameter();
-  SendCommand(std::string(FinalCommand(loaderKind_)));
+  if (match_.startCommandIndex == 2) UpdateCom.LoadLastV24Parameter();
+  SendCommand(std::string(FinalCommand(match_.loaderKind)));
   MemoAdd(FillPlaceholders(InfoText(InfoDownloadOk, settings_.language)));
   SetIdentity(IdentityField::Software, record_.MainFileVersion.str());
   SetOkEnabled(false);
-  SecTimer.stop();
+  clock_.SecTimer.stop();
   SetProgressPosition(0);
   SetTitleProgress("", -1000);
   // Only failed searches in a row end the program: a bench that updates
@@ -440,20 +445,20 @@ void UpdateMain::FinishOk() {
 }
 
 void UpdateMain::FinishAbort(int code) {
-  if (endedAfterStop_) return;
-  replyWatchdog_.stop();
-  loaderSilence_.stop();
-  bootCommandPending_ = false;
+  if (guards_.endedAfterStop) return;
+  clock_.replyWatchdog.stop();
+  clock_.loaderSilence.stop();
+  guards_.bootCommandPending = false;
   MemoClear();
   // The cause first: the abort text tells what to do about it.
-  if (!lostDevice_.empty()) MemoAdd(PortDisconnectedText(lostDevice_, settings_.language));
-  if ((stopping_ || !lostDevice_.empty()) && !confirmedFile_.empty()) {
+  if (!guards_.lostDevice.empty()) MemoAdd(PortDisconnectedText(guards_.lostDevice, settings_.language));
+  if ((guards_.stopping || !guards_.lostDevice.empty()) && !guards_.confirmedFile.empty()) {
     // Interrupted or unplugged after the meter confirmed its firmware: the
     // transfer is done, only the run's end is missing.
+    const std::string& file = guards_.confirmedFile;
     MemoAdd(settings_.language == 1
-                ? "The transfer of " + confirmedFile_ +
-                      " has completed; the run was interrupted after it.\r\n"
-                : "Die \xDC" "bertragung von " + confirmedFile_ +
+                ? "The transfer of " + file + " has completed; the run was interrupted after it.\r\n"
+                : "Die \xDC" "bertragung von " + file +
                       " ist abgeschlossen; der Lauf wurde danach unterbrochen.\r\n");
   } else {
     MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
@@ -461,20 +466,22 @@ void UpdateMain::FinishAbort(int code) {
   SetOkEnabled(true);
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
-  if (lostDevice_.empty() && code == Event::kTransferFailed && !stopping_ &&
-      !queue_.IsSubscribed(&retryHandler_))
-    queue_.Subscribe(&retryHandler_);
+  if (guards_.lostDevice.empty() && code == Event::kTransferFailed && !guards_.stopping &&
+      !clock_.queue.IsSubscribed(&retryHandler_))
+    clock_.queue.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }
 
 void UpdateMain::EndRun(RunOutcome outcome, RunEnd how) {
-  replyWatchdog_.stop();
-  if (stopping_) endedAfterStop_ = true;
+  clock_.replyWatchdog.stop();
+  if (guards_.stopping) guards_.endedAfterStop = true;
   EndRunRecord(outcome, how);
   view_->RunEnded(outcome);
 }
 
-bool UpdateMain::RetryOffered() const { return !stopping_ && queue_.IsSubscribed(&retryHandler_); }
+bool UpdateMain::RetryOffered() const {
+  return !guards_.stopping && clock_.queue.IsSubscribed(&retryHandler_);
+}
 
 void UpdateMain::SendBootCommand(const std::string& command) {
   // Once the meter is in its boot loader only the loader program gets it
@@ -483,16 +490,17 @@ void UpdateMain::SendBootCommand(const std::string& command) {
     FinishAbort(kEndedWithoutRetry);
     return;
   }
-  bootCommandPending_ = true;
+  guards_.bootCommandPending = true;
   SendCommand(command);
 }
 
 bool UpdateMain::ProbingForLoader() const {
-  return !stopping_ && transferDepth_ == 0 && timeoutHandle_ != 0 && search_.FoundInBootLoaderPass();
+  return !guards_.stopping && guards_.transferDepth == 0 && identification_.TimeoutHeld() &&
+         search_.FoundInBootLoaderPass();
 }
 
 bool UpdateMain::Interrupt() {
-  if (stopping_) {
+  if (guards_.stopping) {
     // A second signal while a loader program still runs: no more grace.
     methods_.KillPrograms();
     return true;
@@ -500,9 +508,9 @@ bool UpdateMain::Interrupt() {
   // The loader program has reported success and the image is in the
   // meter: the run ends as it would have, with its own ending.
   if (methods_.ProgramSucceeded()) return false;
-  stopping_ = true;
+  guards_.stopping = true;
   methods_.CancelPrograms();
-  timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
+  identification_.ReleaseTimeout();
   search_.Stop();
   SetWaitPanelVisible(false);
   // A running loader program: its end fails the transfer, which ends the run.
@@ -515,44 +523,44 @@ bool UpdateMain::Interrupt() {
 // A loader program that reported success hands back a meter that restarts
 // and answers within this time; silence means the image did not arrive.
 void UpdateMain::LoaderSilenceExpired() {
-  if (transferDepth_ > 0 || endedAfterStop_) return;
+  if (guards_.transferDepth > 0 || guards_.endedAfterStop) return;
   MemoAdd(settings_.language == 1
               ? "The loader program reported success, but the instrument does not answer.\r\n"
               : "Das Ladeprogramm meldete Erfolg, aber das Ger\xE4t antwortet nicht.\r\n");
-  queue_.PostEvent(Event::kTransferFailed);
+  clock_.queue.PostEvent(Event::kTransferFailed);
   PumpEvents();
 }
 
-void UpdateMain::ArmReplyWatchdog() { replyWatchdog_.start(); }
+void UpdateMain::ArmReplyWatchdog() { clock_.replyWatchdog.start(); }
 
 // Between the identification and the end of a run the instrument answers
 // commands that no time-out of the search or of a loader supervises; a meter
 // that falls silent there must not leave the run waiting for ever.
 void UpdateMain::ReplyWatchdogExpired() {
   if (TransferActive()) return;  // the transfer supervises itself
-  replyWatchdog_.stop();
+  clock_.replyWatchdog.stop();
   MemoAdd(settings_.language == 1 ? "The instrument does not answer.\r\n"
                                   : "Das Ger\xE4t antwortet nicht.\r\n");
-  queue_.PostEvent(Event::kTransferFailed);
+  clock_.queue.PostEvent(Event::kTransferFailed);
   PumpEvents();
 }
 
 void UpdateMain::OnPortDisconnected() {
   const std::string path = UpdateCom.TakeLostDevice();
   if (path.empty()) return;  // already told, or the port has been reopened since
-  const bool inRun = transferDepth_ > 0 || replyWatchdog_.isActive();
+  const bool inRun = guards_.transferDepth > 0 || clock_.replyWatchdog.isActive();
   if (!inRun) {
     // A probe of the search: its time-out moves on to the next port.
     MemoAdd(PortDisconnectedText(path, settings_.language));
     return;
   }
-  lostDevice_ = path;
-  replyWatchdog_.stop();
-  if (transferDepth_ > 0) {
+  guards_.lostDevice = path;
+  clock_.replyWatchdog.stop();
+  if (guards_.transferDepth > 0) {
     // The loader ends as on Escape; its failure ends the run.
-    queue_.PostKey(Key::kEscape);
+    clock_.queue.PostKey(Key::kEscape);
   } else {
-    queue_.PostEvent(Event::kTransferFailed);
+    clock_.queue.PostEvent(Event::kTransferFailed);
   }
   PumpEvents();
 }

@@ -88,6 +88,43 @@ bool SaveLines(const std::string& fileName, const LineList& lines) {
   return static_cast<bool>(out);
 }
 
+std::string ReplaceValueInText(std::string_view text, std::string_view name,
+                               std::string_view value) {
+  const std::size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  std::size_t from = bom;
+  while (from < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", from);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(from, end - from);
+    const std::size_t eq = line.find('=');
+    if (eq != std::string_view::npos && EqualNoCase(line.substr(0, eq), name)) {
+      std::string out(text.substr(0, from + eq + 1));
+      out += value;
+      out += text.substr(end);
+      return out;
+    }
+    // The same line ends as SplitLines knows them.
+    if (text.substr(end, 3) == "\r\r\n") end += 3;
+    else if (text.substr(end, 2) == "\r\n") end += 2;
+    else if (end < text.size()) end += 1;
+    from = end;
+  }
+  std::string_view ending = "\r\n";
+  const std::size_t firstEnd = text.find_first_of("\r\n", bom);
+  if (firstEnd != std::string_view::npos) {
+    if (text.substr(firstEnd, 3) == "\r\r\n") ending = text.substr(firstEnd, 3);
+    else if (text.substr(firstEnd, 2) == "\r\n") ending = text.substr(firstEnd, 2);
+    else ending = text.substr(firstEnd, 1);
+  }
+  std::string out(text.substr(0, bom));
+  out += name;
+  out += '=';
+  out += value;
+  out += ending;
+  out += text.substr(bom);
+  return out;
+}
+
 int FindName(const LineList& lines, std::string_view name) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::size_t eq = lines[i].find('=');

@@ -33,6 +33,13 @@ std::string ConversionNote(const LinesSource& source);
 // Writes every line followed by CR LF. False when the file cannot be written.
 bool SaveLines(const std::string& fileName, const LineList& lines);
 
+// The raw text of a file with the value of the first line holding the name
+// replaced; every other byte (comments, other keys, line ends, a byte-order
+// mark) stays as it was. Without such a line, "name=value" goes in front,
+// ended like the file's first line (CR LF in an empty file).
+std::string ReplaceValueInText(std::string_view text, std::string_view name,
+                               std::string_view value);
+
 // Index of the line holding the name, or -1.
 int FindName(const LineList& lines, std::string_view name);
 // The value of the name; empty when absent.

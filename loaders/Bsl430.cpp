@@ -61,6 +61,7 @@ bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool 
   commandIndex = index;
   queryVector = query;
   syncFirst = sync;
+  stepFailures = 0;
   host.SetProgressPosition(0);
 
   // Everything that can be refused is checked before the meter hears a byte.
@@ -75,6 +76,17 @@ bool T_BSL430::Download(int index, const std::string& fileName, bool sync, bool 
   constants = settings.constants;
   const BslImageResult read = LoadBslImage(fileName, kFirmwareImageLimits, image);
   if (!read.ok()) return Refuse(BslImageFaultText(read, fileName, language));
+  // Flash takes a write only where it was erased: data over old contents
+  // would fail at the read-back, after the meter's firmware is gone.
+  const DeviceRecord& target = host.Record();
+  const int32_t unerased =
+      FirstUnerasedAddress(image, index < 1 ? target.FlashErase2 : target.FlashErase3);
+  if (unerased >= 0) {
+    BslImageResult notErased;
+    notErased.fault = BslImageFault::NotErased;
+    notErased.address = unerased;
+    return Refuse(BslImageFaultText(notErased, fileName, language));
+  }
   lastBlock = read.lastBlock;
   progressMax = 8 + 4 * (lastBlock + 1);
   host.SetProgressMax(progressMax);

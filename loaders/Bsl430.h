@@ -16,6 +16,12 @@
 
 class LoaderHost;
 
+// The first address of the image in a main or high flash segment that the
+// download's erase (from eraseStart, 0 or less meaning 0xFC00, down to the
+// image's lower bound, and the top segment when the image reaches it)
+// leaves as it is, or -1 when every such byte lands on erased flash.
+int32_t FirstUnerasedAddress(const BslImage& image, int32_t eraseStart);
+
 // Error codes of a finished download (GetErrorCode). 1..17 are the codes
 // the message table knows; kRefused is a file or setting turned down before
 // anything was sent.
@@ -191,6 +197,10 @@ class T_BSL430 {
   Step OnFailure = nullptr;
   Step failedOnce = nullptr;
   Step failedTwice = nullptr;
+  // Failures of any step in this download: failures that alternate between
+  // two steps never make one step fail three times in a row.
+  int stepFailures = 0;
+  static constexpr int kMaxStepFailures = 10;
   Step deferredStep = nullptr;
   Step offsetContinuation = nullptr;  // what the ACK of set memory offset runs
 };

@@ -1,8 +1,11 @@
 // T_BSL430: the chain of loader commands from the password to the start of
 // the new firmware.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
+#include <utility>
 
 #include "core/DeviceRecord.h"
 #include "core/LoaderHost.h"
@@ -23,6 +26,39 @@ constexpr int32_t kLowestMainSegment = 0x1100;
 constexpr int32_t kEraseEnd = 0x0E80;
 constexpr int32_t kNoRetryBelow = 0x1200;  // information area: skip, do not insist
 constexpr int32_t kHighBase = 0x10000;
+
+// The erase walks down from its start; at the image's lower bound it
+// erases that bound's segment, then the information segment 0x1080, and
+// ends. -1 when the walk is over.
+int32_t NextEraseAddress(int32_t address, int32_t low) {
+  address -= kSegmentSize;
+  if (address <= kEraseEnd) return -1;
+  if (address == low - 0x100) return low;
+  if (address < low) return kInfoSegment;
+  return address;
+}
+
+// Block 1 bounds the erase (block 0 is the information segment's). A high
+// block 1 says nothing about low memory: its stored address would take the
+// erase into the information segment that holds the calibration.
+int32_t LowerBoundOf(const BslImage& image) {
+  for (std::size_t i : {std::size_t{1}, std::size_t{0}})
+    if (i < image.blocks.size() && !image.blocks[i].high) return image.blocks[i].address;
+  return kLowestMainSegment;
+}
+
+// The start of the segment an erase at the address clears, and its end:
+// 128-byte information segments, the half segment 0x1100..0x11FF, then
+// 512-byte segments.
+std::pair<int32_t, int32_t> SegmentOf(int32_t address) {
+  if (address < kLowestMainSegment) {
+    const int32_t from = address & ~0x7F;
+    return {from, from + 0x80};
+  }
+  if (address < kNoRetryBelow) return {kLowestMainSegment, kNoRetryBelow};
+  const int32_t from = address & ~(kSegmentSize - 1);
+  return {from, from + kSegmentSize};
+}
 constexpr uint16_t kDeviceInfoAddress = 0x0FF0;
 constexpr uint8_t kDeviceInfoLength = 14;
 constexpr uint16_t kPatchLoaderRestart = 0x0C22;
@@ -165,26 +201,47 @@ void T_BSL430::EraseSegment() {
 }
 
 void T_BSL430::NextEraseSegment() {
-  eraseAddress -= kSegmentSize;
-  if (eraseAddress > kEraseEnd) {
-    const int32_t low = EraseLowerBound();
-    if (eraseAddress == low - 0x100) eraseAddress = low;
-    if (eraseAddress < low) eraseAddress = kInfoSegment;
+  const int32_t next = NextEraseAddress(eraseAddress, EraseLowerBound());
+  if (next >= 0) {
+    eraseAddress = next;
     SyncThen(&T_BSL430::EraseSegment);
     OnFailure = &T_BSL430::EraseSegment;
     return;
   }
+  eraseAddress -= kSegmentSize;
   blockIndex = 0;
   SyncThen(&T_BSL430::ProgramBlock);
 }
 
-// Block 1 bounds the erase (block 0 is the information segment's). A high
-// block 1 says nothing about low memory: its stored address would take the
-// erase into the information segment that holds the calibration.
-int32_t T_BSL430::EraseLowerBound() const {
-  for (std::size_t i : {std::size_t{1}, std::size_t{0}})
-    if (!image.blocks[i].high) return image.blocks[i].address;
-  return kLowestMainSegment;
+int32_t T_BSL430::EraseLowerBound() const { return LowerBoundOf(image); }
+
+int32_t FirstUnerasedAddress(const BslImage& image, int32_t eraseStart) {
+  std::set<int32_t> erased;  // segment starts
+  const int32_t low = LowerBoundOf(image);
+  bool high = false;
+  for (int32_t address = eraseStart > 0 ? eraseStart : kDefaultEraseStart; address >= 0;
+       address = NextEraseAddress(address, low)) {
+    // As EraseSegment: leaving high memory skips the top segment, which is
+    // erased when its block is programmed.
+    if (address >= kHighBase) {
+      high = true;
+    } else if (high) {
+      high = false;
+      address -= kSegmentSize;
+    }
+    erased.insert(SegmentOf(address).first);
+  }
+  for (const BslBlock& block : image.blocks)
+    if (!block.high && block.End() >= kTopSegment) erased.insert(kTopSegment);
+  for (const BslBlock& block : image.blocks) {
+    const int32_t begin = static_cast<int32_t>(block.FullAddress());
+    const int32_t end = begin + block.DataLength();
+    // Information memory is the image's own business: the erase never
+    // touches the calibration below 0x1080, and images carry data there.
+    for (int32_t at = std::max(begin, kLowestMainSegment); at < end; at = SegmentOf(at).second)
+      if (erased.count(SegmentOf(at).first) == 0) return at;
+  }
+  return -1;
 }
 
 // ----------------------------------------------------------- memory offset

@@ -110,7 +110,10 @@ void T_BSL430::ResendSync() { SendSync(); }
 void T_BSL430::ApplyFailureRule() {
   const Step f = OnFailure;
   if (f == nullptr) return;
-  if (f != failedOnce) {
+  if (++stepFailures >= kMaxStepFailures) {
+    timerId = host.Timers().ReleaseTimeout(timerId);
+    Fail();
+  } else if (f != failedOnce) {
     failedOnce = f;
     RunFailureStep(f);
   } else if (f != failedTwice) {

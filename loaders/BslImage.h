@@ -60,6 +60,7 @@ enum class BslImageFault {
   NotRegularFile,     // a directory, FIFO or device in place of the file
   OddSectionAddress,  // the loader writes words: a byte alone cannot land
   OverlappingSections,
+  NotErased,  // data in a flash segment the erase sequence leaves as it is
 };
 
 struct BslImageResult {

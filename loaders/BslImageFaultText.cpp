@@ -47,6 +47,9 @@ FaultText TextOf(BslImageFault fault) {
       return {"Abschnitt beginnt an ungerader Adresse", "section starts at an odd address"};
     case BslImageFault::OverlappingSections:
       return {"Abschnitte \xFC""berlappen", "sections overlap"};
+    case BslImageFault::NotErased:
+      return {"Daten in einem Segment, das vorher nicht gel\xF6scht wird",
+              "data in a segment that is not erased first"};
     case BslImageFault::None:
       break;
   }

@@ -59,6 +59,9 @@ bool ExternalLoader::Ready() {
     case ProgramProblem::Missing:
       why = german ? "Ladeprogramm nicht gefunden: " : "Loader program not found: ";
       break;
+    case ProgramProblem::Directory:
+      why = german ? "Ladeprogramm ist ein Verzeichnis: " : "Loader program is a directory: ";
+      break;
     case ProgramProblem::NotExecutable:
       why = german ? "Ladeprogramm nicht ausf\xFChrbar: " : "Loader program cannot be executed: ";
       break;

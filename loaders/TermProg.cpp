@@ -56,17 +56,20 @@ void TermProg::Reset() {
   drained_ = false;
   lines_.Clear();
   image_.clear();
-  sent_ = blockStart_ = blockLength_ = 0;
+  sent_ = confirmed_ = blockStart_ = blockLength_ = 0;
   questionsForBlock_ = 0;
 }
 
 void TermProg::Stop() {
   stopped_ = true;
   busyRetry_.stop();
+  // A block the meter holds off would keep the port until its time-out.
+  if (loaded_ && !drained_) host.Port().CutWrite();
   ReleaseLine();
 }
 
 void TermProg::ReleaseLine() {
+  if (host.Events().IsSubscribed(&subscriber)) host.Events().Unsubscribe(&subscriber);
   if (!lineHeld_) return;
   lineHeld_ = false;
   host.Port().LoadLastV24Parameter();
@@ -180,7 +183,7 @@ void TermProg::StartSending() {
   host.MemoAdd(host.FillPlaceholders(InfoText(InfoL3Programming, language)));
   busyRetry_.stop();
   image_ = std::move(bytes);
-  sent_ = blockStart_ = blockLength_ = 0;
+  sent_ = confirmed_ = blockStart_ = blockLength_ = 0;
   questionsForBlock_ = 0;
   loaded_ = true;
   drained_ = false;
@@ -203,13 +206,17 @@ void TermProg::SendBlock() {
   const int result = port.Write(image_.data() + sent_, static_cast<int>(block), true);
   bool timedOut = false;
   if (result > 0) {
+    // The transmitter took a block only once the previous one went out
+    // whole; handing over a block is no progress of the line by itself.
+    if (blockLength_ > 0) questionsForBlock_ = 0;
+    confirmed_ = sent_;
     blockStart_ = sent_;
     blockLength_ = block;
     sent_ += blockLength_;
-    questionsForBlock_ = 0;
     OfferAgainSoon();
   } else if (result == 0) {
     drained_ = true;  // everything reached the line
+    confirmed_ = sent_;
   } else if (result == COM_TX_BUSY) {
     OfferAgainSoon();
     return;  // nothing changed to report
@@ -219,7 +226,10 @@ void TermProg::SendBlock() {
     // gets every byte once and in order.
     const std::size_t written =
         std::min(blockLength_, static_cast<std::size_t>(std::max(0, port.LastBlockWritten())));
+    // A retry counts against the block as long as the line takes nothing.
+    if (written > 0) questionsForBlock_ = 0;
     sent_ = blockStart_ + written;
+    confirmed_ = sent_;
     blockStart_ = sent_;
     blockLength_ = 0;
     timedOut = true;
@@ -243,8 +253,10 @@ void TermProg::SendBlock() {
 }
 
 void TermProg::ReportProgress(bool timedOut) {
-  const double percent =
-      image_.empty() ? 100.0 : static_cast<double>(sent_) / static_cast<double>(image_.size()) * 100.0;
+  // What the line took, not what waits in the transmitter.
+  const double percent = image_.empty() ? 100.0
+                                        : static_cast<double>(confirmed_) /
+                                              static_cast<double>(image_.size()) * 100.0;
   host.SetProgressPosition(static_cast<int>(percent));
   std::string tag = "   ";
   tag[0] = host.Record().BasicLoaderVariant == '0' ? 'H' : 'L';
@@ -256,7 +268,8 @@ void TermProg::Success() {
   host.MemoClear();
   host.MemoAdd(host.FillPlaceholders(InfoText(InfoProgOk, host.Language())));
   MessageBeep();
-  host.SetTitleProgress("", -10);
+  // The final mark ("Update [beendet]"): -10 would show as " -10.0 %".
+  host.SetTitleProgress("", -1000);
   host.Events().PostEvent(TermProgEvent::kSegmentProgrammed);
 }
 

@@ -3,8 +3,9 @@
 // Basic-Loader. The loader announces itself in fixed text lines; when it
 // asks for S-records the firmware file is streamed to it unchanged in
 // 2000-byte background blocks, paced by RTS/CTS at 19200 baud. Everything
-// is driven by events of the window's queue; the object stays subscribed
-// from Init until it is destroyed.
+// is driven by events of the window's queue; the object is subscribed from
+// Init until its transfer ends (Stop or ReleaseLine): after that the bytes
+// the meter sends belong to whoever talks to it next.
 #include <QTimer>
 #include <cstddef>
 #include <cstdint>
@@ -46,9 +47,11 @@ class TermProg {
   // port to RTS/CTS and 19200 baud and resets the transfer.
   void Init();
   void Reset();
-  // Sends no further block and puts the saved line settings back.
+  // Sends no further block (a block the line does not take is cut at once)
+  // and puts the saved line settings back.
   void Stop();
-  // Puts the line settings back that Init found (once per Init).
+  // Puts the line settings back that Init found (once per Init) and leaves
+  // the queue.
   void ReleaseLine();
 
   // The folder the firmware file is looked for in ("" = current directory).
@@ -66,6 +69,9 @@ class TermProg {
   int LinesFound() const { return linesFound_; }
   std::size_t Total() const { return image_.size(); }
   std::size_t Sent() const { return sent_; }
+  // Bytes the line has taken for certain: blocks that went out whole, and
+  // the part of a block cut by its time-out.
+  std::size_t Confirmed() const { return confirmed_; }
 
  private:
   void OnEvent(EventQueue& queue, WorkflowEvent& event);
@@ -89,10 +95,11 @@ class TermProg {
   std::string image_;
   std::string folder_;
   std::size_t sent_ = 0;
+  std::size_t confirmed_ = 0;
   // The block last handed to the transmitter: where it starts and its size.
   std::size_t blockStart_ = 0;
   std::size_t blockLength_ = 0;
-  int questionsForBlock_ = 0;  // time-out questions since a block was last taken
+  int questionsForBlock_ = 0;  // time-out questions since the line last took bytes
   bool stopped_ = false;
   bool loaded_ = false;
   bool drained_ = false;

@@ -29,9 +29,10 @@ bool TWinCEProg::Transfer(int /*mode*/, const std::string& name, bool force) {
     host.LogLine("Windows CE: the port is not open\r\n");
     return false;
   }
+  skipped_.clear();
   // Everything that can be refused is refused before the instrument hears a byte.
-  if (!RefuseOversizeFiles(name)) return false;
-  if (const FileFault fault = LoadFile(name); fault != FileFault::None) {
+  if (!CheckEveryFile(name)) return false;
+  if (const FileCheck fault = LoadFile(name); !fault.ok()) {
     ShowFileFault(name, fault);
     return false;
   }
@@ -39,9 +40,13 @@ bool TWinCEProg::Transfer(int /*mode*/, const std::string& name, bool force) {
   position = 0;
   fileCounter = 0;
   forceNewAnnounce = force;
+  triedTransferSpeed = false;
 
   host.Events().Subscribe(&subscriber);
   port.SaveLastV24Parameter();
+  // The speed in force, not the port's record: the search sets the speed
+  // it found on the line only.
+  savedSpeed = port.LineBaudrate();
   timerId = host.Timers().AcquireTimeout(confirmTimeoutMs_);
   host.SetTitleProgress("", -1);
 
@@ -93,6 +98,11 @@ void TWinCEProg::OnEvent(EventQueue&, WorkflowEvent& e) {
   if (e.kind == EventKind::kTimer) {
     if (timerId == 0 || e.code != timerId) return;
     e.Clear();
+    if (!finished && OnConfirm == &TWinCEProg::RaiseSpeed && !triedTransferSpeed &&
+        savedSpeed != kTransferBaud) {
+      TryTransferSpeed();
+      return;
+    }
     Fail("no confirmation within " + std::to_string(confirmTimeoutMs_) + " ms");
     return;
   }
@@ -123,7 +133,11 @@ void TWinCEProg::OnEvent(EventQueue&, WorkflowEvent& e) {
       if (OnReject) (this->*OnReject)();
       return;
     case WinCeEvent::kSkipFile:
+      skipped_.push_back(fileName);
       host.LogLine("Windows CE: the instrument skips " + fileName + "\r\n");
+      host.MemoAdd((language == 0 ? "Das Ger\xE4t hat die Datei " + fileName + " \xFC" "bersprungen."
+                                  : "The instrument skipped the file " + fileName + ".") +
+                   std::string("\r\n"));
       NextFile();
       return;
     case WinCeEvent::kFrameFault: {
@@ -168,10 +182,19 @@ void TWinCEProg::ReleaseHeldBack() {
 
 // ------------------------------------------------------------------ steps
 
+// A transfer that failed midway leaves the instrument at the transfer
+// speed while the port went back: an OK retry finds it only there.
+void TWinCEProg::TryTransferSpeed() {
+  triedTransferSpeed = true;
+  host.LogLine("Windows CE: no answer at " + std::to_string(BaudRateOf(savedSpeed)) +
+               " baud, trying " + std::to_string(BaudRateOf(kTransferBaud)) + "\r\n");
+  host.Port().ChangeV24Parameter(kTransferBaud, S_2, NoParity, false);
+  speedRaised = true;  // the port goes back at the end, whatever happens
+  host.Timers().RestartTimeout(timerId);
+  if (!SendText(wince::kStart)) Fail("the port did not take the start command");
+}
+
 void TWinCEProg::RaiseSpeed() {
-  // The speed in force, not the port's record: the search sets the speed
-  // it found on the line only.
-  savedSpeed = host.Port().LineBaudrate();
   if (!SendText(wince::SpeedCommand(BaudRateOf(kTransferBaud)))) {
     Fail("the port did not take the speed command");
     return;
@@ -230,7 +253,7 @@ void TWinCEProg::NextFile() {
   host.Timers().RestartTimeout(timerId);
   const std::string next = record.DownloadList[static_cast<std::size_t>(fileCounter)].str();
   ++fileCounter;
-  if (const FileFault fault = LoadFile(next); fault != FileFault::None) {
+  if (const FileCheck fault = LoadFile(next); !fault.ok()) {
     Fail("cannot send " + next);
     ShowFileFault(next, fault);
     return;

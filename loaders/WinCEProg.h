@@ -12,6 +12,7 @@
 #include "core/Events.h"
 #include "core/WorkflowCodes.h"
 #include "loaders/WinCeFrame.h"
+#include "platform/BoundedFile.h"
 #include "serial/V24Parameter.h"
 
 class LoaderHost;
@@ -45,9 +46,17 @@ class TWinCEProg {
   // The whole transfer of fileName and then the record's download list;
   // true when the instrument confirmed the whole conversation. mode is
   // accepted and not used. Names relative to the program's folder are
-  // looked for there and announced as given. A file that is too large or
-  // cannot be read is reported in a message box naming it.
+  // looked for there and announced as given. Every file of the transfer is
+  // checked before the instrument hears a byte: one that is missing, no
+  // regular file, too large or unreadable is reported in a message box
+  // naming it. An instrument that does not answer the start command at the
+  // line's speed is tried once at the transfer speed, where a transfer
+  // that failed midway leaves it; it goes back to the line's speed at the
+  // end as usual.
   bool Transfer(int mode, const std::string& fileName, bool forceNewAnnounce);
+  // The files the instrument abandoned with reply 260, in order: they were
+  // not transferred, although the transfer as a whole succeeds.
+  const std::vector<std::string>& SkippedFiles() const { return skipped_; }
   // Writes the text to the port and the traffic log; false when the port
   // did not take it.
   bool SendText(const std::string& text);
@@ -57,8 +66,6 @@ class TWinCEProg {
 
  private:
   using Step = void (TWinCEProg::*)();
-
-  enum class FileFault { None, Unreadable, TooLarge };
 
   // Transfer frame and event handler (WinCEProg.cpp).
   void OnEvent(EventQueue& queue, WorkflowEvent& event);
@@ -70,9 +77,10 @@ class TWinCEProg {
   void ReportProgress();
 
   // The files (WinCeFiles.cpp).
-  bool RefuseOversizeFiles(const std::string& firstFile);
-  FileFault LoadFile(const std::string& name);
-  void ShowFileFault(const std::string& name, FileFault fault);
+  bool CheckEveryFile(const std::string& firstFile);
+  FileCheck LoadFile(const std::string& name);
+  void ShowFileFault(const std::string& name, const FileCheck& fault);
+  void TryTransferSpeed();
 
   // Steps run by OnConfirm, in the order of a successful transfer.
   void RaiseSpeed();
@@ -93,6 +101,7 @@ class TWinCEProg {
   bool failed = false;
   bool finished = false;
   bool speedRaised = false;
+  bool triedTransferSpeed = false;  // the start command went out again at 38400
   bool forceNewAnnounce = false;
   // Inside the wait after a speed command: what the instrument sends then
   // is handled once the line runs at the new speed.
@@ -108,6 +117,7 @@ class TWinCEProg {
   int32_t fileSize = 0;
   BaudTag savedSpeed = B__4800;
   std::string fileName;
+  std::vector<std::string> skipped_;
 
   wince::Frame lastFrame{};
   std::size_t lastFrameLength = 0;

@@ -1,8 +1,9 @@
 // TWinCEProg: the files of a transfer, read whole before their announce,
 // and the messages that name a file the transfer cannot send.
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 
 #include "core/DeviceRecord.h"
 #include "core/Infotext.h"
@@ -20,51 +21,60 @@ std::string WinCeFilePath(const std::string& name) {
   return ProgramFolder() + "/" + name;
 }
 
-bool TWinCEProg::RefuseOversizeFiles(const std::string& firstFile) {
+bool TWinCEProg::CheckEveryFile(const std::string& firstFile) {
   std::vector<std::string> names{firstFile};
   const DeviceRecord& record = host.Record();
-  for (const auto& entry : record.DownloadList) names.push_back(entry.str());
+  const std::size_t listLength = std::min<std::size_t>(
+      static_cast<std::size_t>(std::max<int32_t>(0, record.DownloadListLength)),
+      record.DownloadList.size());
+  for (std::size_t i = 0; i < listLength; ++i) names.push_back(record.DownloadList[i].str());
   for (const std::string& name : names) {
-    struct stat info {};
-    if (::stat(WinCeFilePath(name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    if (static_cast<unsigned long long>(info.st_size) > kFileBufferSize) {
-      ShowFileFault(name, FileFault::TooLarge);
+    // Opened without blocking (a FIFO would wait for a writer) and closed
+    // again: the file is read at its turn.
+    FileCheck check;
+    const int fd = OpenBoundedFile(WinCeFilePath(name), O_RDONLY, kFileBufferSize, check);
+    if (fd >= 0) ::close(fd);
+    if (!check.ok()) {
+      ShowFileFault(name, check);
       return false;
     }
   }
   return true;
 }
 
-TWinCEProg::FileFault TWinCEProg::LoadFile(const std::string& name) {
-  const std::string path = WinCeFilePath(name);
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return FileFault::Unreadable;
-  if (static_cast<unsigned long long>(info.st_size) > kFileBufferSize) return FileFault::TooLarge;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return FileFault::Unreadable;
-  // Read up to one byte more than the buffer takes: a file that grew since
-  // stat is refused instead of cut.
-  fileBuffer.resize(kFileBufferSize + 1);
-  const std::size_t got = std::fread(fileBuffer.data(), 1, fileBuffer.size(), file);
-  const bool readError = std::ferror(file) != 0;
-  std::fclose(file);
-  if (readError) return FileFault::Unreadable;
-  if (got > kFileBufferSize) return FileFault::TooLarge;
-  fileBuffer.resize(got);
-  fileSize = static_cast<int32_t>(got);
+FileCheck TWinCEProg::LoadFile(const std::string& name) {
+  std::string bytes;
+  const FileCheck check = ReadBoundedFile(WinCeFilePath(name), kFileBufferSize, bytes);
+  if (!check.ok()) return check;
+  fileBuffer.assign(bytes.begin(), bytes.end());
+  fileSize = static_cast<int32_t>(fileBuffer.size());
   fileName = name;
-  return FileFault::None;
+  return check;
 }
 
-void TWinCEProg::ShowFileFault(const std::string& name, FileFault fault) {
+void TWinCEProg::ShowFileFault(const std::string& name, const FileCheck& fault) {
   const bool german = language == 0;
   std::string text = (german ? "Die Datei " : "The file ") + name;
-  if (fault == FileFault::TooLarge)
-    text += german ? " ist gr\xF6\xDF" "er als 3000000 Bytes." : " is larger than 3000000 bytes.";
-  else
-    text += german ? " kann nicht gelesen werden." : " cannot be read.";
+  std::string logged;
+  switch (fault.fault) {
+    case FileFault::Missing:
+      text += german ? " ist nicht vorhanden." : " does not exist.";
+      logged = " missing";
+      break;
+    case FileFault::NotRegular:
+      text += " " + FileFaultReason(fault, kFileBufferSize, german ? 0 : 1) + ".";
+      logged = std::string(" is a ") + fault.kind;
+      break;
+    case FileFault::TooLarge:
+      text += german ? " ist gr\xF6\xDF" "er als 3000000 Bytes." : " is larger than 3000000 bytes.";
+      logged = " too large";
+      break;
+    default:
+      text += german ? " kann nicht gelesen werden." : " cannot be read.";
+      logged = " unreadable";
+      break;
+  }
   text += german ? "\r\nDie \xDC" "bertragung wurde abgebrochen." : "\r\nThe transfer was aborted.";
-  host.LogLine("Windows CE: " + name + (fault == FileFault::TooLarge ? " too large\r\n"
-                                                                     : " unreadable\r\n"));
+  host.LogLine("Windows CE: " + name + logged + "\r\n");
   host.ShowError(InfoText(InfoCaptionError, language), text);
 }

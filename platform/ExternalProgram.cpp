@@ -181,6 +181,7 @@ DocumentProblem OpenDocument(const std::string& path, std::function<void(int sta
 ProgramProblem CheckProgramFile(const std::string& path) {
   const QString file = FromBytes(path);
   const QFileInfo info(file);
+  if (info.isDir()) return ProgramProblem::Directory;  // "not found" would send the user looking
   if (!info.exists() || !info.isFile()) return ProgramProblem::Missing;
   if (IsWindowsProgram(file)) {
     // Started through wine; without it only binfmt_misc could run it.

@@ -51,7 +51,7 @@ class ExternalProgram {
 
 // Why a program file could not be started, found before anything depends
 // on it.
-enum class ProgramProblem { None, Missing, NotExecutable, NeedsWine };
+enum class ProgramProblem { None, Missing, Directory, NotExecutable, NeedsWine };
 ProgramProblem CheckProgramFile(const std::string& path);
 
 // One-shot form of ExternalProgram::Run.

@@ -247,7 +247,7 @@ int SerialDevice::AwaitEmptyOutput(std::chrono::steady_clock::time_point deadlin
   for (;;) {
     int queued = 0;
     if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return 0;
-    const int left = MsUntil(deadline);
+    const int left = writeCut_ ? 0 : MsUntil(deadline);
     if (left <= 0) {
       // Held by flow control: bytes reported unsent must not reach the
       // meter later, and close() must not wait behind them.
@@ -256,7 +256,9 @@ int SerialDevice::AwaitEmptyOutput(std::chrono::steady_clock::time_point deadlin
     }
     const int baud = std::max(1200, baud_.load());
     const long needMs = 1 + static_cast<long>(queued) * 10 * 1000 / baud;
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long>(left, needMs)));
+    // A cut wakes the wait.
+    pollfd p{cutSignal_.fd_, POLLIN, 0};
+    ::poll(&p, 1, static_cast<int>(std::min<long>(left, needMs)));
   }
 }
 
@@ -394,7 +396,7 @@ int SerialDevice::Write(const char* data, size_t n, long totalMs) {
   if (hungUp_) return kHungUp;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0L, totalMs));
   size_t sent = 0;
-  while (sent < n) {
+  while (sent < n && !writeCut_) {
     const ssize_t r = ::write(fd_, data + sent, n - sent);
     if (r > 0) {
       sent += static_cast<size_t>(r);
@@ -406,16 +408,17 @@ int SerialDevice::Write(const char* data, size_t n, long totalMs) {
       return kHungUp;
     }
     if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
-    const int wait = MsUntil(deadline);
+    const int wait = writeCut_ ? 0 : MsUntil(deadline);
     if (wait <= 0) break;
-    pollfd p{fd_, POLLOUT, 0};
-    const int ready = ::poll(&p, 1, wait);
+    pollfd p[2] = {{fd_, POLLOUT, 0}, {cutSignal_.fd_, POLLIN, 0}};
+    const int ready = ::poll(p, 2, wait);
     if (ready < 0 && errno != EINTR) break;
-    if (ready > 0 && (p.revents & (POLLHUP | POLLERR))) {
+    if (ready > 0 && (p[0].revents & (POLLHUP | POLLERR))) {
       MarkHungUp();
       return kHungUp;
     }
-    if (ready > 0 && !(p.revents & POLLOUT)) break;
+    if (p[1].revents & POLLIN) break;  // cut
+    if (ready > 0 && !(p[0].revents & POLLOUT)) break;
   }
   // Accepted by the driver is not yet on the line: a peer holding CTS off
   // leaves bytes in the output queue, and a caller may change the baud rate
@@ -424,11 +427,18 @@ int SerialDevice::Write(const char* data, size_t n, long totalMs) {
   if (const int unsent = AwaitEmptyOutput(deadline); unsent > 0)
     return static_cast<int>(sent - std::min(sent, static_cast<size_t>(unsent)));
   // The last bytes may still sit in the UART's FIFO.
+  if (writeCut_) return static_cast<int>(sent);
   if (::tcdrain(fd_) != 0 && errno == EIO) {
     MarkHungUp();
     return kHungUp;
   }
   return static_cast<int>(sent);
+}
+
+void SerialDevice::SetWriteCut(bool cut) {
+  writeCut_ = cut;
+  if (cut) cutSignal_.Notify();
+  else cutSignal_.Clear();
 }
 
 SerialDevice::Wait SerialDevice::WaitForInput(WakeSignal& wake, int timeoutMs, bool watchPort) {

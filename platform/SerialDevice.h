@@ -139,6 +139,10 @@ class SerialDevice {
   // put them on the line. Returns the bytes that went out (what was still
   // queued at the deadline is discarded), or kHungUp.
   int Write(const char* data, size_t n, long totalMs);
+  // While set, a write ends at once as at its deadline: what is still
+  // queued is discarded and the bytes that went out are returned. For a
+  // stop that must not wait out a write the line does not take.
+  void SetWriteCut(bool cut);
 
   // Waits for input on the port (when watchPort) or for the wake signal.
   // timeoutMs < 0 waits without limit. Hangup also marks the line hung up.
@@ -166,4 +170,6 @@ class SerialDevice {
   std::shared_ptr<const termios> original_;
   std::atomic<int> baud_{9600};
   std::atomic<bool> hungUp_{false};
+  std::atomic<bool> writeCut_{false};
+  WakeSignal cutSignal_;  // wakes a write waiting on the line
 };

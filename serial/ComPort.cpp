@@ -296,6 +296,15 @@ bool TComPort::WaitWriteIdle(int timeoutMs) {
   return open_ && writeThread_->WaitUntilIdle(std::chrono::milliseconds(timeoutMs));
 }
 
+void TComPort::CutWrite() {
+  if (!open_) return;
+  device_.SetWriteCut(true);
+  // The transmitter sees the cut within one poll; the bound is only there
+  // so that nothing here can hang.
+  writeThread_->WaitUntilIdle(std::chrono::milliseconds(1000));
+  device_.SetWriteCut(false);
+}
+
 void TComPort::Reset_SetAktiv() {
   if (open_) readThread_->SetAktiv(false);
 }

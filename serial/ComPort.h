@@ -131,6 +131,10 @@ class TComPort {
   // time-out (the transmitter is idle); false when closed or still busy
   // after timeoutMs.
   bool WaitWriteIdle(int timeoutMs);
+  // Ends a background block in progress now instead of at its time-out, as
+  // if that time-out had come (COM_TX_ERROR, LastBlockWritten); a stopped
+  // transfer must not keep the port for a write the line does not take.
+  void CutWrite();
   // The next character posts a new WM_COM_RXDATA.
   void Reset_SetAktiv();
 

@@ -84,7 +84,7 @@ TEST(BoundedFile, EveryReaderRefusesDirectoriesFifosAndDevices) {
     FileCheck refusal;
     EXPECT_EQ(ReadUpdateIni(dir.File("Update.ini"), settings, nullptr, &refusal), -1);
     EXPECT_EQ(refusal.fault, FileFault::NotRegular);
-    EXPECT_EQ(WriteUpdateIni(dir.File("Update.ini"), settings), -1);
+    EXPECT_EQ(WriteUpdateIni(dir.File("Update.ini"), settings), SettingsWrite::NotLoaded);
     DeviceTable table;
     EXPECT_EQ(ReadProgDeviceIni(dir.File("ProgDevice.ini"), table, nullptr, &refusal), -1);
     EXPECT_EQ(refusal.fault, FileFault::NotRegular);

@@ -157,7 +157,7 @@ TEST(RunLog, WritingTheLanguageBackKeepsTheRunLogKey) {
   UpdateSettings s;
   s.language = 1;
   s.version = "V 1";
-  ASSERT_EQ(WriteUpdateIni(dir.File("Update.ini"), s), 0);
+  ASSERT_EQ(WriteUpdateIni(dir.File("Update.ini"), s), SettingsWrite::Written);
   EXPECT_EQ(dir.Read("Update.ini"), "Language=1\r\nVersion=V 1\r\nBaud=2\r\nCom=\r\nRunLog=\r\n");
 }
 

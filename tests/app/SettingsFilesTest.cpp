@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
 
 #include "app/DeviceTable.h"
 #include "core/IniLines.h"
@@ -59,16 +63,65 @@ TEST(UpdateIni, OutOfModelValuesAreReportedNotMisread) {
   EXPECT_EQ(ReadUpdateIni(dir.File("missing.ini"), s), -1);
 }
 
-TEST(UpdateIni, WriteKeepsExactlyFourLinesInOrder) {
+TEST(UpdateIni, LanguageSwitchChangesOnlyTheLanguageValue) {
+  struct Case {
+    const char* name;
+    std::string before;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"comments and other keys stay",
+       "; comment\r\n[Update]\r\ncom=3\r\nBaud=3,2\r\nLanguage=0x\r\nVersion=old\r\nRunLog=\r\nX=y\r\n",
+       "; comment\r\n[Update]\r\ncom=3\r\nBaud=3,2\r\nLanguage=1\r\nVersion=old\r\nRunLog=\r\nX=y\r\n"},
+      {"LF ends, no end on the last line", "Version=V 1\nlanguage = 0\nLanguage=0\nCom=2",
+       "Version=V 1\nlanguage = 0\nLanguage=1\nCom=2"},
+      {"byte-order mark and mixed ends", "\xEF\xBB\xBFLANGUAGE= 0 \rBaud=2\r\r\nCom=\n",
+       "\xEF\xBB\xBFLANGUAGE=1\rBaud=2\r\r\nCom=\n"},
+      {"no Language line: one in front, ended as the file", "Version=V\xE4 1\nCom=1\n",
+       "Language=1\nVersion=V\xE4 1\nCom=1\n"},
+      {"empty file", "", "Language=1\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    dir.Write("Update.ini", c.before);
+    UpdateSettings s;
+    s.language = 1;
+    s.version = "ignored";
+    ASSERT_EQ(WriteUpdateIni(dir.File("Update.ini"), s), SettingsWrite::Written);
+    EXPECT_EQ(dir.Read("Update.ini"), c.after);
+  }
   TempDir dir;
-  dir.Write("Update.ini", "; comment\r\n[Update]\r\ncom=3\r\nBaud=3,2\r\nLanguage=0x\r\nVersion=old\r\n");
+  UpdateSettings s;
+  EXPECT_EQ(WriteUpdateIni(dir.File("none.ini"), s), SettingsWrite::NotLoaded);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("none.ini")));
+}
+
+TEST(UpdateIni, FailedLanguageWriteLeavesTheFileWholeAndNoTemporary) {
+  TempDir dir;
+  const std::string before = "; site settings\r\nLanguage=0\r\nVersion=V 1\r\n" +
+                             std::string(200, ';') + "\r\n";
+  dir.Write("Update.ini", before);
+  // A full disk, made by a file-size limit smaller than the new file.
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &previous);
+  struct rlimit small = old;
+  small.rlim_cur = 16;
+  setrlimit(RLIMIT_FSIZE, &small);
   UpdateSettings s;
   s.language = 1;
-  s.version = "V 1.5";
-  ASSERT_EQ(WriteUpdateIni(dir.File("Update.ini"), s), 0);
-  EXPECT_EQ(dir.Read("Update.ini"), "Language=1x\r\nVersion=V 1.5\r\nBaud=3,2\r\nCom=3\r\n");
-  EXPECT_EQ(WriteUpdateIni(dir.File("none.ini"), s), -1);
-  EXPECT_EQ(dir.Read("none.ini"), "");
+  const SettingsWrite result = WriteUpdateIni(dir.File("Update.ini"), s);
+  setrlimit(RLIMIT_FSIZE, &old);
+  sigaction(SIGXFSZ, &previous, nullptr);
+
+  EXPECT_EQ(result, SettingsWrite::NotWritten);
+  EXPECT_EQ(dir.Read("Update.ini"), before);
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1) << "the temporary file is removed";
 }
 
 TEST(ProgDeviceIni, ElevenLineBlocksAreDevicesTenLineBlocksAreNot) {
@@ -206,15 +259,61 @@ TEST(ProgDeviceIni, ACutNeverChangesWhatAValueMeans) {
   DeviceTable t;
   std::vector<std::string> notes;
   ASSERT_EQ(ReadProgDeviceIni(dir.File("ProgDevice.ini"), t, &notes), 0);
-  ASSERT_EQ(t.entries.size(), 1u) << "three devices are refused whole";
-  EXPECT_EQ(t.entries[0].DeviceNr, "444");
+  // The refused devices keep their places: the model menu's tag 3 still
+  // reaches the fourth block, and nothing reaches the refused ones.
+  ASSERT_EQ(t.entries.size(), 4u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_FALSE(t.entries[i].usable);
+    EXPECT_TRUE(t.entries[i].DeviceNr.empty());
+    EXPECT_TRUE(t.entries[i].DeviceNrDef.empty());
+    EXPECT_TRUE(t.entries[i].ProgFile2.empty());
+  }
+  EXPECT_EQ(t.entries[1].DeviceName, "Meter 222") << "named in the wrong-device list";
+  EXPECT_TRUE(t.entries[3].usable);
+  EXPECT_EQ(t.entries[3].DeviceNr, "444");
+  EXPECT_EQ(t.loaderKind, kLoaderSRecord);
   EXPECT_EQ(t.StartCommandIndex, 0) << "neither refused blocks nor 4x set the selector";
   EXPECT_EQ(t.texts.StarttextD.size(), 511u);
   ASSERT_EQ(notes.size(), 5u);
-  EXPECT_NE(notes[0].find("device block 1: ProgFile2 longer than 511 characters; the device is left out"),
+  EXPECT_NE(notes[0].find("device block 1: ProgFile2 longer than 511 characters; the device cannot be used"),
             std::string::npos) << notes[0];
   EXPECT_NE(notes[1].find("device block 2: SWKenn2"), std::string::npos);
   EXPECT_NE(notes[2].find("ProzTyp '1Ax'"), std::string::npos);
   EXPECT_NE(notes[3].find("DevStartCmd '4x'"), std::string::npos);
   EXPECT_NE(notes[4].find("StarttextD longer than 511 characters, cut"), std::string::npos);
+}
+
+TEST(ProgDeviceIni, FlashEraseIsADecimalOrHexNumberOrTheDeviceCannotBeUsed) {
+  struct Case {
+    const char* value;
+    bool usable;
+    int32_t number;
+  };
+  const Case cases[] = {
+      {"", true, 0},          {"0", true, 0},
+      {"64512", true, 64512}, {" -1 ", true, -1},
+      {"0x1FC00", true, 0x1FC00}, {"0XfC00", true, 0xFC00},
+      {"0x1FC00h", false, 0}, {"1FC00", false, 0},
+      {"12a", false, 0},      {"0x", false, 0},
+      {"- 5", false, 0},      {"99999999999", false, 0},
+      {"0x80000000", false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    TempDir dir;
+    dir.Write("ProgDevice.ini", DeviceBlock("1", "111", 1, std::string("FlashErase3=") + c.value + "\n") +
+                                    "\n" + DeviceBlock("2", "222", 1));
+    DeviceTable t;
+    std::vector<std::string> notes;
+    ASSERT_EQ(ReadProgDeviceIni(dir.File("ProgDevice.ini"), t, &notes), 0);
+    ASSERT_EQ(t.entries.size(), 2u);
+    EXPECT_EQ(t.entries[0].usable, c.usable);
+    EXPECT_EQ(t.entries[0].FlashEraseNumber[2], c.number);
+    EXPECT_EQ(notes.size(), c.usable ? 0u : 1u);
+    if (!c.usable) {
+      EXPECT_NE(notes[0].find("FlashErase3 '"), std::string::npos) << notes[0];
+    }
+    EXPECT_EQ(t.entries[1].DeviceNr, "222");
+  }
 }

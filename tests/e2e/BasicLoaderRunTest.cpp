@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QJsonArray>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 #include "FirmwareGen.h"
@@ -175,6 +176,47 @@ TEST(BasicLoaderRun, AbortAtTheWriteTimeOutEndsTheRunWithStatusOne) {
   EXPECT_EQ(streams[0], file.substr(0, streams[0].size()));
 }
 
+// Held off for good: `--answer yes` retries the same block three times and
+// then answers Abort. Once the retry handed to the transmitter reset the
+// count, and the run never ended.
+TEST(BasicLoaderRun, CtsHeldOffForGoodEndsAfterThreeRetries) {
+  E2eWorld w;
+  const std::string file = PrepareBasicLoaderDelivery(w, 0, '0', 40000);
+  SimProcess& meter = w.AddSim(MeterProfile('0', "StallAfterBytes = 3000\nStallMs = 600000\n"));
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "yes"}, 150);
+  const QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_EQ(Count(r.output, kTimeout + "\n\n\n-> Retry"), 3u) << r.output;
+  EXPECT_EQ(Count(r.output, kTimeout + "\n\n\n-> Abort"), 1u) << r.output;
+  EXPECT_TRUE(Has(r.output, kAbortDe)) << r.output;
+  EXPECT_FALSE(Has(r.output, kProgOkDe)) << r.output;
+  const std::vector<std::string> streams = Streams(report);
+  ASSERT_EQ(streams.size(), 1u);
+  EXPECT_EQ(streams[0], file.substr(0, streams[0].size()));
+}
+
+// SIGTERM while a retried block is stuck: the block is cut at once, so the
+// program ends within the restore wait instead of after the block's write
+// time-out (another 12 s).
+TEST(BasicLoaderRun, SigtermDuringAStuckWriteEndsWithoutWaitingOutTheWrite) {
+  E2eWorld w;
+  PrepareBasicLoaderDelivery(w, 0, '0', 40000);
+  SimProcess& meter = w.AddSim(MeterProfile('0', "StallAfterBytes = 3000\nStallMs = 600000\n"));
+  RunOptions options;
+  options.signal = SIGTERM;
+  options.signalAtOutput = kTimeout + "\n\n\n-> Retry";  // the retried block is on its way
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--answer", "yes"}, options);
+  meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_EQ(Count(r.output, kTimeout), 1u) << r.output;
+  EXPECT_TRUE(Has(r.output, kAbortDe)) << r.output;
+  // The first time-out takes one block time-out (12 s); a second one would
+  // be waited out only if the stuck block were not cut.
+  EXPECT_LT(r.seconds, 20.0) << r.output;
+}
+
 TEST(BasicLoaderRun, MissingFileShowsTheErrorBoxSendsNothingAndEndsWithStatusOne) {
   E2eWorld w;
   PrepareBasicLoaderDelivery(w, 0, '0');
@@ -244,3 +286,22 @@ TEST(BasicLoaderRun, UnsentBytesAfterTheLoadersSuccessLineEndWithoutTheSuccessTe
   run.main->Shutdown();
 }
 
+// After a Basic-Loader run the next OK identifies the meter again in the
+// same window session: the loader no longer takes the received data.
+TEST(BasicLoaderRun, SecondSearchInTheSameSessionIdentifiesTheMeterAgain) {
+  E2eWorld w;
+  PrepareBasicLoaderDelivery(w, 0, '0');
+  SimProcess& meter = w.AddSim(MeterProfile('0'));
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  EXPECT_EQ(run.main->Title(), "Update [beendet]");
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  run.main->Shutdown();
+  const std::vector<std::string> lines = Commands(meter.Stop());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.2003"), 2) << "identified twice";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.1220"), 2) << "two Basic-Loader runs";
+}

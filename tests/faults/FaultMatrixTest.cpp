@@ -110,6 +110,16 @@ std::vector<FaultCase> Cases() {
                  EXPECT_TRUE(Has(r.output, "Ladeprogramm nicht gefunden")) << r.output;
                  ExpectNoBootCommand(r, report);
                }});
+  c.push_back({"ExternalLoaderIsADirectory", X, "", Expect::Failure, true,
+               [](E2eWorld& w) {
+                 std::filesystem::remove(w.Folder() + "/HEXLoad_8N1.exe");
+                 std::filesystem::create_directory(w.Folder() + "/HEXLoad_8N1.exe");
+               },
+               {}, "", [](const ToolResult& r, const QJsonObject& report) {
+                 EXPECT_TRUE(Has(r.output, "Ladeprogramm ist ein Verzeichnis: ")) << r.output;
+                 EXPECT_FALSE(Has(r.output, "Ladeprogramm nicht gefunden")) << r.output;
+                 ExpectNoBootCommand(r, report);
+               }});
   c.push_back({"ExternalLoaderNotExecutable", X, "", Expect::Failure, false,
                [](E2eWorld& w) {
                  std::filesystem::remove(w.Folder() + "/HEXLoad_8N1.exe");

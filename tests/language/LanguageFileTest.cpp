@@ -1,6 +1,10 @@
 // The language file format: the line reader, whole-file loading, entry
 // lines, fixed-text lookups and writing a file with its backup.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
 
 #include <cstdio>
 #include <fstream>
@@ -129,20 +133,22 @@ TEST(FixedTexts, AppendingAfterALastLineWithoutLineEndKeepsThatLine) {
   EXPECT_STREQ(LookupFixText(ring, "Yes", dir.File("f.lng")), "Ja");
 }
 
-TEST(WritingFiles, SaveKeepsThePreviousContentsInOneSharedBackup) {
-  EXPECT_EQ(BackupName("Update.Deu"), "Update.old");
-  EXPECT_EQ(BackupName("sprache"), "sprache.old");
-  EXPECT_EQ(BackupName("a.b.lng"), "a.b.old");
-
+TEST(WritingFiles, SavingOneLanguageNeverReplacesTheBackupOfAnother) {
   TempDir dir;
   dir.Enter();
   dir.Write("Update.Deu", "[Fix]a:=deu\r\n");
   dir.Write("Update.Eng", "[Fix]a:=eng\r\n");
   ASSERT_TRUE(WriteLanguageFile("Update.Deu", {"[Fix]a:=neu"}));
-  EXPECT_EQ(dir.Read("Update.Deu"), "[Fix]a:=neu\r\n");
-  EXPECT_EQ(dir.Read("Update.old"), "[Fix]a:=deu\r\n");
   ASSERT_TRUE(WriteLanguageFile("Update.Eng", {}));
+  EXPECT_EQ(dir.Read("Update.Deu"), "[Fix]a:=neu\r\n");
   EXPECT_EQ(dir.Read("Update.Eng"), "");
+  EXPECT_EQ(dir.Read("Update.Deu.old"), "[Fix]a:=deu\r\n");
+  EXPECT_EQ(dir.Read("Update.Eng.old"), "[Fix]a:=eng\r\n");
+  EXPECT_EQ(dir.Read("Update.old"), "[Fix]a:=eng\r\n") << "the shared copy: the last save";
+
+  // A first save of a new file makes no backup and keeps the others.
+  ASSERT_TRUE(WriteLanguageFile("Update.Fra", {"[Fix]a:=fra"}));
+  EXPECT_FALSE(std::filesystem::exists("Update.Fra.old"));
   EXPECT_EQ(dir.Read("Update.old"), "[Fix]a:=eng\r\n");
 
   ASSERT_TRUE(WriteOwnFile("own.lng", {"[Fix]x:=y"}));
@@ -152,4 +158,30 @@ TEST(WritingFiles, SaveKeepsThePreviousContentsInOneSharedBackup) {
   const std::string line = BoundedEntry("[Fix]", "k", std::string(2000, 't'));
   EXPECT_EQ(line.size(), 997u);
   EXPECT_EQ(line.rfind("[Fix]k:=tt", 0), 0u);
+}
+
+TEST(WritingFiles, FailedSaveLeavesTheLanguageFileWhole) {
+  TempDir dir;
+  dir.Enter();
+  const std::string before = "[Fix]a:=deu\r\n";
+  dir.Write("Update.Deu", before);
+  // A full disk: the new file is larger than the file-size limit allows.
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &previous);
+  struct rlimit small = old;
+  small.rlim_cur = 64;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool saved = WriteLanguageFile("Update.Deu", {std::string(100, 'x')});
+  setrlimit(RLIMIT_FSIZE, &old);
+  sigaction(SIGXFSZ, &previous, nullptr);
+
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(dir.Read("Update.Deu"), before);
+  EXPECT_EQ(dir.Read("Update.Deu.old"), before);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+        << entry.path() << " left behind";
 }

@@ -85,13 +85,14 @@ TEST(WindowLanguage, EnglishFromTheDeliveredFileThenGermanAfterTheSwitch) {
   EXPECT_EQ(w.Caption("UpdateEnd"), "&Beenden");
   EXPECT_EQ(w.Caption("Englisch"), "&Englisch");
   EXPECT_EQ(w.form.windowTitle().toStdString(), "Download :");
-  EXPECT_EQ(w.dir.Read("Update.ini"), "Language=0\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\n");
+  // Only the language value changes; the other lines stay as they were.
+  EXPECT_EQ(w.dir.Read("Update.ini"), "Language=0\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\nExtra=line\r\n");
   ASSERT_EQ(w.form.Main().Memo().size(), 1u);
   EXPECT_EQ(w.form.Main().Memo()[0], "Hallo");
 
   w.form.Main().LanguageClick(1);
   EXPECT_EQ(w.Caption("UpdateGroupBox"), "Device");
-  EXPECT_EQ(w.dir.Read("Update.ini"), "Language=1\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\n");
+  EXPECT_EQ(w.dir.Read("Update.ini"), "Language=1\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\nExtra=line\r\n");
 
   // The delivered files hold every text: nothing was appended.
   for (const char* f : {"Update.Deu", "Update.Eng", "own.lng"})
@@ -134,7 +135,9 @@ TEST(WindowLanguage, VersionBoxReadMeFailureAndASwitchWithoutUpdateIni) {
   ASSERT_EQ(sink.boxes.size(), 3u);
   EXPECT_EQ(sink.boxes[0], "Info|     Version V 1.00" + std::string(27, ' '));
   EXPECT_EQ(sink.boxes[1], "Update|Unable to start the program!\r\nThe file is missing: " + readMe);
-  EXPECT_EQ(sink.boxes[2], "Error|Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet");
+  // Said as it is: the program carries on, the language holds for this run.
+  EXPECT_EQ(sink.boxes[2], "Error|Update.ini kann nicht gelesen werden; die Sprache wird nicht "
+                           "gespeichert und gilt nur bis zum Programmende.");
   // The switch still holds for this run; no settings file is made up.
   EXPECT_EQ(w.Caption("UpdateGroupBox"), "Ger\xC3\xA4t");
   EXPECT_FALSE(std::filesystem::exists(w.dir.File("Update.ini")));

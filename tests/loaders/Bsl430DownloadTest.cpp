@@ -227,6 +227,20 @@ TEST_F(BslDownload, GivesUpAStepAtItsThirdNak) {
   EXPECT_FALSE(HasState("new firmware started at 0x1100"));
 }
 
+TEST_F(BslDownload, GivesUpWhenFailuresAlternateBetweenTwoSteps) {
+  // Every data block and the SYNC after it are NAKed: no single step fails
+  // three times in a row, yet the download gets nowhere.
+  Start(Profile("Nak = 0x12\nNakSyncAfterNak = yes\n"));
+  WriteTiTxtImage(dir.File("fw.txt"), ImageLayout{});
+  EXPECT_FALSE(Run(dir.File("fw.txt")));
+  EXPECT_NE(errorCode, BslError::kNone);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].text, kBootloaderError);
+  const auto faults = EventTexts(report, "", "fault");
+  EXPECT_EQ(faults.size(), 10u) << "ten failures of any step end the download";
+  EXPECT_FALSE(HasState("new firmware started at 0x1100"));
+}
+
 TEST_F(BslDownload, ReportsAMeterWithoutLoader) {
   Start(Profile("Reject = A.5588\n"));
   WriteTiTxtImage(dir.File("fw.txt"), ImageLayout{});
@@ -290,6 +304,26 @@ TEST_F(BslDownload, RefusesABrokenImageBeforeTheMeterHearsAByte) {
   EXPECT_EQ(dialogs.shown[0].caption, "Error");
   EXPECT_NE(dialogs.shown[0].text.find("line 2: more than 16 bytes"), std::string::npos);
   EXPECT_TRUE(SimProcess::ReceivedLines(report).empty());
+}
+
+// 0x1100..0x11FF with its second block inside: the erase never reaches
+// that segment, so the old contents would make the read-back fail after
+// the meter's firmware is erased.
+TEST_F(BslDownload, RefusesDataOverUnerasedFlashBeforeEnteringTheLoader) {
+  Start(Profile());
+  std::string text = "@1100\r\n";
+  for (int line = 0; line < 16; ++line) {
+    for (int i = 0; i < 16; ++i) text += (i ? " " : "") + std::string("5A");
+    text += "\r\n";
+  }
+  dir.Write("fw.txt", text + "@FFFE\r\n00 11\r\nq\r\n");
+  EXPECT_FALSE(Run(dir.File("fw.txt")));
+  EXPECT_EQ(errorCode, BslError::kRefused);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_NE(dialogs.shown[0].text.find(
+                ", Adresse 0x1100: Daten in einem Segment, das vorher nicht gel\xF6scht wird."),
+            std::string::npos) << dialogs.shown[0].text;
+  EXPECT_TRUE(SimProcess::ReceivedLines(report).empty()) << "the meter heard nothing";
 }
 
 TEST_F(BslDownload, RefusesAnUnreadablePasswordSetting) {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <string>
 
+#include "loaders/Bsl430.h"
 #include "loaders/BslImage.h"
 #include "tests/support/TempDir.h"
 
@@ -284,4 +287,47 @@ TEST(BslImageReader, RefusesFilesLargerThanTheBuffer) {
             BslImageFault::FileTooLarge);
   EXPECT_EQ(LoadBslImage(dir.File("missing.txt"), kFirmwareImageLimits, table).fault,
             BslImageFault::Unreadable);
+}
+
+namespace {
+
+// A TI-TXT section of `count` bytes.
+std::string Section(uint32_t address, int count) {
+  char head[16];
+  std::snprintf(head, sizeof head, "@%04X\r\n", address);
+  std::string text = head;
+  for (int done = 0; done < count; done += 16) text += Line(done, std::min(16, count - done));
+  return text;
+}
+
+}  // namespace
+
+// Flash takes a write only where it was erased. The erase walks down from
+// FlashErase (0xFC00) to the image's second block, then 0x1080; the top
+// segment is erased when the image reaches it.
+TEST(BslEraseCover, FindsDataOverFlashTheEraseLeavesAsItIs) {
+  struct Case {
+    const char* what;
+    std::string text;
+    int32_t eraseStart;
+    int32_t unerased;
+  };
+  const std::string reset = Section(0xFFFE, 2);
+  const std::string info = Section(0x1000, 16);  // block 0, left to the image
+  const Case cases[] = {
+      {"information bytes and main flash from 0x1100", info + Section(0x1100, 1024) + reset, 0, -1},
+      {"0x1100..0x11FF with the second block inside it", Section(0x1100, 256) + reset, 0, 0x1100},
+      {"the half segment bounded by a block at 0x1100", Section(0x1080, 16) + Section(0x1100, 256) + reset, 0, -1},
+      {"data above a low FlashErase", info + Section(0x1100, 64) + Section(0xA000, 32) + reset, 0x8000, 0xA000},
+      {"data up to a low FlashErase", info + Section(0x1100, 64) + Section(0x8000, 32) + reset, 0x8000, -1},
+      {"high memory below the erase start", info + Section(0x1100, 64) + Section(0x10000, 600) + reset, 0x10200, -1},
+      {"high memory above the erase start", info + Section(0x1100, 64) + Section(0x10400, 32) + reset, 0x10200, 0x10400},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BslImageResult result;
+    const BslImage image = Read(c.text + "q\r\n", &result, kFirmwareImageLimits);
+    ASSERT_TRUE(result.ok()) << static_cast<int>(result.fault);
+    EXPECT_EQ(FirstUnerasedAddress(image, c.eraseStart), c.unerased);
+  }
 }

@@ -46,6 +46,7 @@ void BslTestHost::WaitForMessages() { QCoreApplication::processEvents(QEventLoop
 
 void BslTestHost::SetTitleProgress(const std::string& prefix, double percent) {
   lastPercent = percent;
+  percents.push_back(percent);
   lastPrefix = prefix;
   if (prefixes.empty() || prefixes.back() != prefix) prefixes.push_back(prefix);
   if (onProgress) onProgress(percent);

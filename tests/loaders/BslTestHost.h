@@ -59,6 +59,7 @@ class BslTestHost : public QObject, public LoaderHost {
   std::vector<std::string> memo;
   std::vector<std::string> replyLines;  // instrument lines seen before loader mode
   double lastPercent = -1;
+  std::vector<double> percents;  // every title progress reported
   std::string lastPrefix;
   std::vector<std::string> prefixes;  // every progress tag reported
   std::function<void(double)> onProgress;

@@ -2,6 +2,8 @@
 // bytes the loader received are compared with the firmware file.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -40,9 +42,12 @@ class RetryAnswers : public DialogSink {
                       int attempt) override {
     boxes.push_back(caption + "|" + text);
     attempts.push_back(attempt);
-    return retry ? MsgResult::Retry : MsgResult::Abort;
+    if (onQuestion) onQuestion();
+    return retry && attempt <= retryLimit ? MsgResult::Retry : MsgResult::Abort;
   }
   bool retry = true;
+  int retryLimit = 1000;
+  std::function<void()> onQuestion;
   std::vector<std::string> boxes;
   std::vector<int> attempts;
 
@@ -159,7 +164,7 @@ TEST_F(TermProgRun, TwoFlashSegmentsGetTheWholeFileEachAndTwoSuccessReports) {
   EXPECT_TRUE(loader->EveryByteSent());
   EXPECT_EQ(BeepsSoFar() - beeps, 2);
   EXPECT_TRUE(MemoHas(kProgOk));
-  EXPECT_EQ(host->lastPercent, -10);
+  EXPECT_EQ(host->lastPercent, -1000) << "the final mark, not a negative percent";
   EXPECT_EQ(Streams(), (std::vector<std::string>{file, file}));
   EXPECT_TRUE(answers.boxes.empty());
 }
@@ -194,6 +199,47 @@ TEST_F(TermProgRun, RetryAfterTheWriteTimeOutSendsEveryByteOnceInOrder) {
   EXPECT_EQ(streams[0].size(), file.size());
   EXPECT_TRUE(streams[0] == file) << "the loader received other bytes than the file holds";
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
+}
+
+// A meter that holds the line off for good: each retry of the same block
+// counts, so the fourth question is answered Abort (as `--answer yes`
+// does), and progress never counted what the line did not take.
+TEST_F(TermProgRun, LineHeldOffForGoodEndsAfterThreeRetriesOfOneBlock) {
+  const std::string file = WriteFirmware(40000);
+  answers.retryLimit = 3;
+  std::vector<double> percentsToFirstTimeOut;
+  answers.onQuestion = [&] {
+    if (percentsToFirstTimeOut.empty()) percentsToFirstTimeOut = host->percents;
+  };
+  Start("StallAfterBytes = 3000\nStallMs = 600000\n", 200);
+  ASSERT_TRUE(WaitForTold(1, 60000)) << SimProcess::EventLog(sim->Stop());
+  EXPECT_EQ(window.told, std::vector<int32_t>{TermProgEvent::kTransferEnded});
+  EXPECT_EQ(answers.attempts, (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_TRUE(MemoHas(kAbort));
+  EXPECT_FALSE(loader->EveryByteSent());
+  // The time-out reports what the line took; no figure before it counted
+  // more (a block waiting in the transmitter is not on the line).
+  ASSERT_FALSE(percentsToFirstTimeOut.empty());
+  const double took = percentsToFirstTimeOut.back();
+  for (double percent : percentsToFirstTimeOut) EXPECT_LE(percent, took);
+}
+
+// Escape while a block is stuck: the transmitter lets go at once instead of
+// at the block's time-out, so the line settings come back within the
+// restore wait.
+TEST_F(TermProgRun, EscapeDuringAStuckWriteFreesTheTransmitterAtOnce) {
+  WriteFirmware(40000);
+  Start("StallAfterBytes = 3000\nStallMs = 600000\n", 200);
+  // The first time-out proves the line is held off; its retry is stuck too.
+  ASSERT_TRUE(WaitUntil([&] { return !answers.attempts.empty(); }, 30000));
+  ASSERT_TRUE(WaitUntil([&] { return loader->Sent() > loader->Confirmed(); }, 5000));
+  ASSERT_FALSE(host->Port().WaitWriteIdle(0)) << "the retried block is on its way";
+  host->Events().PostKey(TermProgEvent::kEscapeKey);
+  host->PumpEvents();
+  EXPECT_TRUE(host->Port().WaitWriteIdle(0)) << "the stuck block was cut";
+  EXPECT_EQ(answers.attempts, std::vector<int>{1}) << "no second time-out was waited out";
+  EXPECT_EQ(window.told, std::vector<int32_t>{TermProgEvent::kTransferEnded});
+  EXPECT_TRUE(MemoHas(kAbort));
 }
 
 TEST_F(TermProgRun, DefectiveRecordShowsTheTransmitErrorAndStops) {
@@ -254,6 +300,13 @@ TEST(TermProgLine, RunsAt19200WithRtsCtsUntilTheTransferEnds) {
     host.Events().PostKey(TermProgEvent::kEscapeKey);
     host.PumpEvents();
     EXPECT_EQ(window.told.size(), 1u);
+    // The loader has let go of the line: what the meter says next reaches
+    // the next identification while the loader object still exists.
+    ASSERT_TRUE(pty.Send("I.208#0\r\n"));
+    clock.restart();
+    while (host.replyLines.empty() && clock.elapsed() < 5000)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(host.replyLines, std::vector<std::string>{"I.208#0"});
   }
   EXPECT_TRUE(answers.boxes.empty());
 }

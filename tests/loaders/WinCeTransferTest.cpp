@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <QJsonArray>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -82,6 +83,7 @@ class WinCeTransfer : public ::testing::Test {
     TWinCEProg transfer(*host);
     transfer.SetConfirmTimeout(confirmTimeoutMs);
     const bool ok = transfer.Transfer(0, file, force);
+    skipped = transfer.SkippedFiles();
     lineBaudAfter = host->Port().LineBaudrate();
     report = sim->Stop();
     return ok;
@@ -95,6 +97,7 @@ class WinCeTransfer : public ::testing::Test {
   QJsonObject report;
   int confirmTimeoutMs = 5000;
   BaudTag lineBaudAfter = B__1200;
+  std::vector<std::string> skipped;
 };
 
 }  // namespace
@@ -172,6 +175,27 @@ TEST_F(WinCeTransfer, Code260AbandonsTheFileAndAnnouncesTheNext) {
   EXPECT_EQ(files[0].state, "skipped");
   EXPECT_EQ(files[1].data, lib);
   EXPECT_EQ(files[1].state, "complete");
+  // The ending stays a success, but the skipped file is named and recorded.
+  EXPECT_EQ(skipped, std::vector<std::string>{"app.exe"});
+  EXPECT_NE(std::find(host->memo.begin(), host->memo.end(),
+                      "Das Ger\xE4t hat die Datei app.exe \xFC" "bersprungen.\r\n"),
+            host->memo.end());
+}
+
+// A transfer that failed midway left the instrument at 38400 while the
+// port went back to 9600: the retry finds it there, and both end at 9600.
+TEST_F(WinCeTransfer, RetryReachesAnInstrumentLeftAtTheTransferSpeed) {
+  Start(Profile("BaudRate = 38400\n"));
+  const std::string app = WriteFile("app.exe", 3000, 11);
+  List({});
+  confirmTimeoutMs = 1000;
+  ASSERT_TRUE(Run("app.exe"));
+  const auto lines = LinesWithoutStamps(report);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "A.1300#9600") << "the instrument is told to go back";
+  EXPECT_EQ(FilesOf(report).at(0).data, app);
+  EXPECT_EQ(lineBaudAfter, B__9600);
+  EXPECT_TRUE(skipped.empty());
 }
 
 TEST_F(WinCeTransfer, FailuresMidFileRestoreTheLineWithoutTellingTheInstrument) {
@@ -206,38 +230,53 @@ TEST_F(WinCeTransfer, EscapeEndsTheTransferAsFailed) {
   EXPECT_EQ(FilesOf(report).at(0).state, "receiving");
 }
 
-TEST_F(WinCeTransfer, RefusesOversizeOrMissingFilesBeforeAnythingIsSent) {
-  Start(Profile());
-  dir.Write("big.dll", std::string(TWinCEProg::kFileBufferSize + 1, 'x'));
-  WriteFile("app.exe", 100, 9);
-  List({"big.dll"});
-  EXPECT_FALSE(Run("app.exe"));
-  EXPECT_TRUE(SimProcess::ReceivedLines(report).empty());
-  ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(dialogs.shown[0].caption, "Fehler");
-  EXPECT_EQ(dialogs.shown[0].text,
-            "Die Datei big.dll ist gr\xF6\xDF" "er als 3000000 Bytes.\r\nDie \xDC" "bertragung wurde abgebrochen.");
-
-  Start(Profile());
-  host->language = 1;
-  List({});
-  EXPECT_FALSE(Run("gone.exe"));
-  EXPECT_TRUE(SimProcess::ReceivedLines(report).empty());
-  ASSERT_EQ(dialogs.shown.size(), 2u);
-  EXPECT_EQ(dialogs.shown[1].text, "The file gone.exe cannot be read.\r\nThe transfer was aborted.");
-}
-
-TEST_F(WinCeTransfer, ListFileThatCannotBeReadFailsMidConversationWithTheLineRestored) {
-  Start(Profile());
-  const std::string app = WriteFile("app.exe", 3000, 10);
-  List({"gone.dat", "never.dat"});
-  EXPECT_FALSE(Run("app.exe"));
-  EXPECT_EQ(LinesWithoutStamps(report),
-            (std::vector<std::string>{"A.1000", "A.1300#38400", "A.1201#app.exe,T,3000", "A.1202"}));
-  EXPECT_EQ(FilesOf(report).at(0).data, app);
-  EXPECT_EQ(lineBaudAfter, B__9600);
-  ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_NE(dialogs.shown[0].text.find("gone.dat"), std::string::npos);
+// Every file of the list is checked before the instrument hears a byte:
+// once, a missing or odd list file was found only at its turn, after the
+// files before it were installed.
+TEST_F(WinCeTransfer, RefusesAnyUnusableFileBeforeAnythingIsSent) {
+  struct Case {
+    const char* what;
+    std::function<void(TempDir&)> make;
+    std::vector<std::string> list;
+    const char* first;
+    int language;
+    std::string text;
+  };
+  const std::string aborted = "\r\nDie \xDC" "bertragung wurde abgebrochen.";
+  const Case cases[] = {
+      {"oversize list file",
+       [](TempDir& d) { d.Write("big.dll", std::string(TWinCEProg::kFileBufferSize + 1, 'x')); },
+       {"ok.dll", "big.dll"}, "app.exe", 0,
+       "Die Datei big.dll ist gr\xF6\xDF" "er als 3000000 Bytes." + aborted},
+      {"missing main file", [](TempDir&) {}, {}, "gone.exe", 1,
+       "The file gone.exe does not exist.\r\nThe transfer was aborted."},
+      {"missing last list file", [](TempDir&) {}, {"ok.dll", "gone.dat"}, "app.exe", 0,
+       "Die Datei gone.dat ist nicht vorhanden." + aborted},
+      {"FIFO in the list",
+       [](TempDir& d) { ASSERT_EQ(mkfifo(d.File("pipe.dat").c_str(), 0644), 0); },
+       {"pipe.dat", "ok.dll"}, "app.exe", 1,
+       "The file pipe.dat is not a regular file but a FIFO.\r\nThe transfer was aborted."},
+      {"folder in the list",
+       [](TempDir& d) { ASSERT_EQ(mkdir(d.File("sub").c_str(), 0755), 0); },
+       {"sub"}, "app.exe", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Start(Profile());
+    WriteFile("app.exe", 100, 9);
+    WriteFile("ok.dll", 100, 10);
+    c.make(dir);
+    host->language = c.language;
+    List(c.list);
+    const std::size_t before = dialogs.shown.size();
+    EXPECT_FALSE(Run(c.first));
+    EXPECT_TRUE(SimProcess::ReceivedLines(report).empty());
+    ASSERT_EQ(dialogs.shown.size(), before + 1);
+    if (!c.text.empty()) {
+      EXPECT_EQ(dialogs.shown.back().text, c.text);
+    }
+    EXPECT_EQ(dialogs.shown.back().caption, c.language == 0 ? "Fehler" : "Error");
+  }
 }
 
 // An instrument that confirms the speed commands at once, at the old speed,

@@ -123,7 +123,9 @@ void BslLoader::onSync() {
         line_.report().event("", "fault", "ACK to SYNC dropped");
         return;
     }
-    if (profile_.nak.matches("sync", n)) {
+    const bool afterNak = nakedFrame_ && profile_.nakSyncAfterNak;
+    nakedFrame_ = false;
+    if (profile_.nak.matches("sync", n) || afterNak) {
         line_.report().event("", "fault", "NAK to SYNC");
         sendByte(bsl::kNak);
         return;
@@ -146,6 +148,7 @@ void BslLoader::onFrame(const std::string& frame) {
     }
     if (profile_.nak.matches(selector, n)) {
         line_.report().event("", "fault", "NAK to frame " + selector + " #" + std::to_string(n));
+        nakedFrame_ = true;
         sendByte(bsl::kNak);
         return;
     }

@@ -56,6 +56,7 @@ private:
     std::string buffer_;
     unsigned baud_ = 9600;
     bool synced_ = false;
+    bool nakedFrame_ = false;  // the last frame was NAKed by a fault
     bool locked_ = true;
     uint32_t offset_ = 0;
     bool restartedForPatch_ = false;  // load PC 0x0C22 seen

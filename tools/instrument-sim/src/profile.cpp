@@ -167,6 +167,7 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
     r.rule("DropReply", p.dropReply);
     r.rule("Nak", p.nak);
     r.rule("CorruptChecksum", p.corruptChecksum);
+    r.flag("NakSyncAfterNak", p.nakSyncAfterNak);
     r.number("StallAfterBytes", p.stallAfterBytes);
     r.number("StallMs", p.stallMs);
     r.number("UnplugAfterBytes", p.unplugAfterBytes);

@@ -88,6 +88,8 @@ struct Profile {
 
     // Fault injection.
     FaultRule noAnswer, reject, dropReply, nak, corruptChecksum;
+    // Bootstrap loader: the SYNC after a NAKed frame is NAKed too.
+    bool nakSyncAfterNak = false;
     long stallAfterBytes = 0;
     int stallMs = 0;
     long unplugAfterBytes = 0;
