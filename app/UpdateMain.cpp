@@ -63,6 +63,8 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   // After a success the Basic-Loader's silence ends the run.
   methods_.basicLoader.OnQuietEnd([this](bool whole) {
     if (whole) {
+      // The last blocks' progress came after the loader's success line.
+      SetTitleProgress("", -1000);
       EndRun(RunOutcome::Success);
       return;
     }
