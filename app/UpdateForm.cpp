@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <functional>
 
 #include "app/FirstStart.h"
 #include "app/UpdateMain.h"
@@ -45,15 +46,32 @@ TUpdateForm::TUpdateForm(QWidget* parent)
   UpdateSprachDialog.SetOwnDialogfile("own.lng");
 
   main_ = std::make_unique<UpdateMain>(this);
+  main_->KeepWindowAlive();
   UpdateMain* m = main_.get();
-  connect(ui_->OkBitBtn, &QPushButton::clicked, this, [m] { m->OkBitBtnClick(); });
-  connect(ui_->SpeedButton1, &QToolButton::clicked, this, [m] { m->SpeedButton1Click(); });
+  // While a wait or a transfer runs, what would start or change a run is
+  // not acted on.
+  auto unlessLocked = [m](std::function<void()> action) {
+    return [m, action] {
+      if (!m->InputLocked()) action();
+    };
+  };
+  connect(ui_->OkBitBtn, &QPushButton::clicked, this, unlessLocked([m] { m->OkBitBtnClick(); }));
+  connect(ui_->SpeedButton1, &QToolButton::clicked, this,
+          unlessLocked([m] { m->SpeedButton1Click(); }));
   for (QAction* a : {ui_->DevMulti812q, ui_->DevpH812q, ui_->DevOxi812q, ui_->DevCond812q})
-    connect(a, &QAction::triggered, this, [m, a] { m->TG812qProgrammingClick(a->property("Tag").toInt()); });
-  connect(ui_->LabXXX, &QAction::triggered, this, [m] { m->LabXXXClick(); });
+    connect(a, &QAction::triggered, this,
+            unlessLocked([m, a] { m->TG812qProgrammingClick(a->property("Tag").toInt()); }));
+  connect(ui_->LabXXX, &QAction::triggered, this, unlessLocked([m] { m->LabXXXClick(); }));
   connect(ui_->UpdateEnd, &QAction::triggered, this, &QWidget::close);
-  connect(ui_->Deutsch, &QAction::triggered, this, [m] { m->LanguageClick(0); });
-  connect(ui_->Englisch, &QAction::triggered, this, [m] { m->LanguageClick(1); });
+  for (int language : {0, 1}) {
+    connect(language == 0 ? ui_->Deutsch : ui_->Englisch, &QAction::triggered, this,
+            [this, m, language] {
+              if (!m->InputLocked()) m->LanguageClick(language);
+              // The check mark stays with the language in force.
+              SetMenuChecked("Deutsch", m->Settings().language == 0);
+              SetMenuChecked("Englisch", m->Settings().language == 1);
+            });
+  }
   connect(ui_->Readme, &QAction::triggered, this, [m] { m->ReadmeClick(); });
   connect(ui_->SWVersion, &QAction::triggered, this, [m] { m->SWVersionClick(); });
 }
@@ -101,6 +119,11 @@ void TUpdateForm::SetOkEnabled(bool enabled) { ui_->OkBitBtn->setEnabled(enabled
 void TUpdateForm::SetWaitPanelVisible(bool visible) {
   ui_->WaitPanel->setVisible(visible);
   if (visible) ui_->WaitPanel->raise();
+}
+
+void TUpdateForm::SetWaiting(bool waiting) {
+  if (waiting) QApplication::setOverrideCursor(Qt::BusyCursor);
+  else QApplication::restoreOverrideCursor();
 }
 
 void TUpdateForm::SetIdentity(IdentityField field, const std::string& text) {
@@ -184,6 +207,10 @@ void TUpdateForm::keyReleaseEvent(QKeyEvent* event) {
   // Ctrl+Alt+F<n> switches consoles on Linux desktops and never reaches the
   // window there, so Ctrl+Shift+F<n> serves as well.
   const bool service = (mods & Qt::ControlModifier) && (mods & (Qt::AltModifier | Qt::ShiftModifier));
+  // While a wait or a transfer runs, only the settings dialog, read-only for
+  // the line in use, is shown.
+  if (main_->InputLocked() && !(event->key() == Qt::Key_F9 && service))
+    return QMainWindow::keyReleaseEvent(event);
   if (event->key() == Qt::Key_F12 && (mods & Qt::ShiftModifier)) main_->ShiftF12();
   else if (event->key() == Qt::Key_F1 && (mods & Qt::ControlModifier)) main_->CtrlF1();
   else if (event->key() == Qt::Key_F10 && service) main_->CtrlAltF10();
@@ -207,6 +234,10 @@ void TUpdateForm::OpenSettingsDialog() {
 }
 
 void TUpdateForm::closeEvent(QCloseEvent* event) {
+  if (!main_->MayClose()) {
+    event->ignore();
+    return;
+  }
   // A bootstrap-loader download in progress ends first, as on Escape.
   if (main_->TransferActive()) main_->EscapeKey();
   main_->Shutdown();

@@ -41,6 +41,7 @@ class TUpdateForm : public QMainWindow, public UpdateView, public DialogSink {
   void SetTitle(const std::string& title) override;
   void SetOkEnabled(bool enabled) override;
   void SetWaitPanelVisible(bool visible) override;
+  void SetWaiting(bool waiting) override;
   void SetIdentity(IdentityField field, const std::string& text) override;
   void SetMenuEnabled(const std::string& name, bool enabled) override;
   void SetMenuVisible(const std::string& name, bool visible) override;

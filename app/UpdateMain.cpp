@@ -78,6 +78,12 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
     SetOkEnabled(true);
     EndRun(RunOutcome::Failed);
   });
+  // What a waiting window holds back: the serial notifications and the
+  // workflow's timers (the progress timers keep running).
+  holding_.HoldEventsOf(this);
+  for (auto& t : clock_.poolTimers) holding_.HoldEventsOf(&t);
+  for (QTimer* t : {&clock_.replyWatchdog, &clock_.loaderSilence, &labStart_, methods_.basicLoader.QuietTimer()})
+    holding_.HoldEventsOf(t);
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
   // NUL bytes discarded, a long write time-out for slow instruments.
@@ -172,6 +178,11 @@ void UpdateMain::ShowStartText() {
 // --- event plumbing -------------------------------------------------------
 
 void UpdateMain::PumpEvents() {
+  // A loader's own timer during a wait: the pump follows the held events.
+  if (holding_.Holding()) {
+    holding_.Defer([this] { PumpEvents(); });
+    return;
+  }
   for (;;) {
     WorkflowEvent e = clock_.queue.FetchEvent();
     if (e.IsEmpty()) break;
@@ -224,6 +235,11 @@ void UpdateMain::OkBitBtnClick() {
 }
 
 void UpdateMain::EscapeKey() {
+  // Escape stops a transfer: during a wait it comes after what the wait holds.
+  if (holding_.Holding()) {
+    holding_.Defer([this] { EscapeKey(); });
+    return;
+  }
   recorder_.NoteEscape();
   clock_.queue.PostKey(Key::kEscape);
   PumpEvents();

@@ -32,6 +32,7 @@
 #include "core/Timer.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
+#include "serial/HoldingWait.h"
 
 class UpdateMain : public QObject, public LoaderHost {
   Q_OBJECT
@@ -71,6 +72,18 @@ class UpdateMain : public QObject, public LoaderHost {
   bool Interrupt();
   // The abort text of the last run offers a retry by OK.
   bool RetryOffered() const;
+
+  // --- the window's waits (UpdateWaits.cpp) ---
+  // The window keeps painting through the workflow's waits, which hold its
+  // events instead of sleeping; a console keeps the sleeping waits.
+  void KeepWindowAlive();
+  HoldingWait& Waits() { return holding_; }
+  // In the window, while a wait or a transfer runs: input that would start
+  // or change a run is not acted on.
+  bool InputLocked() const;
+  // Asks before the window closes under a transfer or its waits; true to
+  // close.
+  bool MayClose();
 
   // --- LoaderHost ---
   EventQueue& Events() override { return clock_.queue; }
@@ -207,6 +220,9 @@ class UpdateMain : public QObject, public LoaderHost {
   DeviceRecord record_;
   DeviceMatch match_;  // the matched instrument's facts that outlive a phase
 
+  // Declared before what it holds events of, and before the port and the
+  // delay that use it: it goes last.
+  HoldingWait holding_;
   WorkflowClock clock_;
   // From the laboratory image's load PC to the search for its firmware,
   // unless its greeting comes first.

@@ -29,6 +29,9 @@ class UpdateView {
   virtual void SetTitle(const std::string& /*title*/) {}
   virtual void SetOkEnabled(bool /*enabled*/) {}
   virtual void SetWaitPanelVisible(bool /*visible*/) {}
+  // A wait runs on the window's thread (input that would start or change a
+  // run is ignored meanwhile).
+  virtual void SetWaiting(bool /*waiting*/) {}
   virtual void SetIdentity(IdentityField /*field*/, const std::string& /*text*/) {}
   // Menu items by component name (DevMulti812q, LabXXX, TG812qProgramming …).
   virtual void SetMenuEnabled(const std::string& /*name*/, bool /*enabled*/) {}

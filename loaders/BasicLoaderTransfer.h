@@ -40,6 +40,8 @@ class BasicLoaderTransfer : public TransferMethod {
   // The loader stayed quiet after a success: the transfer is over; whole
   // when every byte of the image was sent.
   void OnQuietEnd(std::function<void(bool whole)> handler) { onQuietEnd_ = std::move(handler); }
+  // The quiet wait's timer, for a window that holds the run's timers while it waits.
+  QTimer* QuietTimer() { return &quiet_; }
 
  private:
   void QuietOver();

@@ -12,6 +12,7 @@
 #include "platform/ProgramDir.h"
 #include "serial/ComPort.h"
 #include "serial/Delay.h"
+#include "serial/HoldingWait.h"
 
 namespace {
 
@@ -151,7 +152,12 @@ unsigned ExternalLoader::RunProgram(const std::vector<std::string>& command, int
     if (hexLoad) titleTimer_.start();
     else titleTimer_.stop();
     limit.start(timeLimitMs_);
-    ProgramResult result = process_.Run(command, PortTableString(port.PortTable()));
+    ProgramResult result;
+    {
+      // The window shows that it waits; the program's wait keeps it painting.
+      HoldingWait::Scope waiting(host_.Delay().Holding());
+      result = process_.Run(command, PortTableString(port.PortTable()));
+    }
     limit.stop();
     exitCode = result.exitCode;
     // A program asked to stop has not finished its transfer, whatever it

@@ -464,6 +464,12 @@ int SerialDevice::InputQueued() const {
   return queued;
 }
 
+int SerialDevice::OutputQueued() const {
+  int queued = 0;
+  if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &queued) != 0) return 0;
+  return queued;
+}
+
 bool SerialDevice::ErrorCounts(LineErrorCounts& counts) const {
   serial_icounter_struct icount{};
   if (fd_ < 0 || ::ioctl(fd_, TIOCGICOUNT, &icount) != 0) return false;

@@ -149,6 +149,8 @@ class SerialDevice {
   Wait WaitForInput(WakeSignal& wake, int timeoutMs, bool watchPort);
   // Bytes waiting in the receive queue.
   int InputQueued() const;
+  // Bytes written and not yet on the line (held by flow control, or slow).
+  int OutputQueued() const;
   // False where the driver keeps no counters (pseudo-terminals, most USB).
   bool ErrorCounts(LineErrorCounts& counts) const;
 

@@ -9,6 +9,7 @@
 #include "platform/PortHolder.h"
 #include "platform/PortTable.h"
 #include "serial/ComMessages.h"
+#include "serial/HoldingWait.h"
 #include "serial/V24Dialog.h"
 #include "serial/V24Threads.h"
 
@@ -191,6 +192,12 @@ bool TComPort::TakeOver(TComPort& from, QObject* owner) {
 
 void TComPort::Close() {
   if (!open_) return;
+  if (draining_) {
+    // Asked from inside the drain's wait (the window closing): the helper
+    // still uses the device, so the port closes when it is done.
+    closeAfterDrain_ = true;
+    return;
+  }
   if (device_.HungUp() && lostDevice_.empty()) lostDevice_ = DevicePath(port_);
   readThread_->Terminate();
   readThread_->WaitFor();
@@ -198,7 +205,7 @@ void TComPort::Close() {
   writeThread_->WaitFor();
   closedLine_ = device_.HungUp() ? nullptr : device_.OriginalLine();
   closedLinePort_ = port_;
-  device_.Close();
+  Draining([this] { device_.Close(); });
   readThread_.reset();
   writeThread_.reset();
   open_ = false;
@@ -269,6 +276,22 @@ int TComPort::Write(const char* data, int length, bool background) {
   return result;
 }
 
+void TComPort::Draining(const std::function<void()>& work) {
+  // Nothing queued: the drain returns at once, no need to go aside. The
+  // receive and transmit threads do not touch what work changes.
+  if (!hold_ || draining_ || device_.OutputQueued() <= 0) {
+    work();
+    return;
+  }
+  draining_ = true;
+  hold_->Aside(work);
+  draining_ = false;
+  if (closeAfterDrain_) {
+    closeAfterDrain_ = false;
+    Close();
+  }
+}
+
 void TComPort::CloseAfterHangup() {
   const unsigned comNumber = static_cast<unsigned>(port_) + 1;
   QObject* owner = owner_;
@@ -316,7 +339,7 @@ void TComPort::ChangeV24Parameter(BaudTag baud, StopBitTag stop, ParitaetTag par
   line.baud = BaudRateOf(baud);
   line.stopBits = StopBitsOf(stop);
   line.parity = ParityOf(parity);
-  lineCheck_ = device_.Modify(line);
+  Draining([&] { lineCheck_ = device_.Modify(line); });
   nullDiscard_ = nullDiscard;
 }
 
@@ -324,7 +347,7 @@ void TComPort::ChangeBaudrate(BaudTag baud) {
   if (!open_) return;
   LineSettings line;
   line.baud = BaudRateOf(baud);
-  lineCheck_ = device_.Modify(line);
+  Draining([&] { lineCheck_ = device_.Modify(line); });
 }
 
 void TComPort::PurgeInput() {
@@ -336,7 +359,7 @@ void TComPort::ChangeHandShake(HandshakeTag handshake) {
   handshake_ = handshake;
   LineSettings line;
   line.flow = FlowOf(handshake);
-  lineCheck_ = device_.Modify(line);
+  Draining([&] { lineCheck_ = device_.Modify(line); });
 }
 
 BaudTag TComPort::LineBaudrate() const {

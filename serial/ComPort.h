@@ -15,6 +15,7 @@
 #include "platform/SerialDevice.h"
 #include "serial/V24Parameter.h"
 
+class HoldingWait;
 class QObject;
 class QWidget;
 class TV24Read_Thread;
@@ -97,6 +98,9 @@ class TComPort {
   // Waits for a background block (or its time-out), ends both threads and
   // puts the line configuration found by Open back. Nothing when closed.
   void Close();
+  // The window's waits: a drain that output held up by flow control makes
+  // long (up to 1 s) keeps the window painting. None: the caller blocks.
+  void SetHoldingWait(HoldingWait* hold) { hold_ = hold; }
   bool IsOpen() const { return open_; }
   // Takes the open line of `from` as it stands: no byte, no line setting
   // and no modem line changes, and unread input stays queued, so a
@@ -191,6 +195,9 @@ class TComPort {
   bool TryOpen(int index);
   void ShowOpenError(int index) const;
   void CloseAfterHangup();
+  // Runs work, which may drain the output first, aside while the window
+  // holds when there is output to drain.
+  void Draining(const std::function<void()>& work);
 
   TV24Parameter v24_;
   TDlgParameter v24Dialog_;
@@ -204,6 +211,9 @@ class TComPort {
   ComHandle handle_ = INVALID_COM_HANDLE;
   ComHandle nextHandle_ = 1;
   QObject* owner_ = nullptr;
+  HoldingWait* hold_ = nullptr;
+  bool draining_ = false;         // a drain runs aside
+  bool closeAfterDrain_ = false;  // Close was asked meanwhile
   HandshakeTag handshake_ = NoHandshake;
   bool nullDiscard_ = false;
   long rxTimeOut_ = 0;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/Ticks.h"
+#include "serial/HoldingWait.h"
 
 TDelay::TDelay() : tickSource(GetTickCount) {}
 
@@ -24,13 +25,16 @@ void TDelay::DelayTime(long ms, bool processMessages) {
     const uint32_t elapsed = now() - start;
     if (elapsed >= wanted) return;
     const uint32_t remaining = wanted - elapsed;
-    if (useLoop) {
+    const int slice = static_cast<int>(remaining > 0x7FFFFFFFu ? 0x7FFFFFFFu : remaining);
+    if (hold_) {
+      if (!(processMessages ? hold_->Pass(slice) : hold_->Hold(slice))) return;
+    } else if (useLoop) {
       QEventLoop loop;
       QTimer timer;
       timer.setTimerType(Qt::PreciseTimer);
       timer.setSingleShot(true);
       QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-      timer.start(static_cast<int>(remaining > 0x7FFFFFFFu ? 0x7FFFFFFFu : remaining));
+      timer.start(slice);
       loop.exec();
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(remaining));

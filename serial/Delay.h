@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+class HoldingWait;
+
 class TDelay {
  public:
   TDelay();
@@ -17,8 +19,15 @@ class TDelay {
 
   // Waits ms / Dividend milliseconds (nothing when disabled). With
   // processMessages the Qt event loop of the calling thread keeps running;
-  // otherwise the thread sleeps. Neither way spins.
+  // otherwise the thread sleeps, or, once SetHoldingWait has been called,
+  // keeps the window painting while the workflow's events are held until
+  // the caller is done. Neither way spins. A wait the application ends
+  // (every event loop told to quit) returns early.
   void DelayTime(long ms, bool processMessages);
+
+  // The window's waits: none (the default) sleeps as a console may.
+  void SetHoldingWait(HoldingWait* hold) { hold_ = hold; }
+  HoldingWait* Holding() const { return hold_; }
 
   // The 32-bit millisecond counter the wait is measured on; replaceable so
   // that tests can start a wait just before it wraps.
@@ -27,6 +36,7 @@ class TDelay {
  private:
   bool enable_ = false;
   long dividend_ = 1;
+  HoldingWait* hold_ = nullptr;
 };
 
 // One step of the MSB-first CRC-8 with polynomial 0x1D: crc ^= byte, then
