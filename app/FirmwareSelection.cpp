@@ -62,7 +62,7 @@ class DownloadListBuilder {
 
 }  // namespace
 
-LoaderKind TakeDeviceFiles(const DeviceEntry& entry, const DeviceTable& table,
+LoaderKind TakeDeviceFiles(const DeviceEntry& entry, const DeviceTable& /*table*/,
                            const std::string& programFolder, DeviceRecord& record,
                            std::vector<std::string>* notes) {
   std::string_view progFile2 = entry.ProgFile2.view();
@@ -108,12 +108,14 @@ LoaderKind TakeDeviceFiles(const DeviceEntry& entry, const DeviceTable& table,
   record.SensorFileMarker = StripMarker(sensorFile);
   AssignNoted(record.SensorFile, sensorFile, "sensor file name", notes);
 
-  // Intel-hex is decided by the first device entry, not the matched one:
-  // a delivery either uses the hex loader for all its instruments or not.
+  // The matched instrument's own main file decides: a delivery may mix
+  // Intel-hex meters with others, and each needs its own loader. (Only the
+  // search's boot-loader pass, before any instrument is known, goes by the
+  // first entry.)
   LoaderKind kind = kLoaderSRecord;
   if (Has(record.MainFile, ".txt")) kind = kLoaderTiTxt;
   if (Has(record.MainFile, ".exe")) kind = kLoaderWinCe;
-  if (!table.entries.empty() && table.entries[0].ProgFile2.Contains(".hex")) kind = kLoaderIntelHex;
+  if (Has(record.MainFile, ".hex")) kind = kLoaderIntelHex;
 
   // These instruments take their sensor firmware through the Basic-Loader.
   for (std::string_view number : {"61329", "41582", "42373", "66911"}) {

@@ -11,4 +11,8 @@ struct RunGuards {
   bool bootCommandPending = false;  // the boot command waits for its "!"
   bool labAfterProbe = false;       // the probe's SYNC was acknowledged: no SYNC first
   std::string lostDevice;           // the port of this run that was unplugged
+  // The last file of this run whose transfer its method confirmed: an
+  // interruption after it must not claim that the transfer was aborted.
+  std::string confirmedFile;
+  std::string programFile;  // a loader program's success, until the meter answers
 };

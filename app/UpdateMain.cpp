@@ -56,15 +56,33 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   clock_.loaderSilence.setSingleShot(true);
   clock_.loaderSilence.setInterval(clock_.TimeLimit(kLoaderRestartMs));
   connect(&clock_.loaderSilence, &QTimer::timeout, this, &UpdateMain::LoaderSilenceExpired);
+  labStart_.setSingleShot(true);
+  labStart_.setInterval(clock_.TimeLimit(kLabStartMs));
+  connect(&labStart_, &QTimer::timeout, this, &UpdateMain::SearchAfterLabImage);
   methods_.SetTimeLimit(clock_.TimeLimit(kLoaderProgramLimitMs));
   // After a success the Basic-Loader's silence ends the run.
-  methods_.basicLoader.OnQuietEnd(
-      [this](bool whole) { EndRun(whole ? RunOutcome::Success : RunOutcome::Failed); });
+  methods_.basicLoader.OnQuietEnd([this](bool whole) {
+    if (whole) {
+      // The last blocks' progress came after the loader's success line.
+      SetTitleProgress("", -1000);
+      EndRun(RunOutcome::Success);
+      return;
+    }
+    // The loader's own success line came while part of the file had not
+    // reached it: the window must not end on that line.
+    MemoClear();
+    MemoAdd(settings_.language == 1
+                ? "Not every byte of the sensor firmware reached the instrument.\r\n"
+                : "Nicht alle Bytes der Sensor-Firmware haben das Ger\xE4t erreicht.\r\n");
+    MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
+    SetOkEnabled(true);
+    EndRun(RunOutcome::Failed);
+  });
   // What a waiting window holds back: the serial notifications and the
   // workflow's timers (the progress timers keep running).
   holding_.HoldEventsOf(this);
   for (auto& t : clock_.poolTimers) holding_.HoldEventsOf(&t);
-  for (QTimer* t : {&clock_.replyWatchdog, &clock_.loaderSilence, methods_.basicLoader.QuietTimer()})
+  for (QTimer* t : {&clock_.replyWatchdog, &clock_.loaderSilence, &labStart_, methods_.basicLoader.QuietTimer()})
     holding_.HoldEventsOf(t);
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
@@ -191,7 +209,10 @@ void UpdateMain::customEvent(QEvent* event) {
   if (!msg) return;
   if (msg->message == WM_COM_RXDATA) {
     if (clock_.replyWatchdog.isActive()) clock_.replyWatchdog.start();
-    clock_.loaderSilence.stop();  // the meter is back after its loader program
+    if (clock_.loaderSilence.isActive()) {
+      clock_.loaderSilence.stop();  // the meter is back after its loader program
+      guards_.confirmedFile = guards_.programFile;
+    }
     clock_.queue.PostEvent(Event::kDataReceived);
     PumpEvents();
   } else if (msg->message == WM_COM_FRAMEERROR) {

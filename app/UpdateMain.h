@@ -167,6 +167,8 @@ class UpdateMain : public QObject, public LoaderHost {
   void WorkflowHandler(EventQueue& queue, WorkflowEvent& event);
   void RetryHandler(EventQueue& queue, WorkflowEvent& event);
   void MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& event);
+  // The laboratory image runs: the usual search finds its firmware.
+  void SearchAfterLabImage();
   void OnAcknowledge();
   void ShowDuration(int mode);
   void SendClock(bool seconds);
@@ -190,7 +192,10 @@ class UpdateMain : public QObject, public LoaderHost {
   void ReportSkippedPorts();
 
   // --- the run log (UpdateRunLog.cpp) ---
-  void BeginRunRecord() { recorder_.Begin(); }
+  void BeginRunRecord() {
+    recorder_.Begin();
+    guards_.confirmedFile.clear();
+  }
   // The recorder observes the run's end: its line is written here.
   void EndRunRecord(RunOutcome outcome, RunEnd how);
 
@@ -219,6 +224,10 @@ class UpdateMain : public QObject, public LoaderHost {
   // delay that use it: it goes last.
   HoldingWait holding_;
   WorkflowClock clock_;
+  // From the laboratory image's load PC to the search for its firmware,
+  // unless its greeting comes first.
+  QTimer labStart_;
+  static constexpr int kLabStartMs = 10000;
   TComPort UpdateCom;
   TDelay wait;
   // The transfer methods use the port, the delay and the queue above.

@@ -1,10 +1,13 @@
 // The workflow handler: what each event of a download run does, the retry
 // and menu-programming handlers, and the endings of a run.
 #include <QDateTime>
+#include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <ctime>
 
 #include "app/CommandTexts.h"
+#include "app/DurationEstimate.h"
 #include "app/UpdateMain.h"
 #include "app/VersionCheck.h"
 #include "core/Infotext.h"
@@ -13,6 +16,7 @@
 #include "core/Stringunit.h"
 #include "loaders/Bsl430.h"
 #include "loaders/TermProg.h"
+#include "platform/ProgramDir.h"
 
 namespace {
 
@@ -134,6 +138,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       methods_.basicLoader.Run({});
       return;
     case Event::kSegmentProgrammed:
+      guards_.confirmedFile = record_.SensorFile.str();
       methods_.basicLoader.SegmentProgrammed();
       return;
     case Event::kTransferEnded:
@@ -271,9 +276,17 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
   switch (e.code) {
     case Reply::kStored:
       e.Clear();
+      labStart_.stop();
       queue.Unsubscribe(&menuHandler_);
       clock_.queue.PostKey(Key::kOk);
       MemoClear();
+      return;
+    case Event::kAcknowledge:
+      // The laboratory firmware's greeting: it runs, and may greet with "!"
+      // as well as with reply 30. Its "!" must not count as a step of a run.
+      if (!labStart_.isActive()) return;
+      e.Clear();
+      SearchAfterLabImage();
       return;
     case Event::kTransferFailed:
     case Event::kSensorFailed: {
@@ -309,6 +322,10 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
         MemoAdd(InfoText(InfoStoring, settings_.language));
         SetProgressPosition(1);
         UpdateCom.ChangeV24Parameter(B__4800, S_2, NoParity, true);
+        // A greeting at 4800 starts the search at once; a firmware that
+        // runs at another speed, and is not heard here, is found by the
+        // search at the speeds of the settings once it had time to start.
+        labStart_.start();
       } else {
         clock_.queue.PostEvent(Event::kTransferFailed);
       }
@@ -319,16 +336,60 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
   }
 }
 
-void UpdateMain::ShowDuration(int mode) {
-  int minutes = 0;
-  if (MainToBeUpdated()) minutes = 2;
-  if (mode == 2) minutes = 15;
-  const bool sensor = SensorToBeUpdated();
-  if (sensor) minutes += 1;
-  if (record_.ExtraFile.size() > 3) minutes += 2;
-  if (sensor && record_.SensorVersionNumber > 200) minutes += 35;
+void UpdateMain::SearchAfterLabImage() {
+  labStart_.stop();
+  if (guards_.stopping || !clock_.queue.IsSubscribed(&menuHandler_)) return;
+  clock_.queue.Unsubscribe(&menuHandler_);
   MemoClear();
-  MemoAdd(ReplaceFirstX(InfoText(InfoDuration, settings_.language), std::to_string(minutes)));
+  clock_.queue.PostKey(Key::kOk);
+  PumpEvents();
+}
+
+namespace {
+
+// Size of a delivered file; 0 when it cannot be told.
+std::uintmax_t FileBytes(const std::string& folder, const std::string& name) {
+  if (name.empty()) return 0;
+  std::error_code error;
+  const std::filesystem::path path =
+      folder.empty() ? std::filesystem::path(name) : std::filesystem::path(folder) / name;
+  if (!std::filesystem::is_regular_file(path, error)) return 0;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
+}  // namespace
+
+void UpdateMain::ShowDuration(int mode) {
+  const std::string folder = ProgramFolder();
+  std::vector<DurationPart> parts;
+  if (mode == 2) {
+    // Windows-CE programs (with their list) or an Intel-hex image.
+    DurationPart part{DurationMethod::LoaderProgram, FileBytes(folder, record_.MainFile.str()), 38400, 15};
+    if (match_.loaderKind == kLoaderWinCe) {
+      part.method = DurationMethod::WinCe;
+      for (const auto& name : record_.DownloadList) part.bytes += FileBytes(folder, name.str());
+    }
+    parts.push_back(part);
+  } else if (MainToBeUpdated()) {
+    const std::uintmax_t bytes = FileBytes(folder, record_.MainFile.str());
+    if (mode == 1) parts.push_back({DurationMethod::Msp430, bytes, 9600, 2});
+    else parts.push_back({DurationMethod::LoaderProgram, bytes, record_.MainFileMarker ? 9600 : 38400, 2});
+  }
+  if (SensorToBeUpdated()) {
+    if (record_.SensorVersionNumber > 200) {
+      // The Basic-Loader's image: which variant is told only later.
+      const std::uintmax_t bytes = std::max(FileBytes("", TermProg::kFileVariant0),
+                                            FileBytes("", TermProg::kFileOther));
+      parts.push_back({DurationMethod::BasicLoader, bytes, 19200, 1});
+    } else {
+      parts.push_back({DurationMethod::Msp430, FileBytes(folder, record_.SensorFile.str()), 9600, 1});
+    }
+  }
+  if (record_.ExtraFile.size() > 3)
+    parts.push_back({DurationMethod::LoaderProgram, FileBytes(folder, record_.ExtraFile.str()), 38400, 2});
+  MemoClear();
+  MemoAdd(ReplaceFirstX(InfoText(InfoDuration, settings_.language), std::to_string(EstimateMinutes(parts))));
 }
 
 void UpdateMain::SendClock(bool seconds) {
@@ -377,6 +438,9 @@ void UpdateMain::FinishOk() {
   clock_.SecTimer.stop();
   SetProgressPosition(0);
   SetTitleProgress("", -1000);
+  // Only failed searches in a row end the program: a bench that updates
+  // meter after meter must not quit when one is not plugged in yet.
+  search_.ResetFailedSearches();
   EndRun(RunOutcome::Success);
 }
 
@@ -386,13 +450,24 @@ void UpdateMain::FinishAbort(int code) {
   clock_.loaderSilence.stop();
   guards_.bootCommandPending = false;
   MemoClear();
-  MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
+  // The cause first: the abort text tells what to do about it.
+  if (!guards_.lostDevice.empty()) MemoAdd(PortDisconnectedText(guards_.lostDevice, settings_.language));
+  if ((guards_.stopping || !guards_.lostDevice.empty()) && !guards_.confirmedFile.empty()) {
+    // Interrupted or unplugged after the meter confirmed its firmware: the
+    // transfer is done, only the run's end is missing.
+    const std::string& file = guards_.confirmedFile;
+    MemoAdd(settings_.language == 1
+                ? "The transfer of " + file + " has completed; the run was interrupted after it.\r\n"
+                : "Die \xDC" "bertragung von " + file +
+                      " ist abgeschlossen; der Lauf wurde danach unterbrochen.\r\n");
+  } else {
+    MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
+  }
   SetOkEnabled(true);
   // After an unplug the next OK searches again: the meter may come back on
   // another port.
-  if (!guards_.lostDevice.empty()) MemoAdd(PortDisconnectedText(guards_.lostDevice, settings_.language));
-  else if (code == Event::kTransferFailed && !guards_.stopping &&
-           !clock_.queue.IsSubscribed(&retryHandler_))
+  if (guards_.lostDevice.empty() && code == Event::kTransferFailed && !guards_.stopping &&
+      !clock_.queue.IsSubscribed(&retryHandler_))
     clock_.queue.Subscribe(&retryHandler_);
   EndRun(RunOutcome::Failed);
 }

@@ -372,6 +372,7 @@ void T_BSL430::Finish() {
   bslActive = false;
   errorCode = BslError::kNone;
   RestoreLine();
+  host.LogLine("Bootloader: load PC acknowledged, the new firmware starts\r\n");
   host.SetProgressPosition(host.ProgressMax());
   host.SetTitleProgress("", 100.0);
   finished = true;

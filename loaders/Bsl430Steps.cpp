@@ -88,6 +88,11 @@ void T_BSL430::SendFrame(const bsl::Frame& frame) {
 }
 
 void T_BSL430::SendSync() {
+  // Only a byte that comes after the SYNC answers it: noise on the line
+  // before (a loader at another speed, a late answer to a step given up)
+  // would otherwise pass for its acknowledgement.
+  host.Port().PurgeInput();
+  rxCount = 0;
   const char sync = static_cast<char>(bsl::kSync);
   SendBytes(&sync, 1);
 }

@@ -8,6 +8,8 @@ int32_t WinCeTransfer::RetryEvent() const { return Event::kWinCe; }
 
 TransferResult WinCeTransfer::Run(const TransferRequest& request) {
   TWinCEProg transfer(host_);
-  if (transfer.Transfer(0, request.file, request.forceNewAnnounce)) return TransferResult::Success();
+  const bool ok = transfer.Transfer(0, request.file, request.forceNewAnnounce);
+  skipped_ = transfer.SkippedFiles();
+  if (ok) return TransferResult::Success();
   return TransferResult::Failure(1, "Windows-CE transfer failed");
 }

@@ -212,6 +212,12 @@ void SerialDevice::Close() {
   original_.reset();
 }
 
+void SerialDevice::KeepOriginalLine(std::shared_ptr<const termios> line) {
+  if (fd_ < 0 || !line) return;
+  original_ = std::move(line);
+  lineChanged_ = true;
+}
+
 void SerialDevice::TakeFrom(SerialDevice& other) {
   if (&other == this) return;
   Close();

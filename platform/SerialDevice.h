@@ -119,6 +119,11 @@ class SerialDevice {
   LineCheck Modify(const LineSettings& settings);
   LineSnapshot Save() const;
   bool Restore(const LineSnapshot& snapshot);
+  // What Close puts back: the configuration found by Open (or handed over).
+  std::shared_ptr<const termios> OriginalLine() const { return original_; }
+  // Close puts back `line` instead: a port opened again after another
+  // program used it goes back to the line as it was before that program.
+  void KeepOriginalLine(std::shared_ptr<const termios> line);
   int LineError() const { return lineError_; }
   // Discards what has been received and not yet read.
   void PurgeInput();

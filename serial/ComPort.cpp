@@ -145,6 +145,14 @@ ComHandle TComPort::Open(QObject* owner, int port, bool showError) {
   return handle_;
 }
 
+ComHandle TComPort::Reopen(QObject* owner, int port, bool showError) {
+  std::shared_ptr<const termios> before = closedLinePort_ == port ? closedLine_ : nullptr;
+  const ComHandle handle = Open(owner, port, showError);
+  if (handle != INVALID_COM_HANDLE && handle != NULL_COM_HANDLE && open_ && port_ == port)
+    device_.KeepOriginalLine(std::move(before));
+  return handle;
+}
+
 bool TComPort::TakeOver(TComPort& from, QObject* owner) {
   if (&from == this || !from.open_) return false;
   Close();
@@ -195,6 +203,8 @@ void TComPort::Close() {
   readThread_->WaitFor();
   writeThread_->Terminate();
   writeThread_->WaitFor();
+  closedLine_ = device_.HungUp() ? nullptr : device_.OriginalLine();
+  closedLinePort_ = port_;
   Draining([this] { device_.Close(); });
   readThread_.reset();
   writeThread_.reset();

@@ -86,6 +86,10 @@ class TComPort {
   // showError a message box names the port (and the reason, when a
   // phrasing has been installed with SetFailureText).
   ComHandle Open(QObject* owner, int port, bool showError);
+  // Open again after another program (a loader) used the port: Close then
+  // puts back the line as it was before this program's run changed it, not
+  // as the other program left it. Only for the port closed last.
+  ComHandle Reopen(QObject* owner, int port, bool showError);
   // Why the last Open failed.
   const PortFailure& LastFailure() const { return lastFailure_; }
   // The upper layers phrase port failures in the current language.
@@ -214,6 +218,10 @@ class TComPort {
   bool nullDiscard_ = false;
   long rxTimeOut_ = 0;
   SerialDevice device_;
+  // The line as it was before the tool changed it, kept over a Close for
+  // Reopen.
+  std::shared_ptr<const termios> closedLine_;
+  int closedLinePort_ = -1;
   LineCheck lineCheck_ = LineCheck::Ok;
   PortFailure lastFailure_;
   FailureText failureText_;

@@ -118,10 +118,13 @@ TEST(TakeDeviceFiles, MarkersDownloadListWithWildcardsAndLoaderKind) {
   EXPECT_EQ(r.SensorFile, "sensor.txt");
   EXPECT_TRUE(r.SensorFileMarker);
 
-  // Intel-hex is decided by device entry 0, whatever the matched entry holds.
+  // The matched entry's main file decides, whatever device entry 0 holds.
   entry.ProgFile2 = "fw.txt";
-  EXPECT_EQ(TakeDeviceFiles(entry, TableOf({"pic.hex"}), "", r), kLoaderIntelHex);
+  EXPECT_EQ(TakeDeviceFiles(entry, TableOf({"pic.hex"}), "", r), kLoaderTiTxt);
   EXPECT_EQ(TakeDeviceFiles(entry, TableOf({"x.mot"}), "", r), kLoaderTiTxt);
+  entry.ProgFile2 = "fw.hex";
+  EXPECT_EQ(TakeDeviceFiles(entry, TableOf({"x.mot"}), "", r), kLoaderIntelHex);
+  entry.ProgFile2 = "fw.txt";
   EXPECT_TRUE(r.DownloadList.empty());
   r.DeviceNumber = "2241582";
   TakeDeviceFiles(entry, TableOf({"x.mot"}), "", r);

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -92,6 +93,8 @@ TEST(BasicLoaderRun, SensorFirmwareOfTheLowVariantReachesTheLoader) {
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output;
+  // A few kilobytes at 19200 baud: minutes, not the half hour of old.
+  EXPECT_TRUE(Has(r.output, "The download may last up to 2 minutes !")) << r.output;
   EXPECT_TRUE(Has(r.output, "Preparing program !!")) << r.output;
   EXPECT_TRUE(Has(r.output, "Programming Sensor Meter !!")) << r.output;
   EXPECT_TRUE(Has(r.output, kProgOkEn)) << r.output;
@@ -256,4 +259,49 @@ TEST(BasicLoaderRun, ClosingTheWindowStopsARunningTransfer) {
   ASSERT_EQ(streams.size(), 1u);
   EXPECT_LT(streams[0].size(), file.size());
   EXPECT_EQ(streams[0], file.substr(0, streams[0].size()));
+}
+
+// The loader reports "programmed" at the file's first end record while the
+// rest of the file has not reached it: the window ends on the abort text,
+// not on the success text, and OK is offered again.
+TEST(BasicLoaderRun, UnsentBytesAfterTheLoadersSuccessLineEndWithoutTheSuccessText) {
+  E2eWorld w;
+  PrepareBasicLoaderDelivery(w, 0, '0');
+  // A whole image, then far more than the line takes while the meter
+  // restarts after the image's end record.
+  w.Dir().Write("L3_TermH.A37", MakeSRecordFirmware("2.10", 6000, 21) +
+                                    MakeSRecordFirmware("2.10", 200000, 23));
+  w.AddSim(MeterProfile('0', "BasicLoaderRestartMs = 30000\n"));
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(90000), RunOutcome::Failed);
+  std::string memo;
+  for (const auto& t : run.view.memo) memo += t;
+  EXPECT_TRUE(Has(memo, "Nicht alle Bytes der Sensor-Firmware")) << memo;
+  EXPECT_FALSE(Has(memo, "Programm erfolgreich")) << memo;
+  EXPECT_TRUE(Has(memo, "Abbruch Sensor Meter")) << memo;
+  EXPECT_TRUE(run.main->OkEnabled());
+  run.main->Shutdown();
+}
+
+// After a Basic-Loader run the next OK identifies the meter again in the
+// same window session: the loader no longer takes the received data.
+TEST(BasicLoaderRun, SecondSearchInTheSameSessionIdentifiesTheMeterAgain) {
+  E2eWorld w;
+  PrepareBasicLoaderDelivery(w, 0, '0');
+  SimProcess& meter = w.AddSim(MeterProfile('0'));
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  EXPECT_EQ(run.main->Title(), "Update [beendet]");
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  run.main->Shutdown();
+  const std::vector<std::string> lines = Commands(meter.Stop());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.2003"), 2) << "identified twice";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.1220"), 2) << "two Basic-Loader runs";
 }

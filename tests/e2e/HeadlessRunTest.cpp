@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 
@@ -148,4 +151,39 @@ TEST(HeadlessRun, MeterUnpluggedDuringTheTransferEndsWithTheAbortText) {
   EXPECT_EQ(r.exitCode, 1) << r.output;
   EXPECT_TRUE(Has(r.output, "Abbruch Test Meter")) << r.output;
   EXPECT_FALSE(Has(r.output, kSuccess));
+}
+
+namespace {
+
+// The speed of a pseudo-terminal's line, set (speed != 0) and read through
+// its slave.
+speed_t LineSpeed(const std::string& slave, speed_t set = 0) {
+  const int fd = open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return 0;
+  termios t{};
+  tcgetattr(fd, &t);
+  if (set != 0) {
+    cfsetispeed(&t, set);
+    cfsetospeed(&t, set);
+    tcsetattr(fd, TCSANOW, &t);
+    tcgetattr(fd, &t);
+  }
+  close(fd);
+  return cfgetospeed(&t);
+}
+
+}  // namespace
+
+// The loader program leaves the line at its own speed; the tool puts back
+// the line it found before the run, not the one it found after the program.
+TEST(HeadlessRun, LineComesBackAsItWasBeforeTheRunAfterALoaderProgram) {
+  E2eWorld w;
+  w.PrepareExternalDelivery(0);
+  SimProcess& meter = w.AddSim(ExternalProfile());
+  ASSERT_EQ(LineSpeed(meter.Slave(), B1200), B1200);
+  ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
+  const speed_t after = LineSpeed(meter.Slave());
+  meter.Stop();
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(after, B1200) << "B38400 is " << B38400 << ", B4800 is " << B4800;
 }

@@ -159,6 +159,8 @@ TEST(Msp430Run, UnpluggedMeterEndsTheRunAsFailedNamingTheDevice) {
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 1) << r.output;
   EXPECT_NE(r.output.find(device + " wurde getrennt"), std::string::npos) << r.output;
+  EXPECT_LT(r.output.find(device + " wurde getrennt"), r.output.rfind("Abbruch MSP Meter"))
+      << "the cause comes before the abort text\n" << r.output;
   EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("antwortet nicht"), std::string::npos) << "ended by the unplug, not a time-out";
 

@@ -2,6 +2,9 @@
 // the file transfer of the main file and the download list, the clock and
 // the final command, with every file byte and check character checked.
 #include <gtest/gtest.h>
+#include <QJsonObject>
+#include <QByteArray>
+#include <QJsonDocument>
 #include <sys/stat.h>
 
 #include <QJsonArray>
@@ -193,6 +196,16 @@ TEST_F(WinCeRun, Code260MidFileSkipsToTheNextFile) {
     EXPECT_TRUE(files[i].data == d.files.at(d.order[i])) << files[i].name;
   }
   EXPECT_TRUE(Violations(report).empty()) << Violations(report).front();
+  // The run log lists every file; the skipped one as not transferred.
+  const QJsonObject line =
+      QJsonDocument::fromJson(QByteArray::fromStdString(w.Dir().Read("update-runs.jsonl"))).object();
+  const QJsonArray logged = line.value("files").toArray();
+  ASSERT_EQ(logged.size(), static_cast<int>(d.order.size())) << w.Dir().Read("update-runs.jsonl");
+  for (const auto& f : logged) {
+    const QJsonObject file = f.toObject();
+    EXPECT_EQ(file.value("transferred").toBool(), file.value("name").toString() != "app.exe")
+        << file.value("name").toString().toStdString();
+  }
 }
 
 TEST_F(WinCeRun, SilenceMidFileEndsWithTheAbortTextAfterTheTimeout) {

@@ -100,3 +100,32 @@ TEST(WindowLogic, MeterFallingSilentAfterIdentificationEndsTheRun) {
   EXPECT_TRUE(run.view.LogHas("Das Ger\xE4t antwortet nicht."));
   EXPECT_TRUE(run.main->OkEnabled()) << "OK retries the transfer";
 }
+
+// A failed search after a successful download is the first of its kind
+// again: it gets "No device found" and a second search, and only the second
+// failure in a row ends the program.
+TEST(WindowLogic, FailedSearchAfterASuccessIsNotTheSecondInARow) {
+  E2eWorld w;
+  w.PrepareExternalDelivery(0);
+  // The meter sleeps through the first search; after its update it is unplugged.
+  SimProcess& meter = w.AddSim(ExternalProfile("1.23", "NoAnswer = A.1111:1\n"));
+  setenv("UPDATE_TIMEOUT_DIVISOR", "5", 1);
+  WindowRun run(w);
+  ASSERT_TRUE(run.main->Construct());
+  run.main->Delay().SetDividend(20);
+  run.main->OkBitBtnClick();
+  ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Success);
+  meter.Stop();
+  run.main->OkBitBtnClick();
+  const auto ending = run.view.WaitForEnd();
+  unsetenv("UPDATE_TIMEOUT_DIVISOR");
+  ASSERT_EQ(ending, RunOutcome::ProgramEnds);
+  auto boxes = [&](const std::string& part) {
+    return std::count_if(run.view.boxes.begin(), run.view.boxes.end(),
+                         [&](const std::string& b) { return b.find(part) != std::string::npos; });
+  };
+  // The first search, then the two after the update; only the last ends.
+  EXPECT_EQ(boxes("Fehler|Kein Ger\xE4t gefunden !!\r\nIst das Ger\xE4t"), 2);
+  EXPECT_EQ(boxes("Programm wird abgebrochen"), 1);
+  EXPECT_EQ(run.view.boxes.size(), 3u);
+}

@@ -73,6 +73,23 @@ TEST(Recovery, RetryReachesALoaderLeftAtItsRaisedSpeed) {
   EXPECT_EQ(Count(SimProcess::ReceivedLines(report), "A.5588"), 1) << "the retry sends no command";
 }
 
+// As above, and the loader left at 38400 puts 0x90 noise on the line when
+// the tool's end goes to 9600: the noise came before the retry's SYNC and
+// is no answer to it, so the retry still goes on to 38400.
+TEST(Recovery, NoiseBeforeTheRetrysSyncIsNotItsAcknowledgement) {
+  E2eWorld w;
+  PrepareWorld(w, Method::Msp430);
+  SimProcess& meter = w.AddSim(
+      MeterProfile(Method::Msp430, "Nak = 0x12:1, 0x12:2, 0x12:3\nLoaderNoise = 90 90\n"));
+  ToolResult r = RunTool(w, {"--delay-divisor", "20", "--retries", "1"});
+  const QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 40);
+  EXPECT_TRUE(Has(r.output, "retry 1 of 1")) << r.output;
+  EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report));
+  EXPECT_GE(Count(EventTexts(report, "tx", "noise"), "90 90"), 1) << SimProcess::EventLog(report, 40);
+}
+
 // Lab XXX programs the laboratory image into the waiting loader; the
 // image's firmware reports 30, the search follows and the main firmware
 // replaces it.
@@ -88,6 +105,28 @@ TEST(Recovery, MenuLabRecoversAMeterWaitingInItsLoader) {
   EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 30);
   EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report));
   EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 2) << "lab image, then main firmware";
+}
+
+// The laboratory firmware greets with "!" (no reply 30), at 4800 where the
+// tool listens after the image, or at 19200, a speed of the settings: the
+// search finds it either way, and the main firmware goes through the usual
+// enter-loader commands.
+TEST(Recovery, MenuLabFindsAFirmwareThatGreetsWithAnAcknowledgeAtASpeedOfTheSettings) {
+  for (const char* baud : {"4800", "19200"}) {
+    E2eWorld w;
+    PrepareWorld(w, Method::Msp430);
+    w.WriteUpdateIni(0, "2,4");
+    w.Dir().Write("LabXXX.txt", LabImage());
+    SimProcess& meter = w.AddSim(
+        MeterProfile(Method::Msp430, "StartInLoader = yes\nBaudRate = " + std::string(baud) + "\n"));
+    ToolResult r = RunTool(w, {"--delay-divisor", "20", "--menu", "lab"});
+    const QJsonObject report = meter.Stop();
+    ASSERT_FALSE(r.timedOut) << baud << r.output;
+    EXPECT_EQ(r.exitCode, 0) << baud << r.output << SimProcess::EventLog(report, 30);
+    EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report)) << baud;
+    EXPECT_EQ(Count(SimProcess::ReceivedLines(report), "A.5588"), 1) << baud << ": enters its loader";
+    EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 2) << baud << ": lab image, then main";
+  }
 }
 
 TEST(Recovery, MenuEntryWithoutItsFileIsRefused) {
@@ -149,6 +188,31 @@ TEST(Recovery, IntelHexMeterIsLoadedByThePic32Loader) {
   EXPECT_EQ(CompleteFiles(report, "meter.hex"), 1) << SimProcess::EventLog(report, 30);
   EXPECT_EQ(w.Dir().Read("meter.hex").size(),
             static_cast<std::size_t>(report.value("files").toArray().at(0).toObject().value("size").toInt()));
+}
+
+// A delivery whose first entry is an Intel-hex meter: an S-record meter of
+// the second entry still goes to its own loader program, with its own
+// duration. The PIC32 loader is not even delivered.
+TEST(Recovery, MixedDeliverySendsEachMeterToItsOwnLoader) {
+  E2eWorld w;
+  w.WriteUpdateIni(0);
+  DeviceBlockSpec pic;
+  pic.deviceNr = "77777";
+  pic.deviceNrDef = "77000";
+  pic.deviceName = "Pic Meter";
+  pic.progFile2 = "pic.hex";
+  w.WriteProgDeviceIni({pic, DeviceBlockSpec{}});
+  w.WriteFirmware("pic.hex", "1.30");
+  w.WriteFirmware("meter.mot", "1.30");
+  w.InstallLoaders();
+  std::remove((w.Folder() + "/PIC32_Serial_Bootloader.exe").c_str());
+  SimProcess& meter = w.AddSim(MeterProfile(Method::External, ""));
+  ToolResult r = RunTool(w, {"--delay-divisor", "20"});
+  const QJsonObject report = meter.Stop();
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 30);
+  EXPECT_TRUE(Has(r.output, "bis zu 2 Minuten")) << r.output;
+  EXPECT_TRUE(MeterHoldsFirmware(w, Method::External, report));
 }
 
 // The meter in its loader answers the search's probe; the interruption

@@ -51,6 +51,13 @@ void BslLoader::enter() {
     line_.report().event("", "state", "bootstrap loader entered");
 }
 
+void BslLoader::lineSpeedSettled(unsigned baud) {
+    if (firmwareStarted_ || baud == baud_ || profile_.loaderNoise.empty()) return;
+    line_.report().event("tx", "noise", hexBytes(profile_.loaderNoise) + " (loader at " +
+                                            std::to_string(baud_) + ")", baud);
+    line_.send(profile_.loaderNoise, 0);
+}
+
 void BslLoader::received(std::string_view bytes) {
     if (firmwareStarted_) return;
     unsigned baud = line_.lineBaud();

@@ -22,6 +22,8 @@ public:
     // The loader starts locked, at 9600 baud.
     void enter();
     void received(std::string_view bytes);
+    // The tool's end changed speed: a loader at another speed makes noise.
+    void lineSpeedSettled(unsigned baud);
     bool firmwareStarted() const { return firmwareStarted_; }
     Msp430Memory& memory() { return memory_; }
     uint16_t passwordVector() const;

@@ -42,6 +42,10 @@ void Instrument::connectionChanged(bool connected) {
     if (!connected && mode_ == Mode::Firmware) buffer_.clear();
 }
 
+void Instrument::lineSpeedSettled(unsigned baud) {
+    if (mode_ == Mode::Bootstrap) activeBsl_->lineSpeedSettled(baud);
+}
+
 void Instrument::received(std::string_view bytes) {
     if (unplugged_) return;
     if (inTransfer_ && !countTransferBytes(bytes.size())) return;
@@ -57,7 +61,10 @@ void Instrument::dispatch(std::string_view bytes) {
         break;
     case Mode::BasicLoader:
         basic_.received(bytes);
-        if (basic_.finished()) firmwareRestarted(0);
+        if (basic_.finished()) {
+            if (profile_.basicLoaderRestartMs > 0) line_.pauseReading(profile_.basicLoaderRestartMs);
+            firmwareRestarted(0);
+        }
         break;
     case Mode::ExternalLoader:
         external_.received(bytes);

@@ -22,6 +22,8 @@ public:
     void received(std::string_view bytes);
     // The tool released or took the port (opened/closed the slave).
     void connectionChanged(bool connected);
+    // The tool's end of the line has settled at a new speed.
+    void lineSpeedSettled(unsigned baud);
 
     enum class Mode { Firmware, Bootstrap, BasicLoader, ExternalLoader };
     Mode mode() const { return mode_; }

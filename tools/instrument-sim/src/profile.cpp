@@ -131,6 +131,18 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
     r.flag("OldFirmware", p.oldFirmware);
     r.flag("StartInLoader", p.startInLoader);
     r.flag("AppStartStrict", p.appStartStrict);
+    if (auto v = ini.get("LoaderNoise")) {
+        std::istringstream in(*v);
+        std::string token;
+        while (in >> token) {
+            auto n = parseNumber(token.rfind("0x", 0) == 0 ? token : "0x" + token);
+            if (!n || *n < 0 || *n > 255) {
+                r.fail("bad value for LoaderNoise: " + *v);
+                break;
+            }
+            p.loaderNoise += static_cast<char>(*n);
+        }
+    }
     r.text("LoaderDoneReply", p.loaderDoneReply);
     if (auto v = ini.get("PasswordFill")) {
         auto n = parseNumber("0x" + *v);
@@ -140,6 +152,7 @@ bool parseProfile(const std::string& text, Profile& p, std::string& error) {
 
     r.number("BasicLoaderReadRate", p.basicLoaderReadRate);
     r.number("BasicLoaderEraseMs", p.basicLoaderEraseMs);
+    r.number("BasicLoaderRestartMs", p.basicLoaderRestartMs);
     r.number("BasicLoaderSegments", p.basicLoaderSegments, {1, 2});
     r.number("BasicLoaderDefectAtRecord", p.basicLoaderDefectAtRecord);
     r.text("BasicLoaderDefectText", p.basicLoaderDefectText);

@@ -61,6 +61,9 @@ struct Profile {
     // The greeting goes out when due, whatever the tool's line speed (a
     // real meter does not wait for the tool to switch back).
     bool appStartStrict = false;
+    // Bytes a loader left at its raised speed puts on the line when the
+    // tool's end changes to another speed (noise that is no answer).
+    std::string loaderNoise;
     // The meter's own password fill byte (-1: PasswordFill of BSL430.ini).
     int passwordFill = -1;
     // External loader: the line the firmware sends AppStartMs after a
@@ -70,6 +73,9 @@ struct Profile {
     // Basic-Loader.
     unsigned basicLoaderReadRate = 8000;  // bytes per second
     int basicLoaderEraseMs = 200;
+    // After its last "programmed" line the meter restarts and reads
+    // nothing for this long.
+    int basicLoaderRestartMs = 0;
     int basicLoaderSegments = 1;          // 2: the S-records are asked for twice
     long basicLoaderDefectAtRecord = 0;   // this record is reported defective
     std::string basicLoaderDefectText = "S-Record defect!";

@@ -118,6 +118,7 @@ void Simulator::watchSpeed() {
     } else if (Clock::now() >= *speedSettlesAt_) {
         settledBaud_ = now;
         speedSettlesAt_.reset();
+        instrument_->lineSpeedSettled(now);
     }
 }
 
@@ -223,6 +224,9 @@ int Simulator::pollTimeoutMs() const {
     if (!connected_) next = std::min(next, now + milliseconds(kDisconnectedPollMs));
     if (endingAt_) next = std::min(next, *endingAt_);
     if (speedSettlesAt_) next = std::min(next, *speedSettlesAt_);
+    // A speed change wakes nothing here: a loader that makes noise on it
+    // must look often enough to make it before the tool's next byte.
+    if (!profile_.loaderNoise.empty() && connected_) next = std::min(next, now + milliseconds(10));
     auto ms = std::chrono::duration_cast<milliseconds>(next - now).count();
     return static_cast<int>(std::clamp<long long>(ms + (next > now ? 1 : 0), 0, 1000));
 }
