@@ -81,7 +81,8 @@ void PrintSummary(const std::vector<PortRun>& runs, const std::string& log) {
     const QJsonObject meter = line.value("meter").toObject();
     const QString serial = meter.value("serial_number").toString();
     const QString oldVersion = meter.value("software_version").toString();
-    const QString newVersion = line.value("device_entry").toObject().value("file_version").toString();
+    const QString newVersion =
+        line.value("device_entry").toObject().value("file_version").toString();
     QString version = "-";
     if (!oldVersion.isEmpty() || !newVersion.isEmpty()) version = oldVersion + " -> " + newVersion;
     QString outcome = line.value("outcome").toString();
@@ -178,18 +179,17 @@ int RunAllPorts(int argc, char** argv, const std::vector<std::string>& childArgs
     QProcess* p = run.process.get();
     p->setProcessEnvironment(env);
     p->setWorkingDirectory(QString::fromStdString(folder));
-    QObject::connect(p, &QProcess::readyReadStandardOutput, [&run, p] {
-      ForwardLines(run, 0, p->readAllStandardOutput(), false);
-    });
-    QObject::connect(p, &QProcess::readyReadStandardError, [&run, p] {
-      ForwardLines(run, 1, p->readAllStandardError(), false);
-    });
-    QObject::connect(p, &QProcess::finished, [&run, p, &running, &app](int code, QProcess::ExitStatus how) {
-      ForwardLines(run, 0, p->readAllStandardOutput(), true);
-      ForwardLines(run, 1, p->readAllStandardError(), true);
-      run.exitCode = how == QProcess::NormalExit ? code : 128 + SIGTERM;
-      if (--running == 0) app.quit();
-    });
+    QObject::connect(p, &QProcess::readyReadStandardOutput,
+                     [&run, p] { ForwardLines(run, 0, p->readAllStandardOutput(), false); });
+    QObject::connect(p, &QProcess::readyReadStandardError,
+                     [&run, p] { ForwardLines(run, 1, p->readAllStandardError(), false); });
+    QObject::connect(p, &QProcess::finished,
+                     [&run, p, &running, &app](int code, QProcess::ExitStatus how) {
+                       ForwardLines(run, 0, p->readAllStandardOutput(), true);
+                       ForwardLines(run, 1, p->readAllStandardError(), true);
+                       run.exitCode = how == QProcess::NormalExit ? code : 128 + SIGTERM;
+                       if (--running == 0) app.quit();
+                     });
     p->start(QCoreApplication::applicationFilePath(), args);
     if (!p->waitForStarted()) {
       std::fprintf(stderr, "%scannot start: %s\n", Prefix(run).c_str(),
@@ -200,7 +200,8 @@ int RunAllPorts(int argc, char** argv, const std::vector<std::string>& childArgs
     childPids[childCount] = static_cast<pid_t>(run.pid);
     childCount = childCount + 1;
     ++running;
-    std::printf("%s%s, working folder %s\n", Prefix(run).c_str(), run.device.c_str(), folder.c_str());
+    std::printf("%s%s, working folder %s\n", Prefix(run).c_str(), run.device.c_str(),
+                folder.c_str());
   }
   std::fflush(stdout);
   ::signal(SIGINT, ForwardSignal);

@@ -5,8 +5,8 @@ std::string_view StartCommand(int startCommandIndex) {
 }
 
 std::string_view IdentificationQuery(int step) {
-  static constexpr const char* kQueries[] = {"A.2003\r\n", "A.2000\r\n", "A.2001\r\n",
-                                             "A.4001\r\n", "A.1111\r\n"};
+  static constexpr const char* kQueries[] = {"A.2003\r\n", "A.2000\r\n", "A.2001\r\n", "A.4001\r\n",
+                                             "A.1111\r\n"};
   if (step < 0 || step > 4) step = 4;
   return kQueries[step];
 }
@@ -25,7 +25,7 @@ std::string_view WakeUpBytes(LoaderKind kind) {
 }
 
 std::string BaudName(int baudTag) {
-  static constexpr const char* kNames[] = {"1200", "2400", "4800", "9600",
+  static constexpr const char* kNames[] = {"1200",  "2400",  "4800",  "9600",
                                            "19200", "38400", "57600", "115200"};
   return baudTag >= 0 && baudTag < 8 ? kNames[baudTag] : "?";
 }

@@ -18,7 +18,8 @@ constexpr Rewording kRewordings[] = {
     {"\r\nBeenden Sie das Windows-Programm unter Datei/Beenden.", ""},
     {"\r\n\r\nExit the Windows program under File/Exit.", ""},
     {"\r\nClose the window program with File/Exit.", ""},
-    {"Best\xE4tigen Sie dies danach mit dem Ok-Button!", "Das Programm f\xE4hrt danach selbst fort."},
+    {"Best\xE4tigen Sie dies danach mit dem Ok-Button!",
+     "Das Programm f\xE4hrt danach selbst fort."},
     {"Confirm with the Ok-button!", "The program then goes on by itself."},
 };
 
@@ -27,8 +28,7 @@ constexpr Rewording kRewordings[] = {
 std::string ConsoleWording(std::string text) {
   for (const Rewording& r : kRewordings) {
     const std::string window = r.window;
-    for (std::size_t at = text.find(window); at != std::string::npos;
-         at = text.find(window, at)) {
+    for (std::size_t at = text.find(window); at != std::string::npos; at = text.find(window, at)) {
       text.replace(at, window.size(), r.console);
       at += std::string(r.console).size();
     }

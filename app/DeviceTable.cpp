@@ -56,9 +56,10 @@ bool ParseProzTyp(std::string_view v, int32_t& out) {
   if (v.empty() || v.size() > 8) return false;
   uint32_t n = 0;
   for (char c : v) {
-    int d = c >= '0' && c <= '9' ? c - '0'
+    int d = c >= '0' && c <= '9'   ? c - '0'
             : c >= 'A' && c <= 'F' ? c - 'A' + 10
-            : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                   : -1;
     if (d < 0) return false;
     n = n * 16 + static_cast<uint32_t>(d);
   }
@@ -79,9 +80,10 @@ bool ParseFlashErase(std::string_view v, int32_t& out) {
     if (v.size() > 8) return false;
     uint32_t n = 0;
     for (char c : v) {
-      const int d = c >= '0' && c <= '9' ? c - '0'
+      const int d = c >= '0' && c <= '9'   ? c - '0'
                     : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                    : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                           : -1;
       if (d < 0) return false;
       n = n * 16 + static_cast<uint32_t>(d);
     }
@@ -128,7 +130,8 @@ int ReadProgDeviceIni(const std::string& fileName, DeviceTable& table,
   return 0;
 }
 
-void ReadProgDeviceLines(const LineList& lines, DeviceTable& table, std::vector<std::string>* notes) {
+void ReadProgDeviceLines(const LineList& lines, DeviceTable& table,
+                         std::vector<std::string>* notes) {
   table.entries.clear();
   Reader r{notes};
 
@@ -142,8 +145,8 @@ void ReadProgDeviceLines(const LineList& lines, DeviceTable& table, std::vector<
       ++r.blockNumber;
       r.refused = false;
       if (table.entries.size() >= DeviceTable::kCapacity) {
-        r.Note("more than " + std::to_string(DeviceTable::kCapacity) +
-               " device blocks; block " + std::to_string(r.blockNumber) + " ignored");
+        r.Note("more than " + std::to_string(DeviceTable::kCapacity) + " device blocks; block " +
+               std::to_string(r.blockNumber) + " ignored");
         continue;
       }
       DeviceEntry e;
@@ -199,6 +202,6 @@ void ReadProgDeviceLines(const LineList& lines, DeviceTable& table, std::vector<
       r.StoreText(table.texts.AbbruchtextE, r.Value(block, "AbbruchtextE"), where, "AbbruchtextE");
     }
   }
-  table.loaderKind = table.entries.empty() ? kLoaderSRecord
-                                           : LoaderKindOf(table.entries[0].ProgFile2.view());
+  table.loaderKind =
+      table.entries.empty() ? kLoaderSRecord : LoaderKindOf(table.entries[0].ProgFile2.view());
 }

@@ -46,8 +46,12 @@ struct DeviceTexts {
   FixedText<512> AbbruchtextD;
   FixedText<512> AbbruchtextE;
 
-  const FixedText<512>& Starttext(int language) const { return language == 1 ? StarttextE : StarttextD; }
-  const FixedText<512>& Abbruchtext(int language) const { return language == 1 ? AbbruchtextE : AbbruchtextD; }
+  const FixedText<512>& Starttext(int language) const {
+    return language == 1 ? StarttextE : StarttextD;
+  }
+  const FixedText<512>& Abbruchtext(int language) const {
+    return language == 1 ? AbbruchtextE : AbbruchtextD;
+  }
 };
 
 struct DeviceTable {

@@ -15,10 +15,11 @@ constexpr std::uintmax_t kOverheadSeconds = 60;
 std::uintmax_t HalfCrossings(DurationMethod method) {
   switch (method) {
     case DurationMethod::LoaderProgram: return 4;  // frames with answers, flash writes
-    case DurationMethod::Msp430: return 3;         // TI-TXT text holds a third in data: written,
-                                                   // read back, frames and SYNCs
-    case DurationMethod::BasicLoader: return 4;    // CTS held while the flash is written
-    case DurationMethod::WinCe: return 4;          // each frame waits for its "!"
+    case DurationMethod::Msp430:
+      return 3;                                  // TI-TXT text holds a third in data: written,
+                                                 // read back, frames and SYNCs
+    case DurationMethod::BasicLoader: return 4;  // CTS held while the flash is written
+    case DurationMethod::WinCe: return 4;        // each frame waits for its "!"
   }
   return 4;
 }

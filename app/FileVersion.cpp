@@ -27,8 +27,8 @@ int HexDigit(char c) {
 
 // Reads at most window bytes from the start or the end of the file, which
 // must be a regular file no larger than the largest firmware file.
-std::optional<std::string> ReadWindow(const std::string& fileName, std::size_t window,
-                                      bool fromEnd, FileCheck& check) {
+std::optional<std::string> ReadWindow(const std::string& fileName, std::size_t window, bool fromEnd,
+                                      FileCheck& check) {
   const int fd = OpenBoundedFile(fileName, O_RDONLY, kFirmwareFileLimit, check);
   if (fd < 0) return std::nullopt;
   const std::size_t size = check.size;
@@ -169,8 +169,8 @@ std::string DecodeResourceVersion(std::string_view bytes, std::string_view key) 
   return {};
 }
 
-std::string ReadFileVersion(std::string_view key, const std::string& fileName,
-                            DeviceRecord& record, int language, VersionSlot slot) {
+std::string ReadFileVersion(std::string_view key, const std::string& fileName, DeviceRecord& record,
+                            int language, VersionSlot slot) {
   VersionReadMode mode = VersionModeOf(key, fileName);
   std::optional<std::string> bytes;
   FileCheck check;

@@ -29,9 +29,8 @@ int32_t VersionNumber(std::string_view text);
 // stores it with its number in the record and returns it; "" when the key
 // is not found. A file that cannot be read is reported in a message box and
 // gives "0".
-std::string ReadFileVersion(std::string_view key, const std::string& fileName,
-                            DeviceRecord& record, int language = 0,
-                            VersionSlot slot = VersionSlot::ByRule);
+std::string ReadFileVersion(std::string_view key, const std::string& fileName, DeviceRecord& record,
+                            int language = 0, VersionSlot slot = VersionSlot::ByRule);
 
 // The format parsers behind ReadFileVersion, on bytes already read.
 std::string DecodeHexVersion(std::string_view bytes, std::string_view key);

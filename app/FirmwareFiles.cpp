@@ -32,9 +32,7 @@ bool NamesFile(std::string_view name, const DeviceTable& table, std::size_t entr
   return !progFile2.empty() && HasIgnoringCase(name, progFile2);
 }
 
-std::string UpToFirstFullStop(const std::string& name) {
-  return name.substr(0, name.find('.'));
-}
+std::string UpToFirstFullStop(const std::string& name) { return name.substr(0, name.find('.')); }
 
 }  // namespace
 

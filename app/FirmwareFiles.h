@@ -23,7 +23,7 @@ struct FirmwareScan {
   std::vector<std::string> files;         // names without folder, at most kCapacity
   std::vector<std::string> listBoxNames;  // DLListBox: each name up to its first full stop
   FirmwareMenuStates menu;
-  std::vector<std::string> notes;         // files left out beyond the capacity
+  std::vector<std::string> notes;  // files left out beyond the capacity
 
   // MatchDevice refuses an instrument whose main file names none of these.
   bool MainFileFound(std::string_view mainFile) const;

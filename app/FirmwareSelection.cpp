@@ -74,8 +74,8 @@ LoaderKind TakeDeviceFiles(const DeviceEntry& entry, const DeviceTable& /*table*
   record.DownloadList.clear();
   {
     DownloadListBuilder list(record, notes);
-    std::string_view rest = comma == std::string_view::npos ? std::string_view{}
-                                                            : progFile2.substr(comma + 1);
+    std::string_view rest =
+        comma == std::string_view::npos ? std::string_view{} : progFile2.substr(comma + 1);
     while (!rest.empty()) {
       std::size_t next = rest.find(',');
       std::string_view piece = rest.substr(0, next);

@@ -114,13 +114,14 @@ bool PrepareWindowDelivery(bool deliveryGiven) {
                       " ist keine Lieferung (Update.ini fehlt).\n"
                       "W\u00e4hlen Sie den Ordner einer Lieferung oder legen Sie eine neue "
                       "aus den Beispielen an.\n\n"
-                      "The folder " + looked +
+                      "The folder " +
+                      looked +
                       " holds no delivery (Update.ini is missing).\n"
                       "Choose a delivery folder or create a new delivery from the examples."));
-    QPushButton* choose = box.addButton("Lieferung w\u00e4hlen / Choose delivery...",
-                                        QMessageBox::AcceptRole);
-    QPushButton* create = box.addButton("Neu aus Beispielen / New from examples...",
-                                        QMessageBox::ActionRole);
+    QPushButton* choose =
+        box.addButton("Lieferung w\u00e4hlen / Choose delivery...", QMessageBox::AcceptRole);
+    QPushButton* create =
+        box.addButton("Neu aus Beispielen / New from examples...", QMessageBox::ActionRole);
     QPushButton* quit = box.addButton("Beenden / Quit", QMessageBox::RejectRole);
     box.setDefaultButton(choose);
     box.exec();
@@ -133,8 +134,7 @@ bool PrepareWindowDelivery(bool deliveryGiven) {
                    .toStdString();
       if (folder.empty()) continue;
       if (!HoldsDelivery(folder)) {
-        QMessageBox::warning(nullptr, "Update",
-                             Q("Update.ini fehlt in / is missing in " + folder));
+        QMessageBox::warning(nullptr, "Update", Q("Update.ini fehlt in / is missing in " + folder));
         continue;
       }
     } else if (box.clickedButton() == create) {
@@ -159,7 +159,8 @@ bool PrepareWindowDelivery(bool deliveryGiven) {
           nullptr, "Update",
           Q("Neue Lieferung in " + folder +
             ". Legen Sie die Firmware-Dateien dazu, tragen Sie die Werte des Lieferanten in "
-            "BSL430.ini ein und passen Sie ProgDevice.ini an.\n\nNew delivery in " + folder +
+            "BSL430.ini ein und passen Sie ProgDevice.ini an.\n\nNew delivery in " +
+            folder +
             ". Put the firmware files beside the settings, enter the supplier's values in "
             "BSL430.ini and adapt ProgDevice.ini."));
     }

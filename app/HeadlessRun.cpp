@@ -70,7 +70,8 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
       long n = std::strtol(v.c_str(), &end, 10);
       if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos || *end != '\0' ||
           errno == ERANGE || n < 1 || n > kMaxDelayDivisor) {
-        error = "--delay-divisor takes a whole number from 1 to " + std::to_string(kMaxDelayDivisor);
+        error =
+            "--delay-divisor takes a whole number from 1 to " + std::to_string(kMaxDelayDivisor);
         return false;
       }
       o.delayDivisor = n;
@@ -101,7 +102,8 @@ bool ParseArguments(const std::vector<std::string>& args, HeadlessOptions& o, st
     return false;
   }
   if (!o.headless && !o.translate && !o.help && !args.empty()) {
-    error = "the window takes no argument " + args.front() + " (use --headless for the console mode)";
+    error =
+        "the window takes no argument " + args.front() + " (use --headless for the console mode)";
     return false;
   }
   return true;
@@ -152,16 +154,17 @@ int RunHeadless(int argc, char** argv, const HeadlessOptions& options) {
 
     QTimer::singleShot(0, &app, [&] {
       if (options.menuLab || options.menuModel >= 0) {
-        const std::string entry = options.menuLab ? "LabXXX"
-                                                  : kModelMenuNames[options.menuModel];
+        const std::string entry = options.menuLab ? "LabXXX" : kModelMenuNames[options.menuModel];
         if (!view.MenuEnabled(entry)) {
           std::fprintf(stdout, "%s: %s\n", entry.c_str(),
                        "menu entry not available (its firmware file is missing)");
           view.RunEnded(RunOutcome::Failed);
           return;
         }
-        if (options.menuLab) main.LabXXXClick();
-        else main.TG812qProgrammingClick(options.menuModel);
+        if (options.menuLab)
+          main.LabXXXClick();
+        else
+          main.TG812qProgrammingClick(options.menuModel);
         return;
       }
       main.OkBitBtnClick();

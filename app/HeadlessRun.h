@@ -14,9 +14,9 @@ struct HeadlessOptions {
   long delayDivisor = 1;
   bool translate = false;  // the window with the translation editor
   bool help = false;
-  long retries = 0;     // OK presses after a failed transfer that offers a retry
-  int menuModel = -1;   // --menu model=N: the model entry with tag N
-  bool menuLab = false; // --menu lab: the Lab XXX entry
+  long retries = 0;      // OK presses after a failed transfer that offers a retry
+  int menuModel = -1;    // --menu model=N: the model entry with tag N
+  bool menuLab = false;  // --menu lab: the Lab XXX entry
 };
 
 // False with a reason for an argument it does not know.

@@ -43,8 +43,10 @@ void Identification::TakeReceived(std::string_view bytes) {
   parser_.Feed(bytes, replies, &lines);
   for (const auto& line : lines) hooks.log(line + " <-\r\n");
   for (auto& r : replies) {
-    if (r.hasValue) queue_.PostValue(r.code, r.value);
-    else queue_.PostEvent(r.code, r.text);
+    if (r.hasValue)
+      queue_.PostValue(r.code, r.value);
+    else
+      queue_.PostEvent(r.code, r.text);
   }
 }
 
@@ -60,13 +62,17 @@ void Identification::SendFirstQuery() {
 
 bool Identification::Take(const WorkflowEvent& e, DeviceRecord& record, LoaderKind loaderKind) {
   switch (e.code) {
-    case Reply::kPcbNumber: case Reply::kPcbNumber3: case Reply::kPcbNumber4:
+    case Reply::kPcbNumber:
+    case Reply::kPcbNumber3:
+    case Reply::kPcbNumber4:
       record.PcbNumber = e.text;
       timers_.RestartTimeout(timeoutHandle_);
       hooks.send(std::string(IdentificationQuery(step_)));
       step_ = 2;
       return false;
-    case Reply::kDeviceNumber: case Reply::kDeviceNumber3: case Reply::kDeviceNumber4:
+    case Reply::kDeviceNumber:
+    case Reply::kDeviceNumber3:
+    case Reply::kDeviceNumber4:
       record.DeviceNumber = e.text;
       hooks.send(std::string(IdentificationQuery(step_)));
       timers_.RestartTimeout(timeoutHandle_);
@@ -76,7 +82,8 @@ bool Identification::Take(const WorkflowEvent& e, DeviceRecord& record, LoaderKi
       record.BasicLoaderVariant = e.text.empty() ? '\0' : e.text[0];
       hooks.send(Command::kBasicLoader);
       return false;
-    case Reply::kSerialNumber: case Reply::kSerialNumber3:
+    case Reply::kSerialNumber:
+    case Reply::kSerialNumber3:
       record.SerialNumber = e.text;
       timeoutHandle_ = timers_.ReleaseTimeout(timeoutHandle_);
       return true;

@@ -15,8 +15,10 @@ namespace {
 std::string StateOf(const std::string& path) {
   const PortProbe probe = SerialDevice::Probe(path);
   if (probe.status == PortOpenStatus::Ok) return "free";
-  if (probe.status == PortOpenStatus::Missing) return "absent (" + std::string(std::strerror(probe.error)) + ")";
-  if (probe.error == EACCES || probe.error == EPERM) return "refused (permission denied: group dialout)";
+  if (probe.status == PortOpenStatus::Missing)
+    return "absent (" + std::string(std::strerror(probe.error)) + ")";
+  if (probe.error == EACCES || probe.error == EPERM)
+    return "refused (permission denied: group dialout)";
   const std::string holder = PortHolderName(path);
   return holder.empty() ? "held" : "held by " + holder;
 }

@@ -33,7 +33,8 @@ void PortSearch::Start(const Setup& setup) {
   if (setup_.fixedPort) {
     ports_.push_back(setup_.fixedPortIndex);
   } else {
-    for (int i = 0; i < runPort_.GetMaxV24Useable(); ++i) ports_.push_back(runPort_.Get_UseableV24(i));
+    for (int i = 0; i < runPort_.GetMaxV24Useable(); ++i)
+      ports_.push_back(runPort_.Get_UseableV24(i));
   }
   V24ParameterTag* record = runPort_.GetV24Parameter();
   record->Paritaet = NoParity;
@@ -68,8 +69,10 @@ void PortSearch::StartPass() {
     runPort_.InitParameter(record, false);
     // The bootstrap loader listens at 9600 baud; the other loaders are
     // woken at the speed of the last pass.
-    if (tiTxt) passBaud_ = B__9600;
-    else passBaud_ = setup_.bauds.empty() ? B__2400 : static_cast<BaudTag>(setup_.bauds.back());
+    if (tiTxt)
+      passBaud_ = B__9600;
+    else
+      passBaud_ = setup_.bauds.empty() ? B__2400 : static_cast<BaudTag>(setup_.bauds.back());
   } else {
     passBaud_ = static_cast<BaudTag>(setup_.bauds[pass_]);
   }
@@ -187,8 +190,10 @@ void PortSearch::Resume(bool framingError) {
   if (hooks.status) hooks.status(0, PassPortsText());
   ProbeFrom(winner_ + 1);
   if (generation != generation_) return;
-  if (framingError) winner->OnFramingError();
-  else winner->Expire();
+  if (framingError)
+    winner->OnFramingError();
+  else
+    winner->Expire();
   ScheduleDecide();
 }
 

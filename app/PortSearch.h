@@ -27,8 +27,8 @@ class PortSearch : public QObject {
     int startCommandIndex = 0;
     LoaderKind loaderKind = kLoaderSRecord;
     int language = 0;
-    long delayDivisor = 1;    // pauses
-    int timeoutDivisor = 1;   // the 5000 ms wait
+    long delayDivisor = 1;   // pauses
+    int timeoutDivisor = 1;  // the 5000 ms wait
   };
 
   struct Hooks {
@@ -92,7 +92,7 @@ class PortSearch : public QObject {
   Setup setup_;
   std::vector<int> ports_;  // port indexes searched, in order
   std::vector<std::string> table_;
-  std::size_t pass_ = 0;    // index into the baud list; its size = boot-loader pass
+  std::size_t pass_ = 0;  // index into the baud list; its size = boot-loader pass
   BaudTag passBaud_ = B__2400;
   bool bootLoaderPass_ = false;
   std::vector<SearchProbe*> probes_;  // by position in ports_, children of this

@@ -56,7 +56,8 @@ void ReplyParser::ParseLine(std::string_view line, std::vector<ParsedReply>& eve
     r.value = std::strtod(std::string(line.substr(dollar + 1)).c_str(), nullptr);
     events.push_back(std::move(r));
   }
-  if (line.find('!') != std::string_view::npos) events.push_back({Event::kAcknowledge, {}, 0, false});
+  if (line.find('!') != std::string_view::npos)
+    events.push_back({Event::kAcknowledge, {}, 0, false});
   if (line.find("A.") != std::string_view::npos || line.find("C.") != std::string_view::npos)
     events.push_back({Event::kEcho, {}, 0, false});
   if (line.find('?') != std::string_view::npos) events.push_back({Event::kRejected, {}, 0, false});

@@ -91,11 +91,15 @@ std::string RunRecordJson(const RunRecord& r) {
   o.Key("port");
   {
     JsonObjectWriter p(out);
-    if (r.comNumber > 0) p.Number("com", r.comNumber);
-    else p.Null("com");
+    if (r.comNumber > 0)
+      p.Number("com", r.comNumber);
+    else
+      p.Null("com");
     p.Text("device", r.devicePath);
-    if (r.byIdPath.empty()) p.Null("by_id");
-    else p.Text("by_id", r.byIdPath);
+    if (r.byIdPath.empty())
+      p.Null("by_id");
+    else
+      p.Text("by_id", r.byIdPath);
     p.Close();
   }
   o.Key("meter");
@@ -126,10 +130,14 @@ std::string RunRecordJson(const RunRecord& r) {
     JsonObjectWriter j(out);
     j.Text("name", f.name);
     j.Text("path", f.path);
-    if (f.size >= 0) j.Number("size", f.size);
-    else j.Null("size");
-    if (f.sha256.empty()) j.Null("sha256");
-    else j.Text("sha256", f.sha256);
+    if (f.size >= 0)
+      j.Number("size", f.size);
+    else
+      j.Null("size");
+    if (f.sha256.empty())
+      j.Null("sha256");
+    else
+      j.Text("sha256", f.sha256);
     j.Text("method", f.method);
     j.Bool("transferred", f.transferred);
     j.Close();
@@ -137,10 +145,14 @@ std::string RunRecordJson(const RunRecord& r) {
   out += ']';
   o.Text("outcome", r.outcome);
   o.Text("message", r.message);
-  if (r.error.empty()) o.Null("error");
-  else o.Text("error", r.error);
-  if (r.exitStatus) o.Number("exit_status", *r.exitStatus);
-  else o.Null("exit_status");
+  if (r.error.empty())
+    o.Null("error");
+  else
+    o.Text("error", r.error);
+  if (r.exitStatus)
+    o.Number("exit_status", *r.exitStatus);
+  else
+    o.Null("exit_status");
   o.Close();
   out += '\n';
   return out;

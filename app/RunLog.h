@@ -7,11 +7,11 @@
 #include <vector>
 
 struct RunLogFile {
-  std::string name;    // as the device entry names it
-  std::string path;    // where it was read
+  std::string name;     // as the device entry names it
+  std::string path;     // where it was read
   long long size = -1;  // -1: the file could not be read
-  std::string sha256;  // lower-case hex, empty when unreadable
-  std::string method;  // how it was transferred
+  std::string sha256;   // lower-case hex, empty when unreadable
+  std::string method;   // how it was transferred
   bool transferred = false;
 };
 
@@ -36,9 +36,9 @@ struct RunRecord {
   std::string fileVersion;        // version text of the main file
   std::string method;
   std::vector<RunLogFile> files;
-  std::string outcome;  // success, aborted, refused, failed, interrupted
-  std::string message;  // the text the run ended with
-  std::string error;    // the last error message box of the run, if any
+  std::string outcome;            // success, aborted, refused, failed, interrupted
+  std::string message;            // the text the run ended with
+  std::string error;              // the last error message box of the run, if any
   std::optional<int> exitStatus;  // headless mode only
 };
 

@@ -36,7 +36,9 @@ std::string WithoutCrLf(std::string text) {
 
 }  // namespace
 
-void RunRecorder::Configure() { path_ = ChooseRunLogPath(ProcessRunLogOptions().path, "Update.ini"); }
+void RunRecorder::Configure() {
+  path_ = ChooseRunLogPath(ProcessRunLogOptions().path, "Update.ini");
+}
 
 void RunRecorder::Begin() {
   if (active_) return;  // a search again after the first failed one, a menu entry inside a run
@@ -97,27 +99,31 @@ std::string RunRecorder::End(const RunEndFacts& facts) {
   }
   if (!r.deviceEntry.empty()) r.fileVersion = facts.fileVersion;
   r.method = facts.method;
-  if (interrupted_) r.outcome = "interrupted";
-  else if (facts.outcome == RunOutcome::Success) r.outcome = "success";
-  else if (facts.refused) r.outcome = "refused";
-  else if (escaped_) r.outcome = "aborted";
-  else r.outcome = "failed";
+  if (interrupted_)
+    r.outcome = "interrupted";
+  else if (facts.outcome == RunOutcome::Success)
+    r.outcome = "success";
+  else if (facts.refused)
+    r.outcome = "refused";
+  else if (escaped_)
+    r.outcome = "aborted";
+  else
+    r.outcome = "failed";
   r.message = WithoutCrLf(r.message.empty() ? r.error : r.message);
   r.error = WithoutCrLf(r.error);
   if (ProcessRunLogOptions().headless) {
     r.exitStatus = facts.outcome == RunOutcome::Success && !interrupted_ ? 0
-                   : facts.outcome == RunOutcome::ProgramEnds           ? 2
-                                                                        : 1;
+                   : facts.outcome == RunOutcome::ProgramEnds            ? 2
+                                                                         : 1;
   }
   if (path_.empty()) return {};
   const std::string reason = AppendRunLine(path_, RunRecordJson(r));
   if (reason.empty()) return {};
   // The run's outcome stands; only the record of it is missing.
   const bool english = facts.language == 1;
-  const std::string warning = (english ? "Warning: the run log " : "Warnung: Protokolldatei ") +
-                              Utf8ToCp1252(path_) +
-                              (english ? " cannot be written: " : " nicht schreibbar: ") +
-                              Utf8ToCp1252(reason) + "\r\n";
+  const std::string warning =
+      (english ? "Warning: the run log " : "Warnung: Protokolldatei ") + Utf8ToCp1252(path_) +
+      (english ? " cannot be written: " : " nicht schreibbar: ") + Utf8ToCp1252(reason) + "\r\n";
   std::fprintf(stderr, "%s", Cp1252ToUtf8(warning).c_str());
   return warning;
 }

@@ -13,11 +13,11 @@ struct DeviceRecord;
 // What the coordinator knows when a run ends.
 struct RunEndFacts {
   RunOutcome outcome = RunOutcome::Failed;
-  bool refused = false;      // the instrument was turned down
-  int comNumber = 0;         // the run's port, 1-based
-  std::string devicePath;    // its device file
-  std::string fileVersion;   // the main file's version text
-  std::string method;        // the transfer method of the firmware
+  bool refused = false;     // the instrument was turned down
+  int comNumber = 0;        // the run's port, 1-based
+  std::string devicePath;   // its device file
+  std::string fileVersion;  // the main file's version text
+  std::string method;       // the transfer method of the firmware
   std::string toolVersion;
   std::string settingsVersion;
   int language = 0;

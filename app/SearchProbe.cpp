@@ -48,7 +48,8 @@ void SearchProbe::Begin(const ProbeScript& script, bool opened) {
   // The wait runs from the start of the probe; in the boot-loader pass it
   // starts again with the wake-up bytes.
   timeout_.start(script_.timeoutMs);
-  if (opened) After(kOpenPauseMs, Next::SetSpeed);
+  if (opened)
+    After(kOpenPauseMs, Next::SetSpeed);
   else {
     next_ = Next::SetSpeed;
     Step();
@@ -119,8 +120,7 @@ void SearchProbe::Receive() {
   for (const auto& r : replies) {
     // The workflow goes on only after an acknowledgement, or in the
     // boot-loader pass after the loader's record or acknowledge byte.
-    const bool loaderAnswer =
-        r.code == Event::kFramedRecord || r.code == Event::kBslAcknowledge;
+    const bool loaderAnswer = r.code == Event::kFramedRecord || r.code == Event::kBslAcknowledge;
     if (r.code == Event::kAcknowledge || (script_.bootLoaderPhase && loaderAnswer)) {
       pause_.stop();
       timeout_.stop();

@@ -59,9 +59,9 @@ class SearchProbe : public QObject {
   // The bytes received since the conversation began.
   const std::string& Answer() const { return received_; }
 
-  std::function<void()> changed;                         // now Answered or Done
-  std::function<void(const std::string&)> sent;          // a command went out
-  std::function<void(const std::string& path)> lost;     // the line hung up
+  std::function<void()> changed;                      // now Answered or Done
+  std::function<void(const std::string&)> sent;       // a command went out
+  std::function<void(const std::string& path)> lost;  // the line hung up
 
  protected:
   void customEvent(QEvent* event) override;

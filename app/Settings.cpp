@@ -15,8 +15,8 @@ void Note(std::vector<std::string>* notes, const std::string& text) {
 std::string Value(const LineList& lines, const char* key, std::vector<std::string>* notes) {
   std::string v = LookupValue(lines, key);
   if (v.size() > kValueLimit) {
-    Note(notes, std::string(key) + " longer than " + std::to_string(kValueLimit) +
-                    " characters, cut");
+    Note(notes,
+         std::string(key) + " longer than " + std::to_string(kValueLimit) + " characters, cut");
     v.resize(kValueLimit);
   }
   return v;
@@ -28,7 +28,8 @@ std::vector<uint8_t> ParseBaudList(const std::string& value, std::vector<std::st
   std::size_t from = 0;
   for (;;) {
     std::size_t comma = value.find(',', from);
-    std::string piece = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    std::string piece =
+        value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
     long tag = WholeNumber(piece, UpdateSettings::kMaxBaudTag);
     if (tag < 0) {
       Note(notes, "Baud entry '" + piece + "' is not a baud number 0.." +

@@ -122,8 +122,10 @@ void TUpdateForm::SetWaitPanelVisible(bool visible) {
 }
 
 void TUpdateForm::SetWaiting(bool waiting) {
-  if (waiting) QApplication::setOverrideCursor(Qt::BusyCursor);
-  else QApplication::restoreOverrideCursor();
+  if (waiting)
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  else
+    QApplication::restoreOverrideCursor();
 }
 
 void TUpdateForm::SetIdentity(IdentityField field, const std::string& text) {
@@ -183,7 +185,9 @@ MsgResult TUpdateForm::Show(const std::string& caption, const std::string& text,
   switch (buttons) {
     case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case MsgButtons::RetryAbort: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Abort); break;
+    case MsgButtons::RetryAbort:
+      box.setStandardButtons(QMessageBox::Retry | QMessageBox::Abort);
+      break;
   }
   switch (box.exec()) {
     case QMessageBox::Yes: return MsgResult::Yes;
@@ -206,17 +210,23 @@ void TUpdateForm::keyReleaseEvent(QKeyEvent* event) {
   const auto mods = event->modifiers();
   // Ctrl+Alt+F<n> switches consoles on Linux desktops and never reaches the
   // window there, so Ctrl+Shift+F<n> serves as well.
-  const bool service = (mods & Qt::ControlModifier) && (mods & (Qt::AltModifier | Qt::ShiftModifier));
+  const bool service =
+      (mods & Qt::ControlModifier) && (mods & (Qt::AltModifier | Qt::ShiftModifier));
   // While a wait or a transfer runs, only the settings dialog, read-only for
   // the line in use, is shown.
   if (main_->InputLocked() && !(event->key() == Qt::Key_F9 && service))
     return QMainWindow::keyReleaseEvent(event);
-  if (event->key() == Qt::Key_F12 && (mods & Qt::ShiftModifier)) main_->ShiftF12();
-  else if (event->key() == Qt::Key_F1 && (mods & Qt::ControlModifier)) main_->CtrlF1();
-  else if (event->key() == Qt::Key_F10 && service) main_->CtrlAltF10();
+  if (event->key() == Qt::Key_F12 && (mods & Qt::ShiftModifier))
+    main_->ShiftF12();
+  else if (event->key() == Qt::Key_F1 && (mods & Qt::ControlModifier))
+    main_->CtrlF1();
+  else if (event->key() == Qt::Key_F10 && service)
+    main_->CtrlAltF10();
   // Service: the line parameters in use, all greyed (no flag is set).
-  else if (event->key() == Qt::Key_F9 && service) OpenSettingsDialog();
-  else QMainWindow::keyReleaseEvent(event);
+  else if (event->key() == Qt::Key_F9 && service)
+    OpenSettingsDialog();
+  else
+    QMainWindow::keyReleaseEvent(event);
 }
 
 void TUpdateForm::OpenSettingsDialog() {
@@ -229,7 +239,8 @@ void TUpdateForm::OpenSettingsDialog() {
       if (auto* box = dialog.findChild<QComboBox*>(name))
         for (int i = 0; i < box->count(); ++i)
           box->setItemText(i, Q(UpdateSprachDialog.GetFixText(
-                                  Utf8ToCp1252(box->itemText(i).toStdString()).c_str(), UpdateSprachDialog.Dialogfile())));
+                                  Utf8ToCp1252(box->itemText(i).toStdString()).c_str(),
+                                  UpdateSprachDialog.Dialogfile())));
   });
 }
 

@@ -17,8 +17,10 @@ namespace {
 constexpr const char* kUpdateIni = "Update.ini";
 constexpr const char* kProgDeviceIni = "ProgDevice.ini";
 // Shown in both languages, untranslated.
-constexpr const char* kMissingUpdateIni = "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet";
-constexpr const char* kMissingProgDeviceIni = "Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet";
+constexpr const char* kMissingUpdateIni =
+    "Konfigurationsdatei 1 nicht vorhanden!!Programm wird beendet";
+constexpr const char* kMissingProgDeviceIni =
+    "Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet";
 
 // A settings file that is there but refused (a directory, a FIFO, too
 // large) is named with the reason in both languages; the ending is that of
@@ -29,8 +31,7 @@ std::string SettingsFileMessage(const char* missingText, int number, const char*
   const std::string n = std::to_string(number);
   return "Konfigurationsdatei " + n + " (" + name + ") " +
          FileFaultReason(check, kSettingsFileLimit, 0) + "\r\nConfiguration file " + n + " (" +
-         name + ") " + FileFaultReason(check, kSettingsFileLimit, 1) +
-         "!!Programm wird beendet";
+         name + ") " + FileFaultReason(check, kSettingsFileLimit, 1) + "!!Programm wird beendet";
 }
 
 }  // namespace
@@ -82,7 +83,8 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   // workflow's timers (the progress timers keep running).
   holding_.HoldEventsOf(this);
   for (auto& t : clock_.poolTimers) holding_.HoldEventsOf(&t);
-  for (QTimer* t : {&clock_.replyWatchdog, &clock_.loaderSilence, &labStart_, methods_.basicLoader.QuietTimer()})
+  for (QTimer* t : {&clock_.replyWatchdog, &clock_.loaderSilence, &labStart_,
+                    methods_.basicLoader.QuietTimer()})
     holding_.HoldEventsOf(t);
 
   // The port as the form configures it: 8 data bits, 2 stop bits, 4800 baud,
@@ -136,8 +138,7 @@ bool UpdateMain::Construct() {
   view_->SetMenuChecked("Deutsch", settings_.language == 0);
   view_->SetMenuChecked("Englisch", settings_.language == 1);
   if (ReadProgDeviceIni(kProgDeviceIni, table_, &notes, &refusal) != 0) {
-    ShowMessageBox("Error",
-                   SettingsFileMessage(kMissingProgDeviceIni, 2, kProgDeviceIni, refusal),
+    ShowMessageBox("Error", SettingsFileMessage(kMissingProgDeviceIni, 2, kProgDeviceIni, refusal),
                    MsgIcon::Error);
     view_->RunEnded(RunOutcome::ProgramEnds);
     return false;
@@ -151,7 +152,8 @@ bool UpdateMain::Construct() {
   clock_.queue.Subscribe(&workflowHandler_);
 
   UpdateCom.Check_AllV24();
-  const int firstPort = settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
+  const int firstPort =
+      settings_.fixedPort ? settings_.fixedPortIndex : UpdateCom.Get_UseableV24(0);
   if (settings_.fixedPort || UpdateCom.GetMaxV24Useable() > 0) {
     SetStatusPanel(0, "Com" + std::to_string(firstPort + 1));
     view_->SetStatusHint(0, UpdateCom.DevicePath(firstPort));
@@ -289,7 +291,8 @@ void UpdateMain::SetIdentity(IdentityField field, const std::string& text) {
 }
 
 void UpdateMain::ClearIdentity() {
-  for (auto f : {IdentityField::Name, IdentityField::Serial, IdentityField::Pcb, IdentityField::Software})
+  for (auto f :
+       {IdentityField::Name, IdentityField::Serial, IdentityField::Pcb, IdentityField::Software})
     SetIdentity(f, "");
 }
 

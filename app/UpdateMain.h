@@ -127,7 +127,7 @@ class UpdateMain : public QObject, public LoaderHost {
 
   // Time limits of the run (milliseconds, before UPDATE_TIMEOUT_DIVISOR).
   static constexpr int kReplyTimeoutMs = 120000;
-  static constexpr int kLoaderRestartMs = 30000;  // loader program reported success
+  static constexpr int kLoaderRestartMs = 30000;                // loader program reported success
   static constexpr int kLoaderProgramLimitMs = 60 * 60 * 1000;  // one run of a loader program
 
  protected:

@@ -105,8 +105,9 @@ void UpdateMain::ReadmeClick() {
   const std::string file = ReadMePath();
   const int language = settings_.language;
   auto failed = [language, file](int status) {
-    ShowMessageBox("Update", InfoText(InfoViewerFailed, language) + kDocumentViewer + " " + file + " (" +
-                                 std::to_string(status) + ")",
+    ShowMessageBox("Update",
+                   InfoText(InfoViewerFailed, language) + kDocumentViewer + " " + file + " (" +
+                       std::to_string(status) + ")",
                    MsgIcon::Info);
   };
   switch (OpenDocument(file, failed)) {
@@ -115,7 +116,8 @@ void UpdateMain::ReadmeClick() {
       ShowMessageBox("Update", InfoText(InfoReadmeMissing, language) + file, MsgIcon::Info);
       break;
     case DocumentProblem::ViewerMissing:
-      ShowMessageBox("Update", InfoText(InfoViewerMissing, language) + kDocumentViewer, MsgIcon::Info);
+      ShowMessageBox("Update", InfoText(InfoViewerMissing, language) + kDocumentViewer,
+                     MsgIcon::Info);
       break;
   }
 }

@@ -26,7 +26,8 @@ void UpdateMain::ConnectSearch() {
     std::size_t second = first == std::string::npos ? first : abort.find("\r\n", first + 2);
     if (second == std::string::npos) return false;
     ShowMessageBox(Caption(false),
-                   abort.substr(first + 2, second + 2 - (first + 2)) + InfoText(InfoConfirmOk, settings_.language),
+                   abort.substr(first + 2, second + 2 - (first + 2)) +
+                       InfoText(InfoConfirmOk, settings_.language),
                    MsgIcon::Info);
     return true;
   };
@@ -74,7 +75,8 @@ void UpdateMain::SearchFound(const std::string& answer) {
   const int port = search_.Port();
   SetStatusPanel(0, "Com" + std::to_string(port + 1));
   view_->SetStatusHint(0, UpdateCom.DevicePath(port));
-  SetStatusPanel(1, search_.FoundInBootLoaderPass() ? std::string("BL-Baud") : BaudName(search_.FoundBaud()));
+  SetStatusPanel(
+      1, search_.FoundInBootLoaderPass() ? std::string("BL-Baud") : BaudName(search_.FoundBaud()));
   identification_.StartTimeout();
   identification_.Parser().Clear();
   identification_.TakeReceived(answer);
@@ -187,7 +189,8 @@ bool UpdateMain::MatchDevice() {
   if (match_.ReportsPairs()) {
     if (!match_.TakeSensorHalves(record_)) {
       // This question exists in German only.
-      if (ShowMessageBox("Info", "kein digitaler Sensor angeschlossen ?\r\n\r\nTrotzdem fortfahren ?",
+      if (ShowMessageBox("Info",
+                         "kein digitaler Sensor angeschlossen ?\r\n\r\nTrotzdem fortfahren ?",
                          MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
         return false;
       match_.TakeNoSensor(*entry, record_);

@@ -52,15 +52,19 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
   const WorkflowEvent event = e;
   e.Clear();
   switch (event.code) {
-    case Event::kDataReceived:
-      identification_.ParseReceived();
-      return;
-    case Reply::kDeviceNumber: case Reply::kDeviceNumber3: case Reply::kDeviceNumber4:
-    case Reply::kPcbNumber: case Reply::kPcbNumber3: case Reply::kPcbNumber4:
-    case Reply::kVersion: case Reply::kVersion3: case Reply::kVersion4:
-    case Reply::kSerialNumber: case Reply::kSerialNumber3: case Reply::kBasicLoaderVariant:
-      Identification(event);
-      return;
+    case Event::kDataReceived: identification_.ParseReceived(); return;
+    case Reply::kDeviceNumber:
+    case Reply::kDeviceNumber3:
+    case Reply::kDeviceNumber4:
+    case Reply::kPcbNumber:
+    case Reply::kPcbNumber3:
+    case Reply::kPcbNumber4:
+    case Reply::kVersion:
+    case Reply::kVersion3:
+    case Reply::kVersion4:
+    case Reply::kSerialNumber:
+    case Reply::kSerialNumber3:
+    case Reply::kBasicLoaderVariant: Identification(event); return;
     case Event::kAcknowledge:
     case Event::kRetryAck:
       guards_.bootCommandPending = false;
@@ -80,7 +84,8 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       SetProgressPosition(0);
       ShowDuration(event.code == Event::kIntelHex ? 2 : 0);
       if (MainToBeUpdated()) {
-        SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot) : match_.bootCommand);
+        SendBootCommand(event.code == Event::kIntelHex ? std::string(Command::kBoot)
+                                                       : match_.bootCommand);
       } else {
         phase_ = RunPhase::BasicLoader;
         clock_.queue.PostEvent(Event::kSensorPhase);
@@ -89,8 +94,9 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
     case Event::kMainTransfer:
       clock_.SecTimer.stop();
       SetProgressPosition(0);
-      clock_.queue.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0 ? Event::kMainDone
-                                                                       : Event::kTransferFailed);
+      clock_.queue.PostEvent(RunExternalProgram(record_.MainFile.str()) == 0
+                                 ? Event::kMainDone
+                                 : Event::kTransferFailed);
       return;
     case Event::kMainDone:
       if (match_.loaderKind == kLoaderSRecord && match_.startCommandIndex == 0) {
@@ -131,12 +137,8 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
         clock_.queue.PostEvent(Event::kTransferFailed);
       }
       return;
-    case Event::kSensorPhase:
-      SensorPhase();
-      return;
-    case Event::kBasicLoader:
-      methods_.basicLoader.Run({});
-      return;
+    case Event::kSensorPhase: SensorPhase(); return;
+    case Event::kBasicLoader: methods_.basicLoader.Run({}); return;
     case Event::kSegmentProgrammed:
       guards_.confirmedFile = record_.SensorFile.str();
       methods_.basicLoader.SegmentProgrammed();
@@ -157,11 +159,10 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       phase_ = RunPhase::Finished;
       FinishOk();
       return;
-    case Reply::kUsbOnly:
-      match_.usbOnly = true;
-      return;
+    case Reply::kUsbOnly: match_.usbOnly = true; return;
     case Reply::kBootAgain:
-      if (ContainsText(record_.DeviceNumber.view(), "52937") && record_.SoftwareVersionNumber <= 104) {
+      if (ContainsText(record_.DeviceNumber.view(), "52937") &&
+          record_.SoftwareVersionNumber <= 104) {
         SendCommand(Command::kSpecialStart);
       } else {
         phase_ = Next(phase_);
@@ -170,9 +171,7 @@ void UpdateMain::WorkflowHandler(EventQueue&, WorkflowEvent& e) {
       }
       return;
     case Event::kTransferFailed:
-    case Event::kSensorFailed:
-      FinishAbort(event.code);
-      return;
+    case Event::kSensorFailed: FinishAbort(event.code); return;
     case Event::kFramedRecord:
       // Only the search's probe for a waiting loader asks for it; a late
       // or stray record starts nothing.
@@ -331,8 +330,7 @@ void UpdateMain::MenuProgrammingHandler(EventQueue& queue, WorkflowEvent& e) {
       }
       return;
     }
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -365,7 +363,8 @@ void UpdateMain::ShowDuration(int mode) {
   std::vector<DurationPart> parts;
   if (mode == 2) {
     // Windows-CE programs (with their list) or an Intel-hex image.
-    DurationPart part{DurationMethod::LoaderProgram, FileBytes(folder, record_.MainFile.str()), 38400, 15};
+    DurationPart part{DurationMethod::LoaderProgram, FileBytes(folder, record_.MainFile.str()),
+                      38400, 15};
     if (match_.loaderKind == kLoaderWinCe) {
       part.method = DurationMethod::WinCe;
       for (const auto& name : record_.DownloadList) part.bytes += FileBytes(folder, name.str());
@@ -373,23 +372,29 @@ void UpdateMain::ShowDuration(int mode) {
     parts.push_back(part);
   } else if (MainToBeUpdated()) {
     const std::uintmax_t bytes = FileBytes(folder, record_.MainFile.str());
-    if (mode == 1) parts.push_back({DurationMethod::Msp430, bytes, 9600, 2});
-    else parts.push_back({DurationMethod::LoaderProgram, bytes, record_.MainFileMarker ? 9600 : 38400, 2});
+    if (mode == 1)
+      parts.push_back({DurationMethod::Msp430, bytes, 9600, 2});
+    else
+      parts.push_back(
+          {DurationMethod::LoaderProgram, bytes, record_.MainFileMarker ? 9600 : 38400, 2});
   }
   if (SensorToBeUpdated()) {
     if (record_.SensorVersionNumber > 200) {
       // The Basic-Loader's image: which variant is told only later.
-      const std::uintmax_t bytes = std::max(FileBytes("", TermProg::kFileVariant0),
-                                            FileBytes("", TermProg::kFileOther));
+      const std::uintmax_t bytes =
+          std::max(FileBytes("", TermProg::kFileVariant0), FileBytes("", TermProg::kFileOther));
       parts.push_back({DurationMethod::BasicLoader, bytes, 19200, 1});
     } else {
-      parts.push_back({DurationMethod::Msp430, FileBytes(folder, record_.SensorFile.str()), 9600, 1});
+      parts.push_back(
+          {DurationMethod::Msp430, FileBytes(folder, record_.SensorFile.str()), 9600, 1});
     }
   }
   if (record_.ExtraFile.size() > 3)
-    parts.push_back({DurationMethod::LoaderProgram, FileBytes(folder, record_.ExtraFile.str()), 38400, 2});
+    parts.push_back(
+        {DurationMethod::LoaderProgram, FileBytes(folder, record_.ExtraFile.str()), 38400, 2});
   MemoClear();
-  MemoAdd(ReplaceFirstX(InfoText(InfoDuration, settings_.language), std::to_string(EstimateMinutes(parts))));
+  MemoAdd(ReplaceFirstX(InfoText(InfoDuration, settings_.language),
+                        std::to_string(EstimateMinutes(parts))));
 }
 
 void UpdateMain::SendClock(bool seconds) {
@@ -451,15 +456,18 @@ void UpdateMain::FinishAbort(int code) {
   guards_.bootCommandPending = false;
   MemoClear();
   // The cause first: the abort text tells what to do about it.
-  if (!guards_.lostDevice.empty()) MemoAdd(PortDisconnectedText(guards_.lostDevice, settings_.language));
+  if (!guards_.lostDevice.empty())
+    MemoAdd(PortDisconnectedText(guards_.lostDevice, settings_.language));
   if ((guards_.stopping || !guards_.lostDevice.empty()) && !guards_.confirmedFile.empty()) {
     // Interrupted or unplugged after the meter confirmed its firmware: the
     // transfer is done, only the run's end is missing.
     const std::string& file = guards_.confirmedFile;
     MemoAdd(settings_.language == 1
-                ? "The transfer of " + file + " has completed; the run was interrupted after it.\r\n"
-                : "Die \xDC" "bertragung von " + file +
-                      " ist abgeschlossen; der Lauf wurde danach unterbrochen.\r\n");
+                ? "The transfer of " + file +
+                      " has completed; the run was interrupted after it.\r\n"
+                : "Die \xDC"
+                  "bertragung von " +
+                      file + " ist abgeschlossen; der Lauf wurde danach unterbrochen.\r\n");
   } else {
     MemoAdd(FillPlaceholders(table_.texts.Abbruchtext(settings_.language).view()));
   }

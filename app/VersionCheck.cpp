@@ -27,7 +27,9 @@ bool AskYesNo(const std::string& text, int language) {
                         MsgButtons::YesNo) == MsgResult::Yes;
 }
 
-bool AskSensorOnlyOverUsb(int language) { return AskYesNo(InfoText(InfoSensorUsb, language), language); }
+bool AskSensorOnlyOverUsb(int language) {
+  return AskYesNo(InfoText(InfoSensorUsb, language), language);
+}
 
 }  // namespace
 
@@ -75,14 +77,14 @@ VersionTexts ReadVersionTexts(DeviceRecord& record, const std::string& programFo
   // Both go to the second slot even when the main file gave no text;
   // otherwise the extra file's version would pose as the main version.
   if (!record.SWKenn1.empty()) {
-    out.statusText += " / " + ReadFileVersion(record.SWKenn1.view(),
-                                              InFolder(programFolder, record.ExtraFile), record,
-                                              language, VersionSlot::Second);
+    out.statusText +=
+        " / " + ReadFileVersion(record.SWKenn1.view(), InFolder(programFolder, record.ExtraFile),
+                                record, language, VersionSlot::Second);
   }
   if (!record.SWKenn3.empty()) {
-    out.statusText += " / " + ReadFileVersion(record.SWKenn3.view(),
-                                              InFolder(programFolder, record.SensorFile), record,
-                                              language, VersionSlot::Second);
+    out.statusText +=
+        " / " + ReadFileVersion(record.SWKenn3.view(), InFolder(programFolder, record.SensorFile),
+                                record, language, VersionSlot::Second);
   }
   return out;
 }

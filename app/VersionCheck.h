@@ -11,17 +11,16 @@ inline constexpr const char* kStartupVersionQuery = "A.2100\r\n";
 inline constexpr const char* kStartupProgramName = "VernixStartUp.exe";
 
 struct VersionTexts {
-  std::string statusText;           // status panel 2: "Version 1.23 / 2.01"
-  bool sendStartupQuery = false;    // send kStartupVersionQuery and wait 3000 ms
-  int startupProgramIndex = -1;     // download-list index of the start-up program
-  int startupGroupEnd = -1;         // last download-list index read
+  std::string statusText;         // status panel 2: "Version 1.23 / 2.01"
+  bool sendStartupQuery = false;  // send kStartupVersionQuery and wait 3000 ms
+  int startupProgramIndex = -1;   // download-list index of the start-up program
+  int startupGroupEnd = -1;       // last download-list index read
 };
 
 // Reads the version texts of the main file, the download list, the extra
 // and the sensor file (all in programFolder) into the record, with the keys
 // SWKenn1..3 of the record.
-VersionTexts ReadVersionTexts(DeviceRecord& record, const std::string& programFolder,
-                              int language);
+VersionTexts ReadVersionTexts(DeviceRecord& record, const std::string& programFolder, int language);
 
 struct VersionCheckContext {
   int language = 0;

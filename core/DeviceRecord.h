@@ -13,9 +13,9 @@ struct DeviceRecord {
   int32_t ProzTyp = 0;
   FixedText<20> PcbNumber;
   FixedText<20> DeviceNumber;
-  FixedText<16> SoftwareVersion;     // as the instrument reports it
-  FixedText<16> MainFileVersion;     // version text found in the main file
-  FixedText<16> SecondFileVersion;   // the sensor (second) slot
+  FixedText<16> SoftwareVersion;    // as the instrument reports it
+  FixedText<16> MainFileVersion;    // version text found in the main file
+  FixedText<16> SecondFileVersion;  // the sensor (second) slot
   int32_t SoftwareVersionNumber = 0;
   int32_t MainFileVersionNumber = 0;
   int32_t SensorVersionNumber = 0;

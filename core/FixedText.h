@@ -42,9 +42,7 @@ class FixedText {
   const char* c_str() const { return data_.data(); }
   std::size_t size() const { return length_; }
   bool empty() const { return length_ == 0; }
-  bool Contains(std::string_view part) const {
-    return view().find(part) != std::string_view::npos;
-  }
+  bool Contains(std::string_view part) const { return view().find(part) != std::string_view::npos; }
   operator std::string_view() const { return view(); }  // NOLINT
 
  private:

@@ -51,9 +51,12 @@ LineList SplitLines(std::string_view all, LinesSource* source) {
     if (end == std::string_view::npos) end = all.size();
     lines.emplace_back(all.substr(from, end - from));
     // CR CR LF is what a CR LF file becomes when written once more in text mode.
-    if (all.substr(end, 3) == "\r\r\n") end += 3;
-    else if (all.substr(end, 2) == "\r\n") end += 2;
-    else if (end < all.size()) end += 1;
+    if (all.substr(end, 3) == "\r\r\n")
+      end += 3;
+    else if (all.substr(end, 2) == "\r\n")
+      end += 2;
+    else if (end < all.size())
+      end += 1;
     from = end;
   }
   return lines;
@@ -63,7 +66,8 @@ std::string ConversionNote(const LinesSource& source) {
   if (!source.utf8) return {};
   std::string note = "read as UTF-8 and converted to Windows-1252";
   if (source.replaced > 0)
-    note += "; " + std::to_string(source.replaced) + " character(s) outside Windows-1252 became '?'";
+    note +=
+        "; " + std::to_string(source.replaced) + " character(s) outside Windows-1252 became '?'";
   return note;
 }
 
@@ -104,17 +108,23 @@ std::string ReplaceValueInText(std::string_view text, std::string_view name,
       return out;
     }
     // The same line ends as SplitLines knows them.
-    if (text.substr(end, 3) == "\r\r\n") end += 3;
-    else if (text.substr(end, 2) == "\r\n") end += 2;
-    else if (end < text.size()) end += 1;
+    if (text.substr(end, 3) == "\r\r\n")
+      end += 3;
+    else if (text.substr(end, 2) == "\r\n")
+      end += 2;
+    else if (end < text.size())
+      end += 1;
     from = end;
   }
   std::string_view ending = "\r\n";
   const std::size_t firstEnd = text.find_first_of("\r\n", bom);
   if (firstEnd != std::string_view::npos) {
-    if (text.substr(firstEnd, 3) == "\r\r\n") ending = text.substr(firstEnd, 3);
-    else if (text.substr(firstEnd, 2) == "\r\n") ending = text.substr(firstEnd, 2);
-    else ending = text.substr(firstEnd, 1);
+    if (text.substr(firstEnd, 3) == "\r\r\n")
+      ending = text.substr(firstEnd, 3);
+    else if (text.substr(firstEnd, 2) == "\r\n")
+      ending = text.substr(firstEnd, 2);
+    else
+      ending = text.substr(firstEnd, 1);
   }
   std::string out(text.substr(0, bom));
   out += name;
@@ -144,6 +154,8 @@ std::string LookupValue(const LineList& lines, std::string_view name) {
 void SetValue(LineList& lines, std::string_view name, std::string_view value) {
   std::string line = std::string(name) + "=" + std::string(value);
   int i = FindName(lines, name);
-  if (i < 0) lines.push_back(std::move(line));
-  else lines[static_cast<std::size_t>(i)] = std::move(line);
+  if (i < 0)
+    lines.push_back(std::move(line));
+  else
+    lines[static_cast<std::size_t>(i)] = std::move(line);
 }

@@ -14,9 +14,9 @@ using LineList = std::vector<std::string>;
 
 // How the text of a file became lines.
 struct LinesSource {
-  FileCheck check;            // why the file was refused
-  bool utf8 = false;          // held non-ASCII UTF-8, converted to Windows-1252
-  std::size_t replaced = 0;   // characters Windows-1252 lacks, now '?'
+  FileCheck check;           // why the file was refused
+  bool utf8 = false;         // held non-ASCII UTF-8, converted to Windows-1252
+  std::size_t replaced = 0;  // characters Windows-1252 lacks, now '?'
 };
 
 // Loads the whole file (a regular file of at most kSettingsFileLimit bytes).

@@ -24,9 +24,8 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
 std::string FillPlaceholders(std::string_view text, const PlaceholderValues& values,
                              std::size_t capacity) {
   std::string out = ReplaceAll(text, "DATEI", values.mainFile);
-  const std::string& name = values.deviceName.empty()
-                                ? InfoText(InfoDefaultName, values.language)
-                                : values.deviceName;
+  const std::string& name =
+      values.deviceName.empty() ? InfoText(InfoDefaultName, values.language) : values.deviceName;
   out = ReplaceAll(out, "NAME", name);
   out = ReplaceAll(out, "COM X", "COM " + std::to_string(values.comNumber));
   out = ReplaceAll(out, "\\r", "\r\n");

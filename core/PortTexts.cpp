@@ -21,14 +21,16 @@ std::string PortFailureText(const PortFailure& f, int language) {
   switch (f.error) {
     case EACCES:
     case EPERM:
-      return path + Pick(language,
-                         ": Zugriff verweigert \x97 f\xFCgen Sie Ihren Benutzer der Gruppe dialout "
-                         "hinzu und melden Sie sich neu an",
-                         ": permission denied \x97 add your user to the group dialout and log in again");
+      return path +
+             Pick(language,
+                  ": Zugriff verweigert \x97 f\xFCgen Sie Ihren Benutzer der Gruppe dialout "
+                  "hinzu und melden Sie sich neu an",
+                  ": permission denied \x97 add your user to the group dialout and log in again");
     case EBUSY:
     case EWOULDBLOCK:
-      return path + Pick(language, ": wird von einem anderen Programm benutzt",
-                         ": in use by another program") +
+      return path +
+             Pick(language, ": wird von einem anderen Programm benutzt",
+                  ": in use by another program") +
              (f.holder.empty() ? std::string() : " (" + f.holder + ")");
     case ENOENT:
     case ENODEV:
@@ -36,8 +38,12 @@ std::string PortFailureText(const PortFailure& f, int language) {
       return path + Pick(language, ": Ger\xE4t nicht vorhanden", ": no such device") + " (" +
              ErrnoText(f.error) + ")";
     default:
-      return path + Pick(language, ": kann nicht ge\xF6" "ffnet werden", ": cannot be opened") + " (" +
-             ErrnoText(f.error) + ")";
+      return path +
+             Pick(language,
+                  ": kann nicht ge\xF6"
+                  "ffnet werden",
+                  ": cannot be opened") +
+             " (" + ErrnoText(f.error) + ")";
   }
 }
 
@@ -47,18 +53,23 @@ std::string PortDisconnectedText(const std::string& path, int language) {
 
 std::string LineFaultText(const std::string& path, LineCheck check, int error, int language) {
   if (check == LineCheck::Refused)
-    return path + Pick(language, ": der Treiber lehnt die Leitungseinstellungen ab",
-                       ": the driver refused the line settings") +
+    return path +
+           Pick(language, ": der Treiber lehnt die Leitungseinstellungen ab",
+                ": the driver refused the line settings") +
            " (" + ErrnoText(error) + ")\r\n";
-  return path + Pick(language, ": der Treiber hat andere Leitungseinstellungen \xFC" "bernommen",
-                     ": the driver applied other line settings than requested") +
+  return path +
+         Pick(language,
+              ": der Treiber hat andere Leitungseinstellungen \xFC"
+              "bernommen",
+              ": the driver applied other line settings than requested") +
          "\r\n";
 }
 
 std::string ModemManagerHintText(int language) {
   return Pick(language,
               "ModemManager l\xE4uft und kann Messger\xE4te an USB-Adaptern st\xF6ren: "
-              "udev-Regel 60-update-instruments.rules installieren (README, Abschnitt Serial hardware).\r\n",
+              "udev-Regel 60-update-instruments.rules installieren (README, Abschnitt Serial "
+              "hardware).\r\n",
               "ModemManager is running and may disturb meters on USB adapters: install the udev "
               "rule 60-update-instruments.rules (README, Serial hardware).\r\n");
 }

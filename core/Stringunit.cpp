@@ -1,7 +1,6 @@
 #include "core/Stringunit.h"
 
-void InsertText(std::string_view text, std::string& buffer, int position,
-                std::size_t capacity) {
+void InsertText(std::string_view text, std::string& buffer, int position, std::size_t capacity) {
   std::size_t at = position < 1 ? 0 : static_cast<std::size_t>(position - 1);
   if (at > buffer.size()) at = buffer.size();
   buffer.insert(at, text);
@@ -29,10 +28,14 @@ int HexValue(std::string_view text) {
   for (std::size_t i = 0; i < text.size() && i < 4; ++i) {
     char c = text[i];
     int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else break;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      break;
     value = value * 16 + digit;
   }
   return value;

@@ -16,10 +16,20 @@ struct ClassSymbol {
 };
 
 constexpr std::array<ClassSymbol, 14> kSymbols = {{
-    {"TButton", "Bt"}, {"TMenuItem", "Mn"}, {"TLabel", "Lb"}, {"TCheckBox", "Cb"},
-    {"TRadioButton", "Rb"}, {"TGroupBox", "Gb"}, {"TRadioGroup", "Rg"}, {"TPanel", "Pn"},
-    {"TBitBtn", "Bb"}, {"TSpeedButton", "Bb"}, {"TStaticText", "St"}, {"TTabSheet", "Ts"},
-    {"TTabControl", "Tc"}, {"TTabbedNotebook", "Nb"},
+    {"TButton", "Bt"},
+    {"TMenuItem", "Mn"},
+    {"TLabel", "Lb"},
+    {"TCheckBox", "Cb"},
+    {"TRadioButton", "Rb"},
+    {"TGroupBox", "Gb"},
+    {"TRadioGroup", "Rg"},
+    {"TPanel", "Pn"},
+    {"TBitBtn", "Bb"},
+    {"TSpeedButton", "Bb"},
+    {"TStaticText", "St"},
+    {"TTabSheet", "Ts"},
+    {"TTabControl", "Tc"},
+    {"TTabbedNotebook", "Nb"},
 }};
 
 QString ToQ(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
@@ -54,8 +64,8 @@ void EditorDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
   painter->drawText(QRect(x, r.top(), r.right() - x, h + 2), Qt::AlignLeft | Qt::AlignTop,
                     ToQ(e->Original + ":="));
   painter->setPen(selected && e->Component ? QColor(255, 255, 0) : QColor(0, 0, 255));
-  painter->drawText(QRect(x, r.top() + h + 2, r.right() - x, h + 2),
-                    Qt::AlignLeft | Qt::AlignTop, ToQ(e->Translation));
+  painter->drawText(QRect(x, r.top() + h + 2, r.right() - x, h + 2), Qt::AlignLeft | Qt::AlignTop,
+                    ToQ(e->Translation));
 
   // "?" still untranslated, "?!" untranslated with conversions to keep,
   // "!" translated but holding conversions.
@@ -65,7 +75,8 @@ void EditorDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
   painter->setPen(QColor(255, 0, 0));
   const bool conversions = HasConversion(e->Original);
   if (e->Translation == e->Original)
-    painter->drawText(r.left() + (conversions ? 29 : 31), r.top() + h + 4, conversions ? "?!" : "?");
+    painter->drawText(r.left() + (conversions ? 29 : 31), r.top() + h + 4,
+                      conversions ? "?!" : "?");
   else if (conversions)
     painter->drawText(r.left() + 31, r.top() + 3 + h, "!");
   painter->setFont(option.font);

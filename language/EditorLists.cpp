@@ -76,8 +76,10 @@ void TMySprachDialog::OwnSelectionChanged() {
 }
 
 void TMySprachDialog::VisibleSelectionChanged(bool takeOver) {
-  if (OwnVisible()) OwnSelectionChanged();
-  else TargetSelectionChanged(takeOver);
+  if (OwnVisible())
+    OwnSelectionChanged();
+  else
+    TargetSelectionChanged(takeOver);
 }
 
 void TMySprachDialog::ShowEntry(TextEntry* entry) {
@@ -116,8 +118,7 @@ bool TMySprachDialog::EnterTranslation() {
     list->setFocus();
     return false;
   }
-  if (control_ && selected.Component == control_ &&
-      DescribeForm(control_).tag != excludedTag_)
+  if (control_ && selected.Component == control_ && DescribeForm(control_).tag != excludedTag_)
     SetCaption(DescribeForm(control_), edit);
   const std::string original = selected.Original;
   const bool single = ui_->CheckBoxSingleText->isChecked();
@@ -196,7 +197,8 @@ bool TMySprachDialog::eventFilter(QObject* watched, QEvent* event) {
     ui_->ListBoxResult->hide();
     return false;
   }
-  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return QDialog::eventFilter(watched, event);
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+    return QDialog::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
   if (watched == ui_->Edit1 && type == QEvent::KeyRelease && !key->isAutoRepeat()) {

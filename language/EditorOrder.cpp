@@ -9,9 +9,9 @@ namespace {
 constexpr std::size_t kSortTextLimit = 999;
 
 constexpr std::array<std::string_view, 14> kClassOrder = {
-    "TTabbedNotebook", "TGroupBox", "TLabel",      "TButton",     "TCheckBox",
-    "TRadioButton",    "TStaticText", "TMenuItem", "TPanel",      "TRadioGroup",
-    "TTabControl",     "TTabSheet", "TSpeedButton", "TBitBtn"};
+    "TTabbedNotebook", "TGroupBox",   "TLabel",       "TButton", "TCheckBox",
+    "TRadioButton",    "TStaticText", "TMenuItem",    "TPanel",  "TRadioGroup",
+    "TTabControl",     "TTabSheet",   "TSpeedButton", "TBitBtn"};
 
 // Byte-wise comparison as unsigned characters.
 int Compare(const std::string& a, const std::string& b) {
@@ -49,8 +49,7 @@ bool GoesAfter(SortOrder order, const TextEntry& i, const TextEntry& j, SortOpti
     return Compare(SortText(i.Original, options), SortText(j.Original, options)) >= 0;
   };
   switch (order) {
-    case SortOrder::OriginalText:
-      return originalAfter();
+    case SortOrder::OriginalText: return originalAfter();
     case SortOrder::CompType:
       if (i.Component && j.Component && i.ClassName != j.ClassName)
         return ClassRank(i.ClassName) > ClassRank(j.ClassName);

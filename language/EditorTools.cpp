@@ -40,8 +40,8 @@ void TMySprachDialog::SearchEnter() {
   QListWidget* list = VisibleList();
   std::vector<const TextEntry*> entries;
   for (const auto& e : VisibleEntries()) entries.push_back(e.get());
-  const int found = SearchNext(entries, list->currentRow(),
-                               Utf8ToCp1252(ui_->EditSearch->text().toStdString()));
+  const int found =
+      SearchNext(entries, list->currentRow(), Utf8ToCp1252(ui_->EditSearch->text().toStdString()));
   if (found >= 0) Select(list, found);
 }
 

@@ -25,8 +25,7 @@ struct EntryParts {
 // "]" (after the second one when hint is set) and ends at the first ":=".
 // nullopt when the line does not begin with prefix or holds no ":=" after
 // the key's start (such a line answers no lookup).
-std::optional<EntryParts> SplitEntryLine(std::string_view line, std::string_view prefix,
-                                         bool hint);
+std::optional<EntryParts> SplitEntryLine(std::string_view line, std::string_view prefix, bool hint);
 
 // prefix key ":=" translation, without the line end.
 std::string FormatEntry(std::string_view prefix, std::string_view key,

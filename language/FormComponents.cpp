@@ -122,8 +122,7 @@ std::vector<FormComponent> ComponentsOf(QWidget* form) {
 }
 
 bool HasCaption(VclClass cls) {
-  return cls != VclClass::None && cls != VclClass::TTabbedNotebook &&
-         cls != VclClass::TTabControl;
+  return cls != VclClass::None && cls != VclClass::TTabbedNotebook && cls != VclClass::TTabControl;
 }
 
 std::string Caption(const FormComponent& c) {
@@ -186,14 +185,12 @@ void SetPageText(const FormComponent& c, int index, const std::string& text) {
 
 bool HasHint(const FormComponent& c) {
   switch (c.cls) {
-    case VclClass::TMenuItem:
-      return true;
+    case VclClass::TMenuItem: return true;
     case VclClass::None:
     case VclClass::TTabSheet:
     case VclClass::TTabbedNotebook:
     case VclClass::TTabControl:
-    case VclClass::Form:
-      return false;
+    case VclClass::Form: return false;
     default: {
       const QVariant show = c.object->property("ShowHint");
       return !show.isValid() || show.toBool();

@@ -27,9 +27,21 @@ class QWidget;
 
 enum class VclClass {
   None,
-  TLabel, TButton, TBitBtn, TSpeedButton, TPanel, TCheckBox, TRadioButton,
-  TGroupBox, TRadioGroup, TStaticText, TTabSheet, TMenuItem, TTabbedNotebook,
-  TTabControl, Form,
+  TLabel,
+  TButton,
+  TBitBtn,
+  TSpeedButton,
+  TPanel,
+  TCheckBox,
+  TRadioButton,
+  TGroupBox,
+  TRadioGroup,
+  TStaticText,
+  TTabSheet,
+  TMenuItem,
+  TTabbedNotebook,
+  TTabControl,
+  Form,
 };
 
 struct FormComponent {

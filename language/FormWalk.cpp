@@ -33,8 +33,8 @@ void WalkForm(LookupEngine& engine, QWidget* form, bool original, const std::str
     if (HasPages(c.cls)) {
       for (int i = 0; i < PageCount(c); ++i) {
         const std::string text = PageText(c, i);
-        Apply(engine.FindCompText(c.name + std::to_string(i), text.c_str(), original, file),
-              text, [&](const std::string& t) { SetPageText(c, i, t); });
+        Apply(engine.FindCompText(c.name + std::to_string(i), text.c_str(), original, file), text,
+              [&](const std::string& t) { SetPageText(c, i, t); });
       }
     } else if (HasCaption(c.cls)) {
       const std::string text = Caption(c);

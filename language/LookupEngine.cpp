@@ -113,8 +113,10 @@ const char* LookupEngine::Lookup(const std::string& prefix, bool hint, const cha
 
   if (!found) {
     if (!original) {
-      if (f) AppendEntry(f, prefix, wanted);
-      else AppendEntry(fileName, prefix, wanted);
+      if (f)
+        AppendEntry(f, prefix, wanted);
+      else
+        AppendEntry(fileName, prefix, wanted);
       ring_.Fill(wanted);
     } else if (fixMode_) {
       changed_ = true;

@@ -12,11 +12,10 @@ namespace {
 constexpr int kReferenceLineSize = 2000;
 
 bool LessIgnoringCase(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(AnsiUpper(std::string_view(&x, 1))[0]) <
-               static_cast<unsigned char>(AnsiUpper(std::string_view(&y, 1))[0]);
-      });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(AnsiUpper(std::string_view(&x, 1))[0]) <
+           static_cast<unsigned char>(AnsiUpper(std::string_view(&y, 1))[0]);
+  });
 }
 
 }  // namespace
@@ -44,8 +43,7 @@ std::vector<std::string> LookupReferences(const std::vector<std::string>& files,
       if (bracket == std::string_view::npos || sep == std::string_view::npos || sep <= bracket)
         continue;
       // Line ends of either kind are no part of a translation.
-      const std::string translation =
-          WithoutChars(line.substr(sep + kSeparator.size()), "\r\n");
+      const std::string translation = WithoutChars(line.substr(sep + kSeparator.size()), "\r\n");
       if (translation.empty()) continue;
       if (ReferenceKey(line.substr(bracket + 1, sep - bracket - 1)) != key) continue;
       if (std::find(results.begin(), results.end(), translation) != results.end()) continue;

@@ -19,19 +19,35 @@
 namespace {
 
 // The editor's messages, looked up as fixed texts.
-constexpr const char* kEditorFixTexts[] = {
-    "Do you want to delete the text ?", "Delete text", "Please do check the format !",
-    "Formaterror", "fix text", "Do you want to save the changes?", "Saving", "Hint"};
+constexpr const char* kEditorFixTexts[] = {"Do you want to delete the text ?",
+                                           "Delete text",
+                                           "Please do check the format !",
+                                           "Formaterror",
+                                           "fix text",
+                                           "Do you want to save the changes?",
+                                           "Saving",
+                                           "Hint"};
 
 // The own list: captions, then hints, of these components of the editor.
-constexpr const char* kOwnCaptions[] = {
-    "BitBtnSave",    "BitBtnClose",         "Label3",           "ButtonDel",
-    "Labeltyp",      "CheckBoxOwnText",     "GroupBoxSort",     "GroupBoxTranslation",
-    "ButtonSortText", "ButtonIsTranslated", "ButtonCompTyp",    "BitBtnFile",
-    "BitBtnAgain",   "CheckBoxSignificant", "CheckBoxUpperLower", "CheckBoxSingleText",
-    "GroupBoxSearch"};
-constexpr const char* kOwnHints[] = {"ButtonSortText", "ButtonIsTranslated", "Label4",
-                                     "Typ",            "GroupBoxSort",       "GroupBoxTranslation"};
+constexpr const char* kOwnCaptions[] = {"BitBtnSave",
+                                        "BitBtnClose",
+                                        "Label3",
+                                        "ButtonDel",
+                                        "Labeltyp",
+                                        "CheckBoxOwnText",
+                                        "GroupBoxSort",
+                                        "GroupBoxTranslation",
+                                        "ButtonSortText",
+                                        "ButtonIsTranslated",
+                                        "ButtonCompTyp",
+                                        "BitBtnFile",
+                                        "BitBtnAgain",
+                                        "CheckBoxSignificant",
+                                        "CheckBoxUpperLower",
+                                        "CheckBoxSingleText",
+                                        "GroupBoxSearch"};
+constexpr const char* kOwnHints[] = {"ButtonSortText", "ButtonIsTranslated", "Label4", "Typ",
+                                     "GroupBoxSort",   "GroupBoxTranslation"};
 
 std::string SectionPrefix(const TextEntry& e) {
   if (e.Kind == kKindFixed) return std::string(kFixPrefix);
@@ -42,7 +58,8 @@ std::string SectionPrefix(const TextEntry& e) {
 std::vector<std::string> EntryLines(const std::vector<std::unique_ptr<TextEntry>>& list) {
   std::vector<std::string> lines;
   lines.reserve(list.size());
-  for (const auto& e : list) lines.push_back(BoundedEntry(SectionPrefix(*e), e->Original, e->Translation));
+  for (const auto& e : list)
+    lines.push_back(BoundedEntry(SectionPrefix(*e), e->Original, e->Translation));
   return lines;
 }
 
@@ -201,12 +218,15 @@ std::unique_ptr<TextEntry> TMySprachDialog::LoadEntry(QObject* component,
   e->Section = section;
   if (component) e->ClassName = DescribeComponent(component).className;
   const char* t = text.c_str();
-  if (!component) e->Translation = text;
-  else if (kind == kKindHint) e->Translation = FindHint(section, t, false, file);
-  else e->Translation = FindCompText(section, t, false, file);
+  if (!component)
+    e->Translation = text;
+  else if (kind == kKindHint)
+    e->Translation = FindHint(section, t, false, file);
+  else
+    e->Translation = FindCompText(section, t, false, file);
   e->SavedTranslation = e->Translation;
-  e->Original = kind == kKindHint ? FindHint(section, t, true, file)
-                                  : FindCompText(section, t, true, file);
+  e->Original =
+      kind == kKindHint ? FindHint(section, t, true, file) : FindCompText(section, t, true, file);
   return e;
 }
 
@@ -224,7 +244,8 @@ void TMySprachDialog::AddFormEntries() {
         const std::string text = PageText(c, i);
         // An empty text is never looked up, so it has no entry to edit.
         if (text.empty()) continue;
-        target_.push_back(LoadEntry(c.object, c.name + std::to_string(i), text, kKindComponent, file));
+        target_.push_back(
+            LoadEntry(c.object, c.name + std::to_string(i), text, kKindComponent, file));
         target_.back()->PageIndex = i;
       }
     } else if (HasCaption(c.cls)) {
@@ -296,7 +317,8 @@ void TMySprachDialog::FinishClosing() {
         asked = true;
         const std::string question = FixText("Do you want to save the changes?");
         const std::string title = FixText("Saving");
-        if (ShowMessageBox(title, question, MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes) {
+        if (ShowMessageBox(title, question, MsgIcon::Question, MsgButtons::YesNo) ==
+            MsgResult::Yes) {
           Save();
           return;
         }

@@ -64,8 +64,7 @@ class TMySprachDialog : public QDialog {
   void AddOwnEntries();
   void AddFixedTexts(EntryList& list, const std::string& file);
   std::unique_ptr<TextEntry> LoadEntry(QObject* component, const std::string& section,
-                                       const std::string& text, int kind,
-                                       const std::string& file);
+                                       const std::string& text, int kind, const std::string& file);
   void Save();
   void FinishClosing();
   std::string FixText(const char* text);

@@ -201,8 +201,7 @@ void T_BSL430::OnEvent(EventQueue&, WorkflowEvent& event) {
       if (!bslActive && !vectorKnown) TakeVector(text);
       return;
     }
-    default:
-      return;
+    default: return;
   }
 }
 

@@ -168,7 +168,7 @@ class T_BSL430 {
   bool queryVector = false;
   bool patchLoaded = false;
   bool syncFirst = false;
-  bool lineRestored = false;   // the line is back at the instrument's settings
+  bool lineRestored = false;    // the line is back at the instrument's settings
   bool lastFailureNak = false;  // the loader heard us and said no
   int32_t eraseAddress = 0;
   int32_t progressMax = 0;

@@ -339,7 +339,8 @@ void T_BSL430::VerifyBlock() {
 // came would let unverified bytes pass.
 bool T_BSL430::FrameMatchesBlock(const BslBlock& block) const {
   const int n = block.DataLength();
-  return rxFrame[2] == n && std::memcmp(rxFrame.data() + 4, block.data.data(), static_cast<std::size_t>(n)) == 0;
+  return rxFrame[2] == n &&
+         std::memcmp(rxFrame.data() + 4, block.data.data(), static_cast<std::size_t>(n)) == 0;
 }
 
 void T_BSL430::CheckVerifyBlock() {
@@ -399,7 +400,8 @@ void T_BSL430::LoadPatch() {
 }
 
 void T_BSL430::PatchLoadPc() {
-  SendFrame(bsl::BuildAddressFrame(bsl::kLoadPc, kPatchLoaderRestart, bsl::kIgnored, bsl::kIgnored));
+  SendFrame(
+      bsl::BuildAddressFrame(bsl::kLoadPc, kPatchLoaderRestart, bsl::kIgnored, bsl::kIgnored));
   OnAck = &T_BSL430::AfterPatchLoadPc;
   OnFailure = &T_BSL430::PatchLoadPc;
   errorCode = BslError::kPatchLoadPc;
@@ -471,8 +473,8 @@ void T_BSL430::ThroughPatch(Step next) {
 }
 
 void T_BSL430::RunPatch() {
-  SendFrame(bsl::BuildAddressFrame(bsl::kLoadPc, patch.blocks[0].address, bsl::kIgnored,
-                                   bsl::kIgnored));
+  SendFrame(
+      bsl::BuildAddressFrame(bsl::kLoadPc, patch.blocks[0].address, bsl::kIgnored, bsl::kIgnored));
   OnAck = &T_BSL430::AfterRunPatch;
   OnFailure = &T_BSL430::RunPatch;
   errorCode = BslError::kPatchStart;

@@ -59,8 +59,7 @@ void T_BSL430::HandleReply(const bsl::Reply& reply) {
       if (OnFrame) (this->*OnFrame)();
       break;
     case bsl::ReplyKind::BadFrame:  // the time-out will retry the step
-    case bsl::ReplyKind::None:
-      break;
+    case bsl::ReplyKind::None: break;
   }
 }
 

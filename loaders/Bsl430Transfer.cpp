@@ -11,7 +11,8 @@ TransferResult Bsl430Transfer::Run(const TransferRequest& request) {
   T_BSL430 loader(host_);
   // Firmware lives in the program folder; a run from another working
   // folder (an installed program, one port of --all-ports) finds it there.
-  if (loader.Download(request.commandIndex, FirmwarePath(request.file), request.syncFirst, request.queryVector))
+  if (loader.Download(request.commandIndex, FirmwarePath(request.file), request.syncFirst,
+                      request.queryVector))
     return TransferResult::Success();
   return TransferResult::Failure(loader.GetErrorCode(),
                                  "bootstrap loader code " + std::to_string(loader.GetErrorCode()));

@@ -1,6 +1,5 @@
 #include "loaders/BslConstants.h"
 
-
 namespace {
 
 std::string_view Trim(std::string_view s) {
@@ -41,7 +40,8 @@ int32_t ParseHex(std::string_view digits, std::size_t maxDigits) {
 
 int32_t ParseVectorText(std::string_view text) {
   text = Trim(text);
-  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    text.remove_prefix(2);
   return ParseHex(text, 4);
 }
 
@@ -64,20 +64,27 @@ BslConstantsResult ParseBslConstants(std::string_view text) {
     const std::string_view value = Trim(line.substr(eq + 1));
     if (SameNoCase(key, "PasswordFill")) {
       const int32_t fill = ParseHex(value, 2);
-      if (fill < 0) result.badKey = "PasswordFill";
-      else result.constants.passwordFill = static_cast<uint8_t>(fill);
+      if (fill < 0)
+        result.badKey = "PasswordFill";
+      else
+        result.constants.passwordFill = static_cast<uint8_t>(fill);
       hasFill = true;
     } else if (SameNoCase(key, "DefaultVector") || SameNoCase(key, "AlternativeVector")) {
       const bool isDefault = SameNoCase(key, "DefaultVector");
-      if (ParseVectorText(value) < 0) result.badKey = isDefault ? "DefaultVector" : "AlternativeVector";
-      else (isDefault ? result.constants.defaultVector : result.constants.alternativeVector) = value;
+      if (ParseVectorText(value) < 0)
+        result.badKey = isDefault ? "DefaultVector" : "AlternativeVector";
+      else
+        (isDefault ? result.constants.defaultVector : result.constants.alternativeVector) = value;
       (isDefault ? hasDefault : hasAlternative) = true;
     }
     if (!result.badKey.empty()) return result;
   }
-  if (!hasFill) result.missingKey = "PasswordFill";
-  else if (!hasDefault) result.missingKey = "DefaultVector";
-  else if (!hasAlternative) result.missingKey = "AlternativeVector";
+  if (!hasFill)
+    result.missingKey = "PasswordFill";
+  else if (!hasDefault)
+    result.missingKey = "DefaultVector";
+  else if (!hasAlternative)
+    result.missingKey = "AlternativeVector";
   return result;
 }
 

@@ -56,7 +56,7 @@ Frame BuildAddressFrame(uint8_t command, uint16_t address, uint8_t third, uint8_
 bool FrameChecksumValid(const uint8_t* frame, std::size_t size);
 
 enum class ReplyKind {
-  None,      // nothing complete yet
+  None,  // nothing complete yet
   Ack,
   Nak,
   Frame,     // a data frame with a valid checksum
@@ -68,7 +68,7 @@ struct Reply {
   std::size_t consumed = 0;    // bytes to remove from the front of the buffer
   std::size_t frameStart = 0;  // for Frame and BadFrame
   std::size_t frameSize = 0;
-  std::size_t wanted = 1;      // bytes still needed to complete the reply
+  std::size_t wanted = 1;  // bytes still needed to complete the reply
 };
 
 // Looks at the received bytes for the loader's answer. Before the first

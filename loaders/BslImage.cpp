@@ -120,8 +120,11 @@ bool FindOverlap(const BslImage& image, const std::vector<int>& blockLines, int&
   std::vector<std::size_t> order(image.blocks.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   auto start = [&](std::size_t i) { return image.blocks[i].FullAddress(); };
-  auto end = [&](std::size_t i) { return start(i) + static_cast<uint32_t>(image.blocks[i].DataLength()); };
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return start(a) < start(b); });
+  auto end = [&](std::size_t i) {
+    return start(i) + static_cast<uint32_t>(image.blocks[i].DataLength());
+  };
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return start(a) < start(b); });
   for (std::size_t k = 1; k < order.size(); ++k) {
     const std::size_t before = order[k - 1];
     const std::size_t here = order[k];

@@ -66,7 +66,7 @@ enum class BslImageFault {
 struct BslImageResult {
   BslImageFault fault = BslImageFault::None;
   int lastBlock = -1;
-  int line = 0;  // 1-based line of the fault, 0 when it concerns the whole file
+  int line = 0;          // 1-based line of the fault, 0 when it concerns the whole file
   int32_t address = -1;  // the address the fault concerns, -1 when none
 
   bool ok() const { return fault == BslImageFault::None; }

@@ -16,14 +16,15 @@ FaultText TextOf(BslImageFault fault) {
   switch (fault) {
     case BslImageFault::Unreadable:
       return {"Datei kann nicht gelesen werden", "file cannot be read"};
-    case BslImageFault::FileTooLarge:
-      return {"Datei ist zu gro\xDF", "file is too large"};
+    case BslImageFault::FileTooLarge: return {"Datei ist zu gro\xDF", "file is too large"};
     case BslImageFault::TooManyBlocks:
-      return {"zu viele Datenbl\xF6""cke", "too many data blocks"};
+      return {
+          "zu viele Datenbl\xF6"
+          "cke",
+          "too many data blocks"};
     case BslImageFault::LineTooLong:
       return {"mehr als 16 Bytes in einer Zeile", "more than 16 bytes in one line"};
-    case BslImageFault::BadByte:
-      return {"ung\xFCltiges Byte", "invalid byte"};
+    case BslImageFault::BadByte: return {"ung\xFCltiges Byte", "invalid byte"};
     case BslImageFault::AddressTooHigh:
       return {"Adresse ab 0x20000", "address at or above 0x20000"};
     case BslImageFault::DataBeforeSection:
@@ -33,8 +34,7 @@ FaultText TextOf(BslImageFault fault) {
               "section address longer than 16 characters"};
     case BslImageFault::BadSectionAddress:
       return {"ung\xFCltige Abschnittsadresse", "invalid section address"};
-    case BslImageFault::NoData:
-      return {"keine Daten", "no data"};
+    case BslImageFault::NoData: return {"keine Daten", "no data"};
     case BslImageFault::SingleBlock:
       return {"nur ein Datenblock, untere L\xF6schgrenze fehlt",
               "only one data block, no lower erase bound"};
@@ -46,12 +46,14 @@ FaultText TextOf(BslImageFault fault) {
     case BslImageFault::OddSectionAddress:
       return {"Abschnitt beginnt an ungerader Adresse", "section starts at an odd address"};
     case BslImageFault::OverlappingSections:
-      return {"Abschnitte \xFC""berlappen", "sections overlap"};
+      return {
+          "Abschnitte \xFC"
+          "berlappen",
+          "sections overlap"};
     case BslImageFault::NotErased:
       return {"Daten in einem Segment, das vorher nicht gel\xF6scht wird",
               "data in a segment that is not erased first"};
-    case BslImageFault::None:
-      break;
+    case BslImageFault::None: break;
   }
   return {"", ""};
 }
@@ -64,8 +66,7 @@ std::string BslImageFaultText(const BslImageResult& result, const std::string& f
   const bool german = language == 0;
   std::string out = german ? "Bootloader: Datei " : "Bootloader: file ";
   out += fileName;
-  if (result.line > 0)
-    out += (german ? ", Zeile " : ", line ") + std::to_string(result.line);
+  if (result.line > 0) out += (german ? ", Zeile " : ", line ") + std::to_string(result.line);
   if (result.address >= 0) {
     char address[16];
     std::snprintf(address, sizeof address, "0x%04X", static_cast<unsigned>(result.address));

@@ -5,8 +5,8 @@
 uint32_t PackDosDateTime(const std::tm& local) {
   const int year = local.tm_year + 1900;
   if (year < 1980 || year > 2107) return kNoDosTime;
-  const uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) |
-                                              local.tm_mday);
+  const uint32_t date =
+      static_cast<uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   // tm_sec may be 60 for a leap second; DOS counts two-second steps to 29.
   const int seconds = local.tm_sec > 59 ? 59 : local.tm_sec;
   const uint32_t time =

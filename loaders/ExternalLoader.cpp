@@ -25,8 +25,7 @@ long FileSize(const std::string& name) {
 
 }  // namespace
 
-ExternalLoader::ExternalLoader(LoaderHost& host, Program program)
-    : host_(host), program_(program) {
+ExternalLoader::ExternalLoader(LoaderHost& host, Program program) : host_(host), program_(program) {
   titleTimer_.setObjectName("TitleTimer");
   titleTimer_.setInterval(kTitleTickMs);
   QObject::connect(&titleTimer_, &QTimer::timeout, &titleTimer_, [this] { TitleTick(); });
@@ -55,8 +54,7 @@ bool ExternalLoader::Ready() {
   const bool german = host_.Language() == 0;
   std::string why;
   switch (CheckProgramFile(path)) {
-    case ProgramProblem::None:
-      return true;
+    case ProgramProblem::None: return true;
     case ProgramProblem::Missing:
       why = german ? "Ladeprogramm nicht gefunden: " : "Loader program not found: ";
       break;
@@ -79,9 +77,9 @@ bool ExternalLoader::Ready() {
 
 TransferResult ExternalLoader::Run(const TransferRequest& request) {
   if (cancelled_) return TransferResult::Failure(static_cast<int>(kProgramNotStarted));
-  const unsigned exitCode =
-      program_ == Program::HexLoad ? RunHexLoad(request.file, request.portIndex)
-                                    : RunPic32Loader(request.file, request.portIndex);
+  const unsigned exitCode = program_ == Program::HexLoad
+                                ? RunHexLoad(request.file, request.portIndex)
+                                : RunPic32Loader(request.file, request.portIndex);
   succeeded_ = false;
   if (exitCode == 0) return TransferResult::Success();
   return TransferResult::Failure(static_cast<int>(exitCode),
@@ -138,8 +136,9 @@ unsigned ExternalLoader::RunProgram(const std::vector<std::string>& command, int
   QTimer limit;
   limit.setSingleShot(true);
   QObject::connect(&limit, &QTimer::timeout, &limit, [this] {
-    host_.MemoAdd(host_.Language() == 1 ? "The loader program takes too long and is stopped.\r\n"
-                                        : "Das Ladeprogramm braucht zu lange und wird beendet.\r\n");
+    host_.MemoAdd(host_.Language() == 1
+                      ? "The loader program takes too long and is stopped.\r\n"
+                      : "Das Ladeprogramm braucht zu lange und wird beendet.\r\n");
     process_.Stop(kStopGraceMs);
   });
   unsigned exitCode = 1;
@@ -149,8 +148,10 @@ unsigned ExternalLoader::RunProgram(const std::vector<std::string>& command, int
       break;
     }
     titleTicks_ = 0;
-    if (hexLoad) titleTimer_.start();
-    else titleTimer_.stop();
+    if (hexLoad)
+      titleTimer_.start();
+    else
+      titleTimer_.stop();
     limit.start(timeLimitMs_);
     ProgramResult result;
     {

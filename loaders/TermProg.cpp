@@ -18,7 +18,8 @@ constexpr const char* kMissingFileCaption = " Error ";
 constexpr const char* kWarningCaption[] = {"Warnung", "Warning"};
 
 std::string Replace(std::string text, std::string_view from, std::string_view to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
   return text;
 }
@@ -127,8 +128,7 @@ void TermProg::OnEvent(EventQueue&, WorkflowEvent& event) {
       event.Clear();
       Abort();
       return;
-    default:
-      return;  // 100..103, 110, 111 and everything else pass on
+    default: return;  // 100..103, 110, 111 and everything else pass on
   }
 }
 
@@ -254,9 +254,9 @@ void TermProg::SendBlock() {
 
 void TermProg::ReportProgress(bool timedOut) {
   // What the line took, not what waits in the transmitter.
-  const double percent = image_.empty() ? 100.0
-                                        : static_cast<double>(confirmed_) /
-                                              static_cast<double>(image_.size()) * 100.0;
+  const double percent =
+      image_.empty() ? 100.0
+                     : static_cast<double>(confirmed_) / static_cast<double>(image_.size()) * 100.0;
   host.SetProgressPosition(static_cast<int>(percent));
   std::string tag = "   ";
   tag[0] = host.Record().BasicLoaderVariant == '0' ? 'H' : 'L';

@@ -111,10 +111,8 @@ void TWinCEProg::OnEvent(EventQueue&, WorkflowEvent& e) {
     case WinCeEvent::kConfirmed:
     case WinCeEvent::kRejected:
     case WinCeEvent::kSkipFile:
-    case WinCeEvent::kFrameFault:
-      break;
-    default:
-      return;
+    case WinCeEvent::kFrameFault: break;
+    default: return;
   }
   // The conversation's replies are ours while subscribed, also once it has
   // ended: a late "!" must not drive the window's workflow a step on.
@@ -126,16 +124,16 @@ void TWinCEProg::OnEvent(EventQueue&, WorkflowEvent& e) {
     return;
   }
   switch (event.code) {
-    case WinCeEvent::kConfirmed:
-      Confirmed();
-      return;
+    case WinCeEvent::kConfirmed: Confirmed(); return;
     case WinCeEvent::kRejected:
       if (OnReject) (this->*OnReject)();
       return;
     case WinCeEvent::kSkipFile:
       skipped_.push_back(fileName);
       host.LogLine("Windows CE: the instrument skips " + fileName + "\r\n");
-      host.MemoAdd((language == 0 ? "Das Ger\xE4t hat die Datei " + fileName + " \xFC" "bersprungen."
+      host.MemoAdd((language == 0 ? "Das Ger\xE4t hat die Datei " + fileName +
+                                        " \xFC"
+                                        "bersprungen."
                                   : "The instrument skipped the file " + fileName + ".") +
                    std::string("\r\n"));
       NextFile();
@@ -149,8 +147,7 @@ void TWinCEProg::OnEvent(EventQueue&, WorkflowEvent& e) {
         Fail("the instrument reports code 261 with " + event.text);
       return;
     }
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -176,7 +173,8 @@ void TWinCEProg::WaitForSpeedChange() {
 }
 
 void TWinCEProg::ReleaseHeldBack() {
-  for (const WorkflowEvent& event : heldBack) host.Events().PostEvent(event.code, event.text, event.aux);
+  for (const WorkflowEvent& event : heldBack)
+    host.Events().PostEvent(event.code, event.text, event.aux);
   heldBack.clear();
 }
 
@@ -213,7 +211,8 @@ void TWinCEProg::Announce() {
   const uint32_t stamp = DosFileTime(WinCeFilePath(fileName));
   const bool newAnnounce =
       wince::UseNewAnnounce(forceNewAnnounce, host.Record().SoftwareVersionNumber, stamp);
-  if (!SendText(wince::AnnounceCommand(newAnnounce, fileName, stamp, static_cast<uint32_t>(fileSize))))
+  if (!SendText(
+          wince::AnnounceCommand(newAnnounce, fileName, stamp, static_cast<uint32_t>(fileSize))))
     Fail("the port did not take the announce of " + fileName);
 }
 
@@ -244,8 +243,8 @@ void TWinCEProg::EndOfFile() {
 
 void TWinCEProg::NextFile() {
   const DeviceRecord& record = host.Record();
-  const int32_t listLength =
-      std::min<int32_t>(record.DownloadListLength, static_cast<int32_t>(record.DownloadList.size()));
+  const int32_t listLength = std::min<int32_t>(record.DownloadListLength,
+                                               static_cast<int32_t>(record.DownloadList.size()));
   if (fileCounter >= listLength) {
     EndOfTransfer();
     return;

@@ -66,7 +66,9 @@ void TWinCEProg::ShowFileFault(const std::string& name, const FileCheck& fault) 
       logged = std::string(" is a ") + fault.kind;
       break;
     case FileFault::TooLarge:
-      text += german ? " ist gr\xF6\xDF" "er als 3000000 Bytes." : " is larger than 3000000 bytes.";
+      text += german ? " ist gr\xF6\xDF"
+                       "er als 3000000 Bytes."
+                     : " is larger than 3000000 bytes.";
       logged = " too large";
       break;
     default:
@@ -74,7 +76,9 @@ void TWinCEProg::ShowFileFault(const std::string& name, const FileCheck& fault) 
       logged = " unreadable";
       break;
   }
-  text += german ? "\r\nDie \xDC" "bertragung wurde abgebrochen." : "\r\nThe transfer was aborted.";
+  text += german ? "\r\nDie \xDC"
+                   "bertragung wurde abgebrochen."
+                 : "\r\nThe transfer was aborted.";
   host.LogLine("Windows CE: " + name + logged + "\r\n");
   host.ShowError(InfoText(InfoCaptionError, language), text);
 }

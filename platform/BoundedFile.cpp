@@ -41,7 +41,8 @@ int OpenBoundedFile(const std::string& path, int flags, std::size_t limit, FileC
       check.kind = "directory";
       check.error = 0;
     } else {
-      check.fault = errno == ENOENT || errno == ENOTDIR ? FileFault::Missing : FileFault::Unreadable;
+      check.fault =
+          errno == ENOENT || errno == ENOTDIR ? FileFault::Missing : FileFault::Unreadable;
     }
     return -1;
   }
@@ -111,14 +112,19 @@ std::string FileFaultReason(const FileCheck& check, std::size_t limit, int langu
     case FileFault::None: return {};
     case FileFault::Missing: why = german ? "nicht vorhanden" : "does not exist"; break;
     case FileFault::NotRegular:
-      why = german ? std::string("ist keine gew\xF6hnliche Datei, sondern ") + GermanKind(check.kind)
-                   : std::string("is not a regular file but a ") + check.kind;
+      why = german
+                ? std::string("ist keine gew\xF6hnliche Datei, sondern ") + GermanKind(check.kind)
+                : std::string("is not a regular file but a ") + check.kind;
       break;
     case FileFault::TooLarge:
-      why = german ? "ist gr\xF6\xDF" "er als " + std::to_string(limit) + " Bytes"
+      why = german ? "ist gr\xF6\xDF"
+                     "er als " +
+                         std::to_string(limit) + " Bytes"
                    : "is larger than " + std::to_string(limit) + " bytes";
       break;
-    case FileFault::Unreadable: why = german ? "kann nicht gelesen werden" : "cannot be read"; break;
+    case FileFault::Unreadable:
+      why = german ? "kann nicht gelesen werden" : "cannot be read";
+      break;
   }
   if (check.error != 0) why += std::string(" (") + std::strerror(check.error) + ")";
   return why;

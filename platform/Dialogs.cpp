@@ -10,8 +10,7 @@ class StderrSink : public DialogSink {
  public:
   MsgResult Show(const std::string& caption, const std::string& text, MsgIcon,
                  MsgButtons buttons) override {
-    std::fprintf(stderr, "[%s]\n%s\n", Cp1252ToUtf8(caption).c_str(),
-                 Cp1252ToUtf8(text).c_str());
+    std::fprintf(stderr, "[%s]\n%s\n", Cp1252ToUtf8(caption).c_str(), Cp1252ToUtf8(text).c_str());
     switch (buttons) {
       case MsgButtons::YesNo: return MsgResult::No;
       case MsgButtons::RetryAbort: return MsgResult::Abort;
@@ -32,8 +31,8 @@ DialogSink* SetDialogSink(DialogSink* sink) {
   return previous == &defaultSink ? nullptr : previous;
 }
 
-MsgResult ShowMessageBox(const std::string& caption, const std::string& text,
-                         MsgIcon icon, MsgButtons buttons) {
+MsgResult ShowMessageBox(const std::string& caption, const std::string& text, MsgIcon icon,
+                         MsgButtons buttons) {
   if (observer) observer(caption, text, icon);
   return currentSink->Show(caption, text, icon, buttons);
 }

@@ -132,8 +132,8 @@ ProgramResult ExternalProgram::Run(const std::vector<std::string>& command,
   }
   process_ = nullptr;
 
-  if (failedToStart) return NotStarted("cannot start " + ToBytes(program) + ": " +
-                                       ToBytes(process.errorString()));
+  if (failedToStart)
+    return NotStarted("cannot start " + ToBytes(program) + ": " + ToBytes(process.errorString()));
   ProgramResult result;
   if (process.exitStatus() == QProcess::CrashExit) {
     // Killed by a signal: never a success, and never 1 (which means "run again").
@@ -154,7 +154,8 @@ ProgramResult RunExternalProgram(const std::vector<std::string>& command,
   return program.Run(command, portTable);
 }
 
-DocumentProblem OpenDocument(const std::string& path, std::function<void(int status)> viewerFailed) {
+DocumentProblem OpenDocument(const std::string& path,
+                             std::function<void(int status)> viewerFailed) {
   QString file = FromBytes(path);
   if (!QFileInfo(file).isFile()) return DocumentProblem::FileMissing;
   const QString viewer = QStandardPaths::findExecutable(QString::fromLatin1(kDocumentViewer));
@@ -169,11 +170,12 @@ DocumentProblem OpenDocument(const std::string& path, std::function<void(int sta
                        viewerFailed(status == QProcess::NormalExit ? code : -1);
                      process->deleteLater();
                    });
-  QObject::connect(process, &QProcess::errorOccurred, process, [process, viewerFailed](QProcess::ProcessError e) {
-    if (e != QProcess::FailedToStart) return;
-    if (viewerFailed) viewerFailed(-1);
-    process->deleteLater();
-  });
+  QObject::connect(process, &QProcess::errorOccurred, process,
+                   [process, viewerFailed](QProcess::ProcessError e) {
+                     if (e != QProcess::FailedToStart) return;
+                     if (viewerFailed) viewerFailed(-1);
+                     process->deleteLater();
+                   });
   process->start(viewer, {QFileInfo(file).absoluteFilePath()});
   return DocumentProblem::None;
 }
@@ -185,7 +187,8 @@ ProgramProblem CheckProgramFile(const std::string& path) {
   if (!info.exists() || !info.isFile()) return ProgramProblem::Missing;
   if (IsWindowsProgram(file)) {
     // Started through wine; without it only binfmt_misc could run it.
-    if (!QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty()) return ProgramProblem::None;
+    if (!QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty())
+      return ProgramProblem::None;
     return ::access(QFile::encodeName(file).constData(), X_OK) == 0 ? ProgramProblem::None
                                                                     : ProgramProblem::NeedsWine;
   }

@@ -64,4 +64,5 @@ ProgramResult RunExternalProgram(const std::vector<std::string>& command,
 // the event loop.
 enum class DocumentProblem { None, FileMissing, ViewerMissing };
 inline constexpr const char* kDocumentViewer = "xdg-open";
-DocumentProblem OpenDocument(const std::string& path, std::function<void(int status)> viewerFailed = {});
+DocumentProblem OpenDocument(const std::string& path,
+                             std::function<void(int status)> viewerFailed = {});

@@ -42,8 +42,8 @@ bool ResolvePortName(const std::string& name, std::string& device, std::string& 
     return true;
   }
   if (matches.size() > 1) {
-    error = "--port " + name + ": USB serial number of more than one port (" + matches[0] +
-            ", " + matches[1] + ")";
+    error = "--port " + name + ": USB serial number of more than one port (" + matches[0] + ", " +
+            matches[1] + ")";
     return false;
   }
   error = "--port " + name + ": no such device, by-id/by-path name or USB serial number";

@@ -9,7 +9,8 @@ std::string SerialByIdPath(const std::string& devicePath) {
   if (devicePath.empty()) return {};
   const fs::path device = fs::canonical(devicePath, ec);
   if (ec) return {};
-  for (fs::directory_iterator it("/dev/serial/by-id", ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it("/dev/serial/by-id", ec), end; !ec && it != end;
+       it.increment(ec)) {
     std::error_code linkEc;
     if (fs::canonical(it->path(), linkEc) == device && !linkEc) return it->path().string();
   }

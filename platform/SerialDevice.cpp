@@ -74,8 +74,7 @@ PortOpenStatus Classify(int error) {
   switch (error) {
     case EBUSY:
     case EACCES:
-    case EWOULDBLOCK:
-      return PortOpenStatus::InUse;
+    case EWOULDBLOCK: return PortOpenStatus::InUse;
     default:  // ENOENT, ENODEV, ENXIO, EIO and anything else
       return PortOpenStatus::Missing;
   }
@@ -176,7 +175,8 @@ PortOpenStatus SerialDevice::Open(const std::string& path) {
   };
   // Another program's exclusive flag: root's open ignores it, so ask.
   int exclusive = 0;
-  if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) return fail(EBUSY, PortOpenStatus::InUse);
+  if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+    return fail(EBUSY, PortOpenStatus::InUse);
   // flock also guards against programs that hold the port without the flag.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(errno, Classify(errno));
   auto original = std::make_shared<termios>();
@@ -437,8 +437,10 @@ int SerialDevice::Write(const char* data, size_t n, long totalMs) {
 
 void SerialDevice::SetWriteCut(bool cut) {
   writeCut_ = cut;
-  if (cut) cutSignal_.Notify();
-  else cutSignal_.Clear();
+  if (cut)
+    cutSignal_.Notify();
+  else
+    cutSignal_.Clear();
 }
 
 SerialDevice::Wait SerialDevice::WaitForInput(WakeSignal& wake, int timeoutMs, bool watchPort) {
@@ -474,7 +476,8 @@ bool SerialDevice::ErrorCounts(LineErrorCounts& counts) const {
   serial_icounter_struct icount{};
   if (fd_ < 0 || ::ioctl(fd_, TIOCGICOUNT, &icount) != 0) return false;
   counts.frame = static_cast<uint32_t>(icount.frame);
-  counts.overrun = static_cast<uint32_t>(icount.overrun) + static_cast<uint32_t>(icount.buf_overrun);
+  counts.overrun =
+      static_cast<uint32_t>(icount.overrun) + static_cast<uint32_t>(icount.buf_overrun);
   counts.parity = static_cast<uint32_t>(icount.parity);
   return true;
 }

@@ -14,7 +14,7 @@ inline constexpr unsigned WM_COM_OVERRUN = WM_APP + 2030;      // 34798
 inline constexpr unsigned WM_COM_PARITYERROR = WM_APP + 2040;  // 34808
 // The line hung up (adapter unplugged): the port has closed itself or does
 // so at the next Read or Write; TComPort::TakeLostDevice names it.
-inline constexpr unsigned WM_COM_DISCONNECT = WM_APP + 2050;   // 34818
+inline constexpr unsigned WM_COM_DISCONNECT = WM_APP + 2050;  // 34818
 
 class ComMessageEvent : public QEvent {
  public:

@@ -86,11 +86,15 @@ void TComPort::ShowOpenError(int index) const {
   std::snprintf(name, sizeof name, "COM%u", static_cast<unsigned>(index + 1));
   char text[96];
   if (language_ == 0)
-    std::snprintf(text, sizeof text, "%s konnte nicht ge\xF6" "ffnet werden!", name);
+    std::snprintf(text, sizeof text,
+                  "%s konnte nicht ge\xF6"
+                  "ffnet werden!",
+                  name);
   else
     std::snprintf(text, sizeof text, "Cannot open %s! ", name);
   std::string shown = text;
-  if (failureText_ && lastFailure_.error != 0) shown += "\r\n" + failureText_(lastFailure_, language_);
+  if (failureText_ && lastFailure_.error != 0)
+    shown += "\r\n" + failureText_(lastFailure_, language_);
   ShowMessageBox(language_ == 0 ? "Fehler" : "Error", shown, MsgIcon::Error, MsgButtons::Ok);
 }
 
@@ -182,7 +186,8 @@ bool TComPort::TakeOver(TComPort& from, QObject* owner) {
   from.handle_ = INVALID_COM_HANDLE;
   from.nullDiscard_ = false;
 
-  writeThread_ = std::make_unique<TV24Write_Thread>(false, port_, device_, owner, record->TXTimeOut);
+  writeThread_ =
+      std::make_unique<TV24Write_Thread>(false, port_, device_, owner, record->TXTimeOut);
   readThread_ = std::make_unique<TV24Read_Thread>(true, port_, device_, owner);
   writeThread_->WaitUntilIdle(std::chrono::milliseconds(2000));
   // Input that is already queued is announced to the new owner at once.
@@ -401,11 +406,14 @@ void TComPort::Check_AllV24() {
     if (table_[i].empty()) continue;
     // The port this component holds is present but not free.
     const bool ours = open_ && port_ == static_cast<int>(i);
-    const PortProbe probe = ours ? PortProbe{PortOpenStatus::InUse, 0} : SerialDevice::Probe(table_[i]);
+    const PortProbe probe =
+        ours ? PortProbe{PortOpenStatus::InUse, 0} : SerialDevice::Probe(table_[i]);
     if (probe.status == PortOpenStatus::Missing) continue;
     devices_[deviceCount_++] = static_cast<uint8_t>(i);
-    if (probe.status == PortOpenStatus::Ok) useable_[useableCount_++] = static_cast<uint8_t>(i);
-    else skipErrors_[i] = probe.error;
+    if (probe.status == PortOpenStatus::Ok)
+      useable_[useableCount_++] = static_cast<uint8_t>(i);
+    else
+      skipErrors_[i] = probe.error;
   }
 }
 
@@ -414,7 +422,8 @@ PortFailure TComPort::SkipReason(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= skipErrors_.size()) return failure;
   failure.path = table_[index];
   failure.error = skipErrors_[index];
-  if (failure.error == EBUSY || failure.error == EWOULDBLOCK) failure.holder = PortHolderName(failure.path);
+  if (failure.error == EBUSY || failure.error == EWOULDBLOCK)
+    failure.holder = PortHolderName(failure.path);
   return failure;
 }
 

@@ -29,10 +29,12 @@ inline constexpr ComHandle INVALID_COM_HANDLE = ~ComHandle{0};
 inline constexpr ComHandle NULL_COM_HANDLE = 0;
 
 // Result codes of Read and Write; any other result is a byte count (>= 0).
-inline constexpr int COM_NOT_OPEN = -10;     // the port is not open
-inline constexpr int COM_TX_BUSY = -1;       // transmitter busy; nothing sent, retry later
-inline constexpr int COM_TX_ERROR = -100;    // a block went out short; nothing sent until GetWriteStatus
-inline constexpr int COM_BLOCK_TOO_LONG = -20;  // block over kComMaxBlock after framing; nothing sent
+inline constexpr int COM_NOT_OPEN = -10;  // the port is not open
+inline constexpr int COM_TX_BUSY = -1;    // transmitter busy; nothing sent, retry later
+inline constexpr int COM_TX_ERROR =
+    -100;  // a block went out short; nothing sent until GetWriteStatus
+inline constexpr int COM_BLOCK_TOO_LONG =
+    -20;  // block over kComMaxBlock after framing; nothing sent
 
 // Most bytes one Write carries after framing.
 inline constexpr int kComMaxBlock = 32768;

@@ -78,7 +78,8 @@ void HoldingWait::Aside(const std::function<void()>& work) {
     std::thread helper([&] {
       work();
       done.store(true);
-      QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     // An application that is ending returns at once; the work is still
     // waited for, so that nothing outlives its objects.
@@ -138,8 +139,10 @@ void HoldingWait::UpdateFilter() {
   const bool wanted = holds_ > 0 || !held_.empty();
   if (wanted == filtering_ || QCoreApplication::instance() == nullptr) return;
   filtering_ = wanted;
-  if (wanted) QCoreApplication::instance()->installEventFilter(this);
-  else QCoreApplication::instance()->removeEventFilter(this);
+  if (wanted)
+    QCoreApplication::instance()->installEventFilter(this);
+  else
+    QCoreApplication::instance()->removeEventFilter(this);
 }
 
 bool HoldingWait::eventFilter(QObject* watched, QEvent* event) {

@@ -22,7 +22,9 @@ int EntryOfParity(ParitaetTag parity) {
 }
 
 // The entry at `value` when the list has one, else none.
-void Select(QComboBox* box, int value) { box->setCurrentIndex(value >= 0 && value < box->count() ? value : -1); }
+void Select(QComboBox* box, int value) {
+  box->setCurrentIndex(value >= 0 && value < box->count() ? value : -1);
+}
 
 // A decimal integer that fits the field, or nothing.
 bool ParseTimeOut(const QString& text, int32_t& value) {
@@ -40,7 +42,10 @@ bool ParseTimeOut(const QString& text, int32_t& value) {
 
 TV24_Dialog::TV24_Dialog(QWidget* owner, int language, const uint8_t* ports, int portCount,
                          std::vector<std::string> paths)
-    : QDialog(owner), ui_(std::make_unique<Ui::V24_Dialog>()), language_(language), paths_(std::move(paths)) {
+    : QDialog(owner),
+      ui_(std::make_unique<Ui::V24_Dialog>()),
+      language_(language),
+      paths_(std::move(paths)) {
   ui_->setupUi(this);
   setFixedSize(383, 417);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -62,7 +67,8 @@ TV24_Dialog::TV24_Dialog(QWidget* owner, int language, const uint8_t* ports, int
   }
   ui_->V24_Adjust_close->hide();
   connect(ui_->V24_Adjust_okay, &QPushButton::clicked, this, [this] { V24_Adjust_okayClick(); });
-  connect(ui_->V24_Adjust_cancel, &QPushButton::clicked, this, [this] { V24_Adjust_cancelClick(); });
+  connect(ui_->V24_Adjust_cancel, &QPushButton::clicked, this,
+          [this] { V24_Adjust_cancelClick(); });
   connect(ui_->V24_Adjust_close, &QPushButton::clicked, this, [this] { V24_Adjust_cancelClick(); });
 }
 
@@ -124,24 +130,28 @@ void TV24_Dialog::V24_Adjust_okayClick() {
   for (QComboBox* box : {ui_->RX_Timeout_Box, ui_->TX_Timeout_Box}) {
     int32_t& value = box == ui_->RX_Timeout_Box ? rx : tx;
     if (!ParseTimeOut(box->currentText(), value)) {
-      const std::string text = "'" + box->currentText().toStdString() + "'" +
-                               (language_ == 0 ? " ist kein g\xFCltiger Integerwert"
-                                               : " is not a valid integer value");
+      const std::string text =
+          "'" + box->currentText().toStdString() + "'" +
+          (language_ == 0 ? " ist kein g\xFCltiger Integerwert" : " is not a valid integer value");
       ShowMessageBox(language_ == 0 ? "Fehler" : "Error", text, MsgIcon::Error);
       return;  // the dialog stays open, the record unchanged
     }
   }
   // A list without a selection keeps the record's value for its field.
   V24ParameterTag& r = *record_;
-  if (int i = ui_->Datenbit_Box->currentIndex(); i >= 0 && i < kDatBitCount) r.DatenBits = static_cast<DatBitTag>(i);
+  if (int i = ui_->Datenbit_Box->currentIndex(); i >= 0 && i < kDatBitCount)
+    r.DatenBits = static_cast<DatBitTag>(i);
   if (int i = ui_->Paritaet_Box->currentIndex(); i >= 0 && i < 3) r.Paritaet = kParityOfEntry[i];
-  if (int i = ui_->StopBit_Box->currentIndex(); i >= 0 && i < kStopBitCount) r.StopBits = static_cast<StopBitTag>(i);
-  if (int i = ui_->Baudrate_Box->currentIndex(); i >= 0 && i < kBaudEntries) r.Baudrate = static_cast<BaudTag>(i);
+  if (int i = ui_->StopBit_Box->currentIndex(); i >= 0 && i < kStopBitCount)
+    r.StopBits = static_cast<StopBitTag>(i);
+  if (int i = ui_->Baudrate_Box->currentIndex(); i >= 0 && i < kBaudEntries)
+    r.Baudrate = static_cast<BaudTag>(i);
   if (int i = ui_->Handshake_Box->currentIndex(); i >= 0 && i < kHandshakeCount)
     r.Handshake = static_cast<HandshakeTag>(i);
   r.RXTimeOut = rx;
   r.TXTimeOut = tx;
-  if (int i = ui_->Schnittstellen_Box->currentIndex(); i >= 0 && static_cast<size_t>(i) < ports_.size())
+  if (int i = ui_->Schnittstellen_Box->currentIndex();
+      i >= 0 && static_cast<size_t>(i) < ports_.size())
     r.Schnittstelle = static_cast<ComTag>(ports_[i]);
   done(QDialog::Accepted);
 }

@@ -37,9 +37,7 @@ size_t ReadFully(int fd, uint8_t* data, size_t size) {
 
 }  // namespace
 
-int BaudRateOf(BaudTag baud) {
-  return baud < kBaudCount ? kBaudRates[baud] : kBaudRates[0];
-}
+int BaudRateOf(BaudTag baud) { return baud < kBaudCount ? kBaudRates[baud] : kBaudRates[0]; }
 
 int DataBitsOf(DatBitTag bits) { return bits == D_7 ? 7 : 8; }
 
@@ -126,8 +124,8 @@ int TV24Parameter::SaveToFile(const std::string& fileName, const V24ParameterTag
   const V24Image image = EncodeV24Image(*record);
   size_t done = 0;
   while (done < image.size()) {
-    const ssize_t n = ::pwrite(fd, image.data() + done, image.size() - done,
-                               static_cast<off_t>(done));
+    const ssize_t n =
+        ::pwrite(fd, image.data() + done, image.size() - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);

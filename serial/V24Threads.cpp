@@ -60,9 +60,7 @@ void TV24Read_Thread::SetAktiv(bool value) {
   if (!value) wake_.Notify();
 }
 
-void TV24Read_Thread::Post(unsigned message) {
-  PostComMessage(owner_, message, comNumber_);
-}
+void TV24Read_Thread::Post(unsigned message) { PostComMessage(owner_, message, comNumber_); }
 
 void TV24Read_Thread::ReportLineErrors(LineErrorCounts& previous) {
   LineErrorCounts now;

@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
 
   SimProcess sim(dir.path(), "meter",
                  "BaudRate = 4800\nReplyDelayMs = 0\nTarget = basic\nBasicLoaderReadRate = 0\n"
-                 "BasicLoaderEraseMs = " + std::to_string(kEraseMs) + "\n",
+                 "BasicLoaderEraseMs = " +
+                     std::to_string(kEraseMs) + "\n",
                  "--pace");
   if (!sim.Started()) {
     std::fprintf(stderr, "simulator did not start\n");
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
   auto waitFor = [&](auto done, int ms) {
     QElapsedTimer clock;
     clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!done() && clock.elapsed() < ms)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
   };
   for (const char* command : {"A.1111\r\n", "A.1220\r\n"}) {
@@ -97,23 +99,27 @@ int main(int argc, char** argv) {
   const auto t0 = std::chrono::steady_clock::now();
   loader.Init();
   waitFor([&] { return outcome.done; }, 600000);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   const double cpu = CpuSeconds() - cpu0;
   const bool whole = loader.EveryByteSent();
   loader.ReleaseLine();
   const QJsonObject report = sim.Stop();
 
-  const double wire = (static_cast<double>(file.size()) + kLoaderLineBytes) * kBitsPerByte / kLoaderBaud;
+  const double wire =
+      (static_cast<double>(file.size()) + kLoaderLineBytes) * kBitsPerByte / kLoaderBaud;
   const double budget = wire + kLoaderWaits;
-  std::printf("file             %zu bytes of S-records (%zu blocks of up to 2000 bytes)\n", file.size(),
-              (file.size() + 1999) / 2000);
+  std::printf("file             %zu bytes of S-records (%zu blocks of up to 2000 bytes)\n",
+              file.size(), (file.size() + 1999) / 2000);
   std::printf("result           %s\n", outcome.ok && whole ? "success, every byte sent" : "FAILED");
   std::printf("transfer time    %.2f s (line switched to 19200 .. success line read)\n", seconds);
-  std::printf("wire time        %.2f s (file and loader lines at 19200 baud, 11 bits a byte)\n", wire);
+  std::printf("wire time        %.2f s (file and loader lines at 19200 baud, 11 bits a byte)\n",
+              wire);
   std::printf("loader waits     %.2f s (start-up and erase)\n", kLoaderWaits);
   std::printf("wire + waits     %.2f s\n", budget);
   std::printf("ratio            %.3f\n", seconds / budget);
   std::printf("tool CPU time    %.2f s\n", cpu);
-  std::printf("simulator        %.2f s wire time received\n", report.value("wire_time_rx_s").toDouble());
+  std::printf("simulator        %.2f s wire time received\n",
+              report.value("wire_time_rx_s").toDouble());
   return outcome.ok && whole ? 0 : 1;
 }

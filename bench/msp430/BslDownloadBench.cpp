@@ -55,13 +55,15 @@ int main(int argc, char** argv) {
   const double cpu0 = CpuSeconds();
   const auto t0 = std::chrono::steady_clock::now();
   const bool ok = loader.Download(0, dir.File("fw.txt"), true, false);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   const double cpu = CpuSeconds() - cpu0;
   const QJsonObject report = sim.Stop();
   const double wire = report.value("wire_time_s").toDouble();
   const double budget = wire + kPrescribedWaits;
 
-  std::printf("image            48 KiB (%zu blocks of up to 240 bytes)\n", (layout.mainBytes + 239) / 240 + 2);
+  std::printf("image            48 KiB (%zu blocks of up to 240 bytes)\n",
+              (layout.mainBytes + 239) / 240 + 2);
   std::printf("result           %s (code %d)\n", ok ? "success" : "FAILED", loader.GetErrorCode());
   std::printf("download time    %.2f s\n", seconds);
   std::printf("wire time        %.2f s (simulator, both directions)\n", wire);

@@ -43,17 +43,19 @@ double TimeRun(TempDir& dir, int meters) {
   std::vector<std::unique_ptr<SimProcess>> sims;
   std::string ports;
   for (int i = 0; i < meters; ++i) {
-    sims.push_back(std::make_unique<SimProcess>(dir.path(), "meter" + std::to_string(i), kProfile, "--pace"));
+    sims.push_back(
+        std::make_unique<SimProcess>(dir.path(), "meter" + std::to_string(i), kProfile, "--pace"));
     if (!sims.back()->Started()) return -1;
     ports += (i ? ":" : "") + sims.back()->Slave();
   }
-  const std::string command = "cd '" + dir.path() + "' && UPDATE_PORTS='" + ports +
-                              "' UPDATE_PROGRAM_DIR='" + dir.path() + "' '" UPDATE_BINARY_DIR
-                              "/update' --headless --all-ports --delay-divisor 10 > run-" +
-                              std::to_string(meters) + ".out 2>&1";
+  const std::string command =
+      "cd '" + dir.path() + "' && UPDATE_PORTS='" + ports + "' UPDATE_PROGRAM_DIR='" + dir.path() +
+      "' '" UPDATE_BINARY_DIR "/update' --headless --all-ports --delay-divisor 10 > run-" +
+      std::to_string(meters) + ".out 2>&1";
   const auto t0 = std::chrono::steady_clock::now();
   const int status = std::system(command.c_str());
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   for (auto& sim : sims) sim->Stop();
   return status == 0 ? seconds : -1;
 }
@@ -67,7 +69,8 @@ int main(int argc, char** argv) {
   const double one = TimeRun(dir, 1);
   const double four = TimeRun(dir, kMeters);
   if (one <= 0 || four <= 0) {
-    std::fprintf(stderr, "a run failed; see run-1.out / run-%d.out in %s\n", kMeters, dir.path().c_str());
+    std::fprintf(stderr, "a run failed; see run-1.out / run-%d.out in %s\n", kMeters,
+                 dir.path().c_str());
     std::fprintf(stderr, "%s\n", dir.Read(one <= 0 ? "run-1.out" : "run-4.out").c_str());
     return 1;
   }

@@ -42,8 +42,10 @@ bool MemoHas(const UpdateMain& main, const char* part) {
 std::string OneLine(std::string text) {
   // Log texts are Windows-1252: anything beyond ASCII is shown as '?'.
   for (char& c : text)
-    if (c == '\r' || c == '\n') c = ' ';
-    else if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+    if (c == '\r' || c == '\n')
+      c = ' ';
+    else if (static_cast<unsigned char>(c) >= 0x80)
+      c = '?';
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text.size() > 60 ? text.substr(0, 60) + "..." : text;
 }
@@ -75,9 +77,12 @@ Figures RunInWindow(E2eWorld& w) {
       f.longestDuring = main.Memo().empty() ? "" : OneLine(main.Memo().back());
       f.longestAt = static_cast<double>(now) / 1e9;
     }
-    if (MemoHas(main, "Download erfolgreich")) f.ending = "success";
-    else if (MemoHas(main, "Abbruch")) f.ending = "abort text";
-    else if (now / 1000000 < kRunLimitMs) return;
+    if (MemoHas(main, "Download erfolgreich"))
+      f.ending = "success";
+    else if (MemoHas(main, "Abbruch"))
+      f.ending = "abort text";
+    else if (now / 1000000 < kRunLimitMs)
+      return;
     f.runSeconds = static_cast<double>(now) / 1e9;
     heartbeat.stop();
     loop.quit();

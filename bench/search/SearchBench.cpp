@@ -55,8 +55,9 @@ Figures Run(E2eWorld& w, const std::string& marker, int limitSeconds) {
   pollfd p{out[0], POLLIN, 0};
   bool stopped = false;
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
     if (left <= 0) {
       kill(pid, SIGKILL);
       break;
@@ -76,7 +77,8 @@ Figures Run(E2eWorld& w, const std::string& marker, int limitSeconds) {
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (marker.empty()) f.seconds = wall;
   f.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   f.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
@@ -131,7 +133,7 @@ int main(int argc, char** argv) {
   std::printf("CPU of the tool while it probes 16 silent ports (whole no-meter run)\n");
   std::printf("  %.2f s CPU in %.2f s = %.2f %% of one CPU (goal < 2 %%: %s)\n", n16.cpuSeconds,
               n16.seconds, share, share < 2.0 ? "met" : "NOT met");
-  std::printf("  (1 port: %.2f s CPU in %.2f s; 8 ports: %.2f s CPU in %.2f s)\n", n1.cpuSeconds, n1.seconds,
-              n8.cpuSeconds, n8.seconds);
+  std::printf("  (1 port: %.2f s CPU in %.2f s; 8 ports: %.2f s CPU in %.2f s)\n", n1.cpuSeconds,
+              n1.seconds, n8.cpuSeconds, n8.seconds);
   return 0;
 }

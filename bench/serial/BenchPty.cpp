@@ -11,7 +11,8 @@
 BenchPty::BenchPty() {
   master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   char name[128] = {};
-  if (master < 0 || ::grantpt(master) || ::unlockpt(master) || ::ptsname_r(master, name, sizeof name))
+  if (master < 0 || ::grantpt(master) || ::unlockpt(master) ||
+      ::ptsname_r(master, name, sizeof name))
     return;
   slavePath = name;
   slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -31,12 +31,14 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 double CpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+         u.ru_stime.tv_usec / 1e6;
 }
 
 class LatencyOwner : public QObject {
  public:
-  LatencyOwner(TComPort& port, BenchPty& pty, int rounds) : port_(port), pty_(pty), rounds_(rounds) {}
+  LatencyOwner(TComPort& port, BenchPty& pty, int rounds)
+      : port_(port), pty_(pty), rounds_(rounds) {}
   std::vector<double> latenciesMs;
 
   void SendNext() {
@@ -88,21 +90,23 @@ void WriteThroughput(TComPort& port, BenchPty& pty) {
   const auto start = Clock::now();
   size_t sent = 0;
   while (sent < total) {
-    const int n = port.Write(block.data(), static_cast<int>(std::min(block.size(), total - sent)), false);
+    const int n =
+        port.Write(block.data(), static_cast<int>(std::min(block.size(), total - sent)), false);
     if (n <= 0) break;
     sent += static_cast<size_t>(n);
   }
   reader.join();
   const double s = Seconds(Clock::now() - start);
-  std::printf("Write (blocking, 2000-byte blocks): %zu bytes in %.3f s = %.1f MB/s\n", received.load(), s,
-              received / s / 1e6);
+  std::printf("Write (blocking, 2000-byte blocks): %zu bytes in %.3f s = %.1f MB/s\n",
+              received.load(), s, received / s / 1e6);
 }
 
 void ReadThroughput(TComPort& port, BenchPty& pty) {
   const size_t total = 8u << 20;
   std::thread writer([&] {
     const std::string chunk(4096, 'R');
-    for (size_t sent = 0; sent < total; sent += chunk.size()) pty.SendAll(chunk.data(), chunk.size());
+    for (size_t sent = 0; sent < total; sent += chunk.size())
+      pty.SendAll(chunk.data(), chunk.size());
   });
   std::vector<char> buffer(4097);
   size_t got = 0;
@@ -114,7 +118,8 @@ void ReadThroughput(TComPort& port, BenchPty& pty) {
   }
   const double s = Seconds(Clock::now() - start);
   writer.join();
-  std::printf("Read (4096-byte reads):             %zu bytes in %.3f s = %.1f MB/s\n", got, s, got / s / 1e6);
+  std::printf("Read (4096-byte reads):             %zu bytes in %.3f s = %.1f MB/s\n", got, s,
+              got / s / 1e6);
 }
 
 }  // namespace
@@ -146,8 +151,9 @@ int main(int argc, char** argv) {
   auto& l = owner.latenciesMs;
   std::sort(l.begin(), l.end());
   if (!l.empty())
-    std::printf("Arrival to handler (%zu bytes): median %.3f ms, 99th percentile %.3f ms, max %.3f ms\n", l.size(),
-                l[l.size() / 2], l[l.size() * 99 / 100], l.back());
+    std::printf(
+        "Arrival to handler (%zu bytes): median %.3f ms, 99th percentile %.3f ms, max %.3f ms\n",
+        l.size(), l[l.size() / 2], l[l.size() * 99 / 100], l.back());
 
   const double cpuBefore = CpuSeconds();
   const auto start = Clock::now();

@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
   dir.Write("app.exe", SeededBytes(kFileBytes, 1));
   dir.Write("lib.dll", SeededBytes(kFileBytes, 2));
   SimProcess sim(dir.path(), "meter",
-                 "BaudRate = 9600\nStartCommand = A.1000\nReplyDelayMs = 0\nTarget = wince\n", "--pace");
+                 "BaudRate = 9600\nStartCommand = A.1000\nReplyDelayMs = 0\nTarget = wince\n",
+                 "--pace");
   if (!sim.Started()) {
     std::fprintf(stderr, "simulator did not start\n");
     return 1;
@@ -53,13 +54,15 @@ int main(int argc, char** argv) {
   const double cpu0 = CpuSeconds();
   const auto t0 = std::chrono::steady_clock::now();
   const bool ok = transfer.Transfer(0, "app.exe", false);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   const double cpu = CpuSeconds() - cpu0;
   const QJsonObject report = sim.Stop();
   const double wire = report.value("wire_time_s").toDouble();
   const double budget = wire + kPrescribedWaits;
   const auto files = FilesOf(report);
-  const bool complete = files.size() == 2 && files[0].state == "complete" && files[1].state == "complete";
+  const bool complete =
+      files.size() == 2 && files[0].state == "complete" && files[1].state == "complete";
 
   std::printf("files            2 x %zu bytes at 38400 baud, frames of 2000 bytes\n", kFileBytes);
   std::printf("result           %s, instrument has %s\n", ok ? "success" : "FAILED",

@@ -49,12 +49,16 @@ TEST(BoundedFile, RefusesWhatIsNotARegularFileWithinItsLimit) {
   dir.Write("big", std::string(101, 'x'));
   dir.Write("fits", std::string(100, 'x'));
   std::string bytes = "stale";
-  struct Case { const char* name; FileFault fault; const char* kind; };
-  for (const Case& c : {Case{"dir", FileFault::NotRegular, "directory"},
-                        Case{"fifo", FileFault::NotRegular, "FIFO"},
-                        Case{"zero", FileFault::NotRegular, "character device"},
-                        Case{"big", FileFault::TooLarge, ""},
-                        Case{"missing", FileFault::Missing, ""}}) {
+  struct Case {
+    const char* name;
+    FileFault fault;
+    const char* kind;
+  };
+  for (const Case& c :
+       {Case{"dir", FileFault::NotRegular, "directory"},
+        Case{"fifo", FileFault::NotRegular, "FIFO"},
+        Case{"zero", FileFault::NotRegular, "character device"},
+        Case{"big", FileFault::TooLarge, ""}, Case{"missing", FileFault::Missing, ""}}) {
     FileCheck check = ReadBoundedFile(dir.File(c.name), 100, bytes);
     EXPECT_EQ(check.fault, c.fault) << c.name;
     EXPECT_STREQ(check.kind, c.kind) << c.name;
@@ -65,7 +69,8 @@ TEST(BoundedFile, RefusesWhatIsNotARegularFileWithinItsLimit) {
 
   FileCheck dirCheck = ReadBoundedFile(dir.File("dir"), 100, bytes);
   EXPECT_EQ(FileFaultReason(dirCheck, 100, 1), "is not a regular file but a directory");
-  EXPECT_EQ(FileFaultReason(dirCheck, 100, 0), "ist keine gew\xF6hnliche Datei, sondern ein Verzeichnis");
+  EXPECT_EQ(FileFaultReason(dirCheck, 100, 0),
+            "ist keine gew\xF6hnliche Datei, sondern ein Verzeichnis");
   FileCheck bigCheck = ReadBoundedFile(dir.File("big"), 100, bytes);
   EXPECT_EQ(FileFaultReason(bigCheck, 100, 1), "is larger than 100 bytes");
 }

@@ -14,7 +14,9 @@ std::string Answers(bool answerYes, int attempts, std::string* printed = nullptr
   std::string results;
   for (int attempt = 1; attempt <= attempts; ++attempt)
     results += view.ShowRetry("Warnung", "  Timeout in serial Interface !!  \r\r\r",
-                              MsgIcon::Warning, attempt) == MsgResult::Retry ? 'R' : 'A';
+                              MsgIcon::Warning, attempt) == MsgResult::Retry
+                   ? 'R'
+                   : 'A';
   if (printed) {
     std::rewind(out);
     char buf[512];

@@ -48,8 +48,10 @@ TEST(ExternalProgram, ChildSeesPortsArgumentsAndCurrentDirectory) {
   dir.Enter();
   Script(dir, "show.sh", "printf '%s|%s|%s|%s' \"$UPDATE_PORTS\" \"$1\" \"$2\" \"$PWD\" > seen");
   // Folder + "/" + "/name" doubles the separator.
-  EXPECT_EQ(RunExternalProgram({dir.path() + "//show.sh", "fw.mot", "-auto"}, "/dev/pts/7::/dev/pts/9")
-                .exitCode, 0u);
+  EXPECT_EQ(
+      RunExternalProgram({dir.path() + "//show.sh", "fw.mot", "-auto"}, "/dev/pts/7::/dev/pts/9")
+          .exitCode,
+      0u);
   EXPECT_EQ(dir.Read("seen"), "/dev/pts/7::/dev/pts/9|fw.mot|-auto|" + dir.path());
 }
 
@@ -75,11 +77,12 @@ TEST(ExternalProgram, WindowsProgramRunsThroughWineWhenWineIsOnPath) {
   dir.Write("PIC32_Serial_Bootloader.exe", std::string("MZ\x90\0\x03", 5));
   std::string path = std::getenv("PATH");
   setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
-  ProgramResult result =
-      RunExternalProgram({dir.File("PIC32_Serial_Bootloader.exe"), "-ffw.hex", "-c3", "-b5", "-a"}, "");
+  ProgramResult result = RunExternalProgram(
+      {dir.File("PIC32_Serial_Bootloader.exe"), "-ffw.hex", "-c3", "-b5", "-a"}, "");
   setenv("PATH", path.c_str(), 1);
   EXPECT_EQ(result.exitCode, 3u);
-  EXPECT_EQ(dir.Read("wine-args"), dir.File("PIC32_Serial_Bootloader.exe") + " -ffw.hex -c3 -b5 -a ");
+  EXPECT_EQ(dir.Read("wine-args"),
+            dir.File("PIC32_Serial_Bootloader.exe") + " -ffw.hex -c3 -b5 -a ");
 }
 
 TEST(ExternalProgram, EventLoopRunsWhileWaiting) {

@@ -75,10 +75,12 @@ TEST(ReadFileVersion, VersionResourceEntryInTheLast64000Bytes) {
 TEST(ReadFileVersion, VersionResourceWalkCases) {
   EXPECT_EQ(DecodeResourceVersion(ProgramWithFileVersion("V2.10"), "OriginalFilename"), "");
   // A matched string holding a blank gives what follows the blank.
-  EXPECT_EQ(DecodeResourceVersion(ProgramWithVersionResource({{"FileVersion 3.04", ""}}),
-                                  "FileVersion"), "3.04");
-  EXPECT_EQ(DecodeResourceVersion(ProgramWithFileVersion("V" + std::string(40, '7')), "FileVersion"),
-            std::string(15, '7'));
+  EXPECT_EQ(
+      DecodeResourceVersion(ProgramWithVersionResource({{"FileVersion 3.04", ""}}), "FileVersion"),
+      "3.04");
+  EXPECT_EQ(
+      DecodeResourceVersion(ProgramWithFileVersion("V" + std::string(40, '7')), "FileVersion"),
+      std::string(15, '7'));
   // The matched entry at the very end without its value: nothing, no overrun.
   std::string cut = ProgramWithFileVersion("V2.10");
   cut.resize(cut.find(std::string("V\0002\000.", 6)) - 4);

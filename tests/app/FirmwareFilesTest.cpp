@@ -37,7 +37,8 @@ TEST(ScanFirmwareFiles, DeviceEntriesFindTheirFilesWhateverTheCaseOnDisk) {
   TempDir dir;
   dir.Write("PH812Q.MOT", "x");
   dir.Write("LAB.TXT", "x");
-  FirmwareScan scan = ScanFirmwareFiles(dir.path(), TableOf({"x.mot", "ph812q.mot", "y", "lab.txt"}));
+  FirmwareScan scan =
+      ScanFirmwareFiles(dir.path(), TableOf({"x.mot", "ph812q.mot", "y", "lab.txt"}));
   EXPECT_TRUE(scan.menu.DevpH812qEnabled);
   EXPECT_TRUE(scan.menu.LabXXXEnabled);
   EXPECT_TRUE(scan.MainFileFound("ph812q.mot"));
@@ -54,10 +55,16 @@ TEST(FirmwareFileFault, NamesTheMissingOrAmbiguousFileAndTheFolderInBothLanguage
     std::vector<std::string> says;  // empty: no fault
   } cases[] = {
       {"main.txt", 0, {}},
-      {"gone.txt", 0, {"Firmware-Datei gone.txt fehlt im Ordner " + dir.path(), "nicht ver\xE4ndert"}},
+      {"gone.txt",
+       0,
+       {"Firmware-Datei gone.txt fehlt im Ordner " + dir.path(), "nicht ver\xE4ndert"}},
       {"gone.txt", 1, {"Firmware file gone.txt is missing in folder " + dir.path(), "not changed"}},
-      {"twice.txt", 0, {dir.File("TWICE.TXT") + " / " + dir.File("Twice.txt"), "Gro\xDF-/Kleinschreibung"}},
-      {"twice.txt", 1, {dir.File("TWICE.TXT") + " / " + dir.File("Twice.txt"), "differ only in case"}},
+      {"twice.txt",
+       0,
+       {dir.File("TWICE.TXT") + " / " + dir.File("Twice.txt"), "Gro\xDF-/Kleinschreibung"}},
+      {"twice.txt",
+       1,
+       {dir.File("TWICE.TXT") + " / " + dir.File("Twice.txt"), "differ only in case"}},
   };
   for (const Case& c : cases) {
     const std::string text = FirmwareFileFault(dir.path(), c.name, c.language);
@@ -112,7 +119,8 @@ TEST(TakeDeviceFiles, MarkersDownloadListWithWildcardsAndLoaderKind) {
   for (const auto& n : r.DownloadList) names.push_back(n.str());
   // The folder is found whatever its case; the names keep the delivery's
   // spelling, '\\' included, as the instrument is told them.
-  EXPECT_EQ(names, (std::vector<std::string>{"a.exe", "b.dll", "sub\\x.dll", "sub\\y.exe", "c.txt"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"a.exe", "b.dll", "sub\\x.dll", "sub\\y.exe", "c.txt"}));
   EXPECT_EQ(r.DownloadListLength, 5);
   EXPECT_EQ(r.ExtraFile, "extra.mot");
   EXPECT_EQ(r.SensorFile, "sensor.txt");

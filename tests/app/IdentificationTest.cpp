@@ -43,7 +43,8 @@ TEST(Identification, AsksInOrderAndFillsTheRecord) {
   EXPECT_FALSE(d.Reply("I.20#61329"));
   EXPECT_FALSE(d.Reply("I.21#1.23,2.01"));
   EXPECT_TRUE(d.Reply("I.25#A1234567"));
-  EXPECT_EQ(d.sent, (std::vector<std::string>{"A.2003\r\n", "A.2000\r\n", "A.2001\r\n", "A.4001\r\n"}));
+  EXPECT_EQ(d.sent,
+            (std::vector<std::string>{"A.2003\r\n", "A.2000\r\n", "A.2001\r\n", "A.4001\r\n"}));
   EXPECT_EQ(d.record.PcbNumber.str(), "PCB-44943");
   EXPECT_EQ(d.record.DeviceNumber.str(), "61329");
   EXPECT_EQ(d.record.SoftwareVersion.str(), "1.23,2.01");

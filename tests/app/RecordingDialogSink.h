@@ -7,7 +7,11 @@
 #include "platform/Dialogs.h"
 
 struct RecordingDialogSink : DialogSink {
-  struct Shown { std::string caption, text; MsgIcon icon; MsgButtons buttons; };
+  struct Shown {
+    std::string caption, text;
+    MsgIcon icon;
+    MsgButtons buttons;
+  };
   std::vector<Shown> shown;
   std::deque<MsgResult> answers;
   DialogSink* previous = SetDialogSink(this);

@@ -76,7 +76,8 @@ TEST(ReplyParser, OverlongLineIsDroppedUpToItsEndAndTextsAreBounded) {
 TEST(ReplyParser, FramedBootLoaderRecordAndAcknowledgeByte) {
   ReplyParser p;
   EXPECT_FALSE(p.FramedRecordSeen());
-  auto e = Feed(p, std::string("\x10h00h\x1D" "BL V2.1 812\x0C\x16rest"));
+  auto e = Feed(p, std::string("\x10h00h\x1D"
+                               "BL V2.1 812\x0C\x16rest"));
   ASSERT_EQ(Codes(e), (std::vector<int>{10042}));
   EXPECT_EQ(e[0].text, "BL V2.1 812");
   EXPECT_EQ(p.Buffered(), 4u) << "what follows the record stays";
@@ -85,7 +86,8 @@ TEST(ReplyParser, FramedBootLoaderRecordAndAcknowledgeByte) {
   EXPECT_EQ(p.Buffered(), 0u);
 
   ReplyParser q;
-  e = Feed(q, std::string("h11h\x1E" "SENSOR\x0A\x16"));
+  e = Feed(q, std::string("h11h\x1E"
+                          "SENSOR\x0A\x16"));
   ASSERT_EQ(Codes(e), (std::vector<int>{10042}));
   EXPECT_EQ(e[0].text, "SENSOR");
 

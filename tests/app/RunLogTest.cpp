@@ -54,7 +54,8 @@ TEST(RunLog, RecordIsOneLineOfJsonWithItsTextsInUtf8) {
   EXPECT_EQ(line.back(), '\n');
   EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line, whatever the texts hold";
   const QJsonObject o = Parse(line);
-  EXPECT_EQ(o.value("device_entry").toObject().value("name").toString(), QString::fromUtf8("Messger\xC3\xA4t \"A\""));
+  EXPECT_EQ(o.value("device_entry").toObject().value("name").toString(),
+            QString::fromUtf8("Messger\xC3\xA4t \"A\""));
   EXPECT_EQ(o.value("message").toString(), "Abbruch\r\nZweite Zeile\\");
   EXPECT_EQ(o.value("port").toObject().value("com").toInt(), 3);
   EXPECT_TRUE(o.value("port").toObject().value("by_id").isNull());
@@ -168,11 +169,13 @@ TEST(AllPorts, PortFolderIsAFreshCopyWithoutTheLogAndTheFixedPort) {
   dir.Write("HEXLoad_8N1.ini", "Port = 0\r\n");
   dir.Write("update-runs.jsonl", "{}\n");
   std::string error;
-  ASSERT_TRUE(PreparePortFolder("update-ports/COM2", dir.File("update-runs.jsonl"), error)) << error;
+  ASSERT_TRUE(PreparePortFolder("update-ports/COM2", dir.File("update-runs.jsonl"), error))
+      << error;
   dir.Write("update-ports/COM2/left-over", "x");
   ASSERT_TRUE(PreparePortFolder("update-ports/COM2", "update-runs.jsonl", error)) << error;
   EXPECT_EQ(dir.Read("update-ports/COM2/HEXLoad_8N1.ini"), "Port = 0\r\n");
-  EXPECT_EQ(dir.Read("update-ports/COM2/Update.ini"), "Language=0\r\nVersion=V 1\r\nBaud=2\r\nCom=\r\n");
+  EXPECT_EQ(dir.Read("update-ports/COM2/Update.ini"),
+            "Language=0\r\nVersion=V 1\r\nBaud=2\r\nCom=\r\n");
   EXPECT_FALSE(std::ifstream(dir.File("update-ports/COM2/update-runs.jsonl")).good());
   EXPECT_FALSE(std::ifstream(dir.File("update-ports/COM2/left-over")).good());
   EXPECT_EQ(dir.Read("Update.ini"), "Language=0\r\nVersion=V 1\r\nBaud=2\r\nCom=3\r\n");

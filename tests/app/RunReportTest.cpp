@@ -7,9 +7,10 @@ namespace {
 
 std::string Line(const std::string& start, const std::string& device, const std::string& outcome,
                  const std::string& error = "") {
-  return "{\"start\":\"" + start + "\",\"port\":{\"com\":2},\"meter\":{\"serial_number\":\"S1\","
-         "\"software_version\":\"1.05\"},\"device_entry\":{\"name\":\"" + device +
-         "\",\"file_version\":\"1.30\"},\"outcome\":\"" + outcome +
+  return "{\"start\":\"" + start +
+         "\",\"port\":{\"com\":2},\"meter\":{\"serial_number\":\"S1\","
+         "\"software_version\":\"1.05\"},\"device_entry\":{\"name\":\"" +
+         device + "\",\"file_version\":\"1.30\"},\"outcome\":\"" + outcome +
          "\",\"message\":\"--------------------\\nDone\",\"error\":" +
          (error.empty() ? "null" : "\"" + error + "\"") + "}\n";
 }

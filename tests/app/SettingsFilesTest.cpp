@@ -71,8 +71,12 @@ TEST(UpdateIni, LanguageSwitchChangesOnlyTheLanguageValue) {
   };
   const Case cases[] = {
       {"comments and other keys stay",
-       "; comment\r\n[Update]\r\ncom=3\r\nBaud=3,2\r\nLanguage=0x\r\nVersion=old\r\nRunLog=\r\nX=y\r\n",
-       "; comment\r\n[Update]\r\ncom=3\r\nBaud=3,2\r\nLanguage=1\r\nVersion=old\r\nRunLog=\r\nX=y\r\n"},
+       "; "
+       "comment\r\n[Update]\r\ncom=3\r\nBaud=3,2\r\nLanguage=0x\r\nVersion=old\r\nRunLog=\r\nX="
+       "y\r\n",
+       "; "
+       "comment\r\n[Update]\r\ncom=3\r\nBaud=3,2\r\nLanguage=1\r\nVersion=old\r\nRunLog=\r\nX="
+       "y\r\n"},
       {"LF ends, no end on the last line", "Version=V 1\nlanguage = 0\nLanguage=0\nCom=2",
        "Version=V 1\nlanguage = 0\nLanguage=1\nCom=2"},
       {"byte-order mark and mixed ends", "\xEF\xBB\xBFLANGUAGE= 0 \rBaud=2\r\r\nCom=\n",
@@ -99,13 +103,14 @@ TEST(UpdateIni, LanguageSwitchChangesOnlyTheLanguageValue) {
 
 TEST(UpdateIni, FailedLanguageWriteLeavesTheFileWholeAndNoTemporary) {
   TempDir dir;
-  const std::string before = "; site settings\r\nLanguage=0\r\nVersion=V 1\r\n" +
-                             std::string(200, ';') + "\r\n";
+  const std::string before =
+      "; site settings\r\nLanguage=0\r\nVersion=V 1\r\n" + std::string(200, ';') + "\r\n";
   dir.Write("Update.ini", before);
   // A full disk, made by a file-size limit smaller than the new file.
   struct rlimit old {};
   getrlimit(RLIMIT_FSIZE, &old);
-  struct sigaction ignore {}, previous {};
+  struct sigaction ignore {
+  }, previous{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &previous);
   struct rlimit small = old;
@@ -120,7 +125,8 @@ TEST(UpdateIni, FailedLanguageWriteLeavesTheFileWholeAndNoTemporary) {
   EXPECT_EQ(result, SettingsWrite::NotWritten);
   EXPECT_EQ(dir.Read("Update.ini"), before);
   int files = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    ++files;
   EXPECT_EQ(files, 1) << "the temporary file is removed";
 }
 
@@ -140,7 +146,8 @@ TEST(ProgDeviceIni, LastDevStartCmdWinsAndValuesAreConverted) {
   TempDir dir;
   std::string a = DeviceBlock("1", "111", 1, "ProzTyp=1A\nSWKenn1=Version\\r\\nrest\n");
   std::string b = DeviceBlock("3", "222", 1, "ProzTyp=\n");
-  std::string texts = "StarttextD=Hallo NAME\nStarttextE=Hello NAME\nAbbruchtextD=Abbruch\nAbbruchtextE=Abort\n";
+  std::string texts =
+      "StarttextD=Hallo NAME\nStarttextE=Hello NAME\nAbbruchtextD=Abbruch\nAbbruchtextE=Abort\n";
   dir.Write("ProgDevice.ini", a + "\r\n" + texts + "\n" + b);
   DeviceTable t;
   ASSERT_EQ(ReadProgDeviceIni(dir.File("ProgDevice.ini"), t), 0);
@@ -158,7 +165,9 @@ TEST(ProgDeviceIni, CapacitiesAreRespectedAndReported) {
   TempDir dir;
   std::string all;
   for (int i = 0; i < 22; ++i)
-    all += DeviceBlock("2", std::to_string(100 + i), 1, i == 0 ? "DeviceName=" + std::string(80, 'n') + "\n" : "") + "\n";
+    all += DeviceBlock("2", std::to_string(100 + i), 1,
+                       i == 0 ? "DeviceName=" + std::string(80, 'n') + "\n" : "") +
+           "\n";
   all += DeviceBlock("9", "999", 1);
   dir.Write("ProgDevice.ini", all);
   DeviceTable t;
@@ -252,10 +261,11 @@ TEST(ProgDeviceIni, ACutNeverChangesWhatAValueMeans) {
   const std::string longName = std::string(520, 'f') + ".txt";
   std::string texts = "StarttextD=" + std::string(600, 's') +
                       "\nStarttextE=Hello\nAbbruchtextD=Abbruch\nAbbruchtextE=Abort\n";
-  dir.Write("ProgDevice.ini", DeviceBlock("1", "111", 1, "ProgFile2=" + longName + "\n") + "\n" +
-                                  DeviceBlock("2", "222", 1, "SWKenn2=" + std::string(70, 'k') + "\n") +
-                                  "\n" + DeviceBlock("3", "333", 1, "ProzTyp=1Ax\n") + "\n" +
-                                  DeviceBlock("4x", "444", 1) + "\n" + texts);
+  dir.Write("ProgDevice.ini",
+            DeviceBlock("1", "111", 1, "ProgFile2=" + longName + "\n") + "\n" +
+                DeviceBlock("2", "222", 1, "SWKenn2=" + std::string(70, 'k') + "\n") + "\n" +
+                DeviceBlock("3", "333", 1, "ProzTyp=1Ax\n") + "\n" + DeviceBlock("4x", "444", 1) +
+                "\n" + texts);
   DeviceTable t;
   std::vector<std::string> notes;
   ASSERT_EQ(ReadProgDeviceIni(dir.File("ProgDevice.ini"), t, &notes), 0);
@@ -276,8 +286,10 @@ TEST(ProgDeviceIni, ACutNeverChangesWhatAValueMeans) {
   EXPECT_EQ(t.StartCommandIndex, 0) << "neither refused blocks nor 4x set the selector";
   EXPECT_EQ(t.texts.StarttextD.size(), 511u);
   ASSERT_EQ(notes.size(), 5u);
-  EXPECT_NE(notes[0].find("device block 1: ProgFile2 longer than 511 characters; the device cannot be used"),
-            std::string::npos) << notes[0];
+  EXPECT_NE(notes[0].find(
+                "device block 1: ProgFile2 longer than 511 characters; the device cannot be used"),
+            std::string::npos)
+      << notes[0];
   EXPECT_NE(notes[1].find("device block 2: SWKenn2"), std::string::npos);
   EXPECT_NE(notes[2].find("ProzTyp '1Ax'"), std::string::npos);
   EXPECT_NE(notes[3].find("DevStartCmd '4x'"), std::string::npos);
@@ -291,19 +303,26 @@ TEST(ProgDeviceIni, FlashEraseIsADecimalOrHexNumberOrTheDeviceCannotBeUsed) {
     int32_t number;
   };
   const Case cases[] = {
-      {"", true, 0},          {"0", true, 0},
-      {"64512", true, 64512}, {" -1 ", true, -1},
-      {"0x1FC00", true, 0x1FC00}, {"0XfC00", true, 0xFC00},
-      {"0x1FC00h", false, 0}, {"1FC00", false, 0},
-      {"12a", false, 0},      {"0x", false, 0},
-      {"- 5", false, 0},      {"99999999999", false, 0},
+      {"", true, 0},
+      {"0", true, 0},
+      {"64512", true, 64512},
+      {" -1 ", true, -1},
+      {"0x1FC00", true, 0x1FC00},
+      {"0XfC00", true, 0xFC00},
+      {"0x1FC00h", false, 0},
+      {"1FC00", false, 0},
+      {"12a", false, 0},
+      {"0x", false, 0},
+      {"- 5", false, 0},
+      {"99999999999", false, 0},
       {"0x80000000", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
     TempDir dir;
-    dir.Write("ProgDevice.ini", DeviceBlock("1", "111", 1, std::string("FlashErase3=") + c.value + "\n") +
-                                    "\n" + DeviceBlock("2", "222", 1));
+    dir.Write("ProgDevice.ini",
+              DeviceBlock("1", "111", 1, std::string("FlashErase3=") + c.value + "\n") + "\n" +
+                  DeviceBlock("2", "222", 1));
     DeviceTable t;
     std::vector<std::string> notes;
     ASSERT_EQ(ReadProgDeviceIni(dir.File("ProgDevice.ini"), t, &notes), 0);

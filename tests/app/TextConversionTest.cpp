@@ -19,15 +19,18 @@ TEST(Text1252, EveryByteSurvivesTheRoundTrip) {
 }
 
 TEST(Text1252, MalformedUtf8BecomesOneQuestionMarkPerByte) {
-  struct Case { const char* utf8; const char* cp1252; };
+  struct Case {
+    const char* utf8;
+    const char* cp1252;
+  };
   for (const Case& c : {
-           Case{"\xC0\xAF", "??"},          // overlong '/'
-           Case{"\xE0\x80\xAF", "???"},     // overlong, three bytes
-           Case{"\xC3\x28", "?("},          // continuation byte missing
-           Case{"\x80\xA4", "??"},          // stray continuation bytes
-           Case{"\xED\xA0\x80", "???"},     // a surrogate
-           Case{"\xF4\x90\x80\x80", "????"},  // above U+10FFFF
-           Case{"\xC3", "?"},               // cut off at the end
+           Case{"\xC0\xAF", "??"},                     // overlong '/'
+           Case{"\xE0\x80\xAF", "???"},                // overlong, three bytes
+           Case{"\xC3\x28", "?("},                     // continuation byte missing
+           Case{"\x80\xA4", "??"},                     // stray continuation bytes
+           Case{"\xED\xA0\x80", "???"},                // a surrogate
+           Case{"\xF4\x90\x80\x80", "????"},           // above U+10FFFF
+           Case{"\xC3", "?"},                          // cut off at the end
            Case{"\xC3\xA4\xF0\x9F\x98\x80", "\xE4?"},  // a valid character outside Windows-1252
        }) {
     std::size_t replaced = 0;

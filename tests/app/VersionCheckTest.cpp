@@ -7,7 +7,8 @@
 
 namespace {
 
-DeviceRecord Versions(int32_t instrument, int32_t file, int32_t sensor = 0, int32_t sensorFile = 0) {
+DeviceRecord Versions(int32_t instrument, int32_t file, int32_t sensor = 0,
+                      int32_t sensorFile = 0) {
   DeviceRecord r;
   r.SoftwareVersion = "1.50";
   r.SoftwareVersionNumber = instrument;
@@ -29,7 +30,8 @@ struct Check {
   DeviceRecord record;
 };
 
-DeviceRecord WithPrograms(const TempDir& dir, std::initializer_list<std::pair<const char*, const char*>> files,
+DeviceRecord WithPrograms(const TempDir& dir,
+                          std::initializer_list<std::pair<const char*, const char*>> files,
                           std::initializer_list<const char*> list) {
   for (const auto& [name, version] : files) dir.Write(name, ProgramWithFileVersion(version));
   DeviceRecord r;
@@ -44,8 +46,9 @@ DeviceRecord WithPrograms(const TempDir& dir, std::initializer_list<std::pair<co
 TEST(ReadVersionTexts, DownloadListScanStopsBeforeANameThatIsNoProgram) {
   TempDir dir;
   RecordingDialogSink sink;  // c.txt does not exist: reading it would show an error
-  DeviceRecord r = WithPrograms(dir, {{"main.exe", "V1.00"}, {"a.exe", "V1.50"}, {"b.dll", "V2.10"}},
-                                {"a.exe", "b.dll", "c.txt"});
+  DeviceRecord r =
+      WithPrograms(dir, {{"main.exe", "V1.00"}, {"a.exe", "V1.50"}, {"b.dll", "V2.10"}},
+                   {"a.exe", "b.dll", "c.txt"});
   VersionTexts texts = ReadVersionTexts(r, dir.path(), 0);
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_EQ(texts.statusText, "Version 2.10");
@@ -56,9 +59,12 @@ TEST(ReadVersionTexts, DownloadListScanStopsBeforeANameThatIsNoProgram) {
 TEST(ReadVersionTexts, StartupProgramGroupAndTheMainFileStayingHighest) {
   TempDir dir;
   RecordingDialogSink sink;
-  DeviceRecord r = WithPrograms(
-      dir, {{"main.exe", "V3.00"}, {"a.dll", "V1.00"}, {"VernixStartUp.exe", "V1.07"}, {"b.exe", "V0.50"}},
-      {"a.dll", "VernixStartUp.exe", "b.exe", "notes.txt", "c.exe"});
+  DeviceRecord r = WithPrograms(dir,
+                                {{"main.exe", "V3.00"},
+                                 {"a.dll", "V1.00"},
+                                 {"VernixStartUp.exe", "V1.07"},
+                                 {"b.exe", "V0.50"}},
+                                {"a.dll", "VernixStartUp.exe", "b.exe", "notes.txt", "c.exe"});
   VersionTexts texts = ReadVersionTexts(r, dir.path(), 0);
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_TRUE(texts.sendStartupQuery);
@@ -91,8 +97,9 @@ TEST(CheckVersions, EqualVersionsAskAndTheAnswerDecides) {
   EXPECT_FALSE(no.Run(Versions(150, 150, 120, 120)));
   EXPECT_FALSE(no.confirmed);
   ASSERT_EQ(no.sink.shown.size(), 1u);
-  EXPECT_EQ(no.sink.shown[0].text, "Die aktuelle Software-Version1.50 ist schon im Ger\xE4t.\r\n"
-                                   "Wollen Sie trotzdem den Download fortsetzen ?");
+  EXPECT_EQ(no.sink.shown[0].text,
+            "Die aktuelle Software-Version1.50 ist schon im Ger\xE4t.\r\n"
+            "Wollen Sie trotzdem den Download fortsetzen ?");
   EXPECT_EQ(no.sink.shown[0].buttons, MsgButtons::YesNo);
 
   Check yes;

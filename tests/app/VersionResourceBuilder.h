@@ -13,7 +13,6 @@ inline std::string ProgramWithVersionResource(
 }
 
 inline std::string ProgramWithFileVersion(const std::string& value) {
-  return ProgramWithVersionResource({{"CompanyName", "Lab Instruments"},
-                                     {"FileVersion", value},
-                                     {"ProductVersion", "9.99"}});
+  return ProgramWithVersionResource(
+      {{"CompanyName", "Lab Instruments"}, {"FileVersion", value}, {"ProductVersion", "9.99"}});
 }

@@ -35,9 +35,13 @@ TEST(HeadlessStart, SettingsFilesThatAreNotFilesEndLikeMissingOnes) {
     const std::string german = kind == "directory" ? "ein Verzeichnis"
                                : kind == "FIFO"    ? "eine FIFO"
                                                    : "ein Ger\xC3\xA4t";
-    EXPECT_EQ(r.output, "[Error]\nKonfigurationsdatei 1 (Update.ini) ist keine gew\xC3\xB6hnliche "
-                        "Datei, sondern " + german + "\nConfiguration file 1 (Update.ini) is not "
-                        "a regular file but a " + kind + "!!Programm wird beendet\n");
+    EXPECT_EQ(r.output,
+              "[Error]\nKonfigurationsdatei 1 (Update.ini) ist keine gew\xC3\xB6hnliche "
+              "Datei, sondern " +
+                  german +
+                  "\nConfiguration file 1 (Update.ini) is not "
+                  "a regular file but a " +
+                  kind + "!!Programm wird beendet\n");
 
     std::filesystem::remove(w.Dir().File("Update.ini"));
     w.WriteUpdateIni(1);
@@ -46,7 +50,9 @@ TEST(HeadlessStart, SettingsFilesThatAreNotFilesEndLikeMissingOnes) {
     EXPECT_FALSE(r.timedOut) << kind;
     EXPECT_EQ(r.exitCode, 2) << kind;
     EXPECT_NE(r.output.find("Configuration file 2 (ProgDevice.ini) is not a regular file but a " +
-                            kind + "!!Programm wird beendet\n"), std::string::npos) << r.output;
+                            kind + "!!Programm wird beendet\n"),
+              std::string::npos)
+        << r.output;
   }
 }
 

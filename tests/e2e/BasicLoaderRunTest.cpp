@@ -19,7 +19,9 @@
 
 namespace {
 
-const std::string kProgOkDe = "Programm erfolgreich \xC3\xBC" "berspielt !";
+const std::string kProgOkDe =
+    "Programm erfolgreich \xC3\xBC"
+    "berspielt !";
 const std::string kProgOkEn = "Program successfully programmed !";
 const std::string kAbortDe = "Programmierung abgebrochen !";
 const std::string kTimeout = "  Timeout in serial Interface !!  ";
@@ -61,10 +63,11 @@ std::string PrepareBasicLoaderDelivery(E2eWorld& w, int language, char variant,
 std::string MeterProfile(char variant, const std::string& more = "", int readRate = 0) {
   return "[Identity]\nName = sensor-meter\nPcbNumber = 50000-01\nPcbCode = 2013\n"
          "DeviceNumber = 61329\nDeviceCode = 2010\nVersion = 1.23,2.05\nVersionCode = 2011\n"
-         "SerialNumber = 11223344\nSerialCode = 205\nBasicLoaderVariant = " + std::string(1, variant) +
+         "SerialNumber = 11223344\nSerialCode = 205\nBasicLoaderVariant = " +
+         std::string(1, variant) +
          "\n[Line]\nBaudRate = 4800\nStartCommand = A.1111\nReplyDelayMs = 5\n"
-         "[Target]\nTarget = basic\nBasicLoaderReadRate = " + std::to_string(readRate) +
-         "\nBasicLoaderEraseMs = 50\n" + more;
+         "[Target]\nTarget = basic\nBasicLoaderReadRate = " +
+         std::to_string(readRate) + "\nBasicLoaderEraseMs = 50\n" + more;
 }
 
 // Each segment's bytes as the loader received them.
@@ -98,7 +101,8 @@ TEST(BasicLoaderRun, SensorFirmwareOfTheLowVariantReachesTheLoader) {
   EXPECT_TRUE(Has(r.output, "Preparing program !!")) << r.output;
   EXPECT_TRUE(Has(r.output, "Programming Sensor Meter !!")) << r.output;
   EXPECT_TRUE(Has(r.output, kProgOkEn)) << r.output;
-  EXPECT_TRUE(Has(r.output, "Disconnect the Sensor Meter from power supply unit and COM 1.")) << r.output;
+  EXPECT_TRUE(Has(r.output, "Disconnect the Sensor Meter from power supply unit and COM 1."))
+      << r.output;
   EXPECT_TRUE(Has(r.output, "Waiting for S-Record ! <-")) << r.output;
   EXPECT_EQ(Commands(report), (std::vector<std::string>{"A.1111", "A.1000", "A.2003", "A.2000",
                                                         "A.2001", "A.4001", "A.2005", "A.1220"}))
@@ -129,7 +133,10 @@ TEST(BasicLoaderRun, DefectiveRecordEndsTheRunWithStatusOne) {
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 1) << r.output;
-  EXPECT_TRUE(Has(r.output, "Fehler in der Daten\xC3\xBC" "bertragung !!")) << r.output;
+  EXPECT_TRUE(Has(r.output,
+                  "Fehler in der Daten\xC3\xBC"
+                  "bertragung !!"))
+      << r.output;
   EXPECT_TRUE(Has(r.output, kAbortDe)) << r.output;
   EXPECT_FALSE(Has(r.output, kProgOkDe)) << r.output;
   const std::vector<std::string> streams = Streams(report);
@@ -226,7 +233,10 @@ TEST(BasicLoaderRun, MissingFileShowsTheErrorBoxSendsNothingAndEndsWithStatusOne
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 1) << r.output;
-  EXPECT_TRUE(Has(r.output, "[ Error ]\nL3_TermH.A37 konnte nicht ge\xC3\xB6" "ffnet werden\n")) << r.output;
+  EXPECT_TRUE(Has(r.output,
+                  "[ Error ]\nL3_TermH.A37 konnte nicht ge\xC3\xB6"
+                  "ffnet werden\n"))
+      << r.output;
   EXPECT_FALSE(Has(r.output, kProgOkDe)) << r.output;
   const std::vector<std::string> streams = Streams(report);
   ASSERT_EQ(streams.size(), 1u);
@@ -269,8 +279,8 @@ TEST(BasicLoaderRun, UnsentBytesAfterTheLoadersSuccessLineEndWithoutTheSuccessTe
   PrepareBasicLoaderDelivery(w, 0, '0');
   // A whole image, then far more than the line takes while the meter
   // restarts after the image's end record.
-  w.Dir().Write("L3_TermH.A37", MakeSRecordFirmware("2.10", 6000, 21) +
-                                    MakeSRecordFirmware("2.10", 200000, 23));
+  w.Dir().Write("L3_TermH.A37",
+                MakeSRecordFirmware("2.10", 6000, 21) + MakeSRecordFirmware("2.10", 200000, 23));
   w.AddSim(MeterProfile('0', "BasicLoaderRestartMs = 30000\n"));
   WindowRun run(w);
   ASSERT_TRUE(run.main->Construct());

@@ -76,7 +76,8 @@ TEST(CommandLine, HeadlessStartWithoutSettingsNamesTheMissingFile) {
 TEST(CommandLine, ListPortsTakesHeadlessAndPort) {
   E2eWorld w;
   w.Dir().Write("not-a-tty", "");
-  const ToolResult r = w.RunHeadless({"--list-ports", "--port", w.Dir().File("not-a-tty")}, Plain(true));
+  const ToolResult r =
+      w.RunHeadless({"--list-ports", "--port", w.Dir().File("not-a-tty")}, Plain(true));
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_EQ(r.output.rfind("COM1\t" + w.Dir().File("not-a-tty"), 0), 0u) << r.output;
   EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;

@@ -58,8 +58,10 @@ void Rename(E2eWorld& w, const std::string& from, const std::string& to) {
 enum class Method { External, Msp430 };
 
 void Prepare(E2eWorld& w, Method m, int language) {
-  if (m == Method::External) w.PrepareExternalDelivery(language);
-  else PrepareMsp430(w, language);
+  if (m == Method::External)
+    w.PrepareExternalDelivery(language);
+  else
+    PrepareMsp430(w, language);
 }
 
 SimProcess& AddMeter(E2eWorld& w, Method m) {
@@ -141,7 +143,10 @@ TEST(DeliveryRun, Msp430DownloadWithoutLoaderConstantsIsRefusedBeforeTheLoaderSt
     std::string says;
   } cases[] = {
       {"no file", "", {}, "", "BSL430.ini nicht vorhanden"},
-      {"key missing", "PasswordFill=FF\r\nDefaultVector=0x1E5\r\n", {}, "",
+      {"key missing",
+       "PasswordFill=FF\r\nDefaultVector=0x1E5\r\n",
+       {},
+       "",
        "BSL430.ini: AlternativeVector fehlt"},
       {"lab menu", "", {"--menu", "lab"}, "StartInLoader = yes\n", "BSL430.ini nicht vorhanden"},
   };

@@ -21,16 +21,20 @@ void E2eWorld::WriteUpdateIni(int language, const std::string& baud) {
 void E2eWorld::WriteProgDeviceIni(const std::vector<DeviceBlockSpec>& devices) {
   std::string text;
   for (const auto& d : devices) {
-    text += "DevStartCmd=" + d.startCmd + "\r\nDeviceNrDef=" + d.deviceNrDef + "\r\nDeviceNr=" +
-            d.deviceNr + "\r\nDeviceName=" + d.deviceName + "\r\nProgFile1=" + d.progFile1 +
-            "\r\nProgFile2=" + d.progFile2 + "\r\nProgFile3=" + d.progFile3 +
-            "\r\nSWKenn1=\r\nSWKenn2=" + (d.swKenn2.empty() ? SRecordVersionKey("1.30") : d.swKenn2) +
-            "\r\nSWKenn3=" + d.swKenn3 + "\r\nBootLoadKenn=\r\nFlashErase1=0\r\nFlashErase2=0\r\nFlashErase3=0\r\n"
-            "ProgDefFile=\r\nProzTyp=0\r\n" + d.extra + "\r\n";
+    text += "DevStartCmd=" + d.startCmd + "\r\nDeviceNrDef=" + d.deviceNrDef +
+            "\r\nDeviceNr=" + d.deviceNr + "\r\nDeviceName=" + d.deviceName +
+            "\r\nProgFile1=" + d.progFile1 + "\r\nProgFile2=" + d.progFile2 +
+            "\r\nProgFile3=" + d.progFile3 + "\r\nSWKenn1=\r\nSWKenn2=" +
+            (d.swKenn2.empty() ? SRecordVersionKey("1.30") : d.swKenn2) +
+            "\r\nSWKenn3=" + d.swKenn3 +
+            "\r\nBootLoadKenn=\r\nFlashErase1=0\r\nFlashErase2=0\r\nFlashErase3=0\r\n"
+            "ProgDefFile=\r\nProzTyp=0\r\n" +
+            d.extra + "\r\n";
   }
-  text += "StarttextD=Start NAME\r\nStarttextE=Start NAME\r\n"
-          "AbbruchtextD=Abbruch NAME\\rZweite Zeile\\rDritte Zeile\r\n"
-          "AbbruchtextE=Aborted NAME\\rSecond line\\rThird line\r\n";
+  text +=
+      "StarttextD=Start NAME\r\nStarttextE=Start NAME\r\n"
+      "AbbruchtextD=Abbruch NAME\\rZweite Zeile\\rDritte Zeile\r\n"
+      "AbbruchtextE=Aborted NAME\\rSecond line\\rThird line\r\n";
   dir_.Write("ProgDevice.ini", text);
 }
 
@@ -79,7 +83,8 @@ ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, int timeo
 }
 
 ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, const RunOptions& options) {
-  const std::string marker = options.signalAtFile.empty() ? "" : Folder() + "/" + options.signalAtFile;
+  const std::string marker =
+      options.signalAtFile.empty() ? "" : Folder() + "/" + options.signalAtFile;
   bool signalled = options.signalAtOutput.empty() && marker.empty();
   ToolResult result;
   int out[2];
@@ -112,7 +117,8 @@ ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, const Run
   pollfd p{out[0], POLLIN, 0};
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now()).count();
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
     if (left <= 0) {
       result.timedOut = true;
       kill(pid, SIGKILL);
@@ -126,9 +132,9 @@ ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, const Run
       if (n <= 0) break;
       result.output.append(buf, static_cast<std::size_t>(n));
     }
-    if (!signalled &&
-        ((!options.signalAtOutput.empty() && result.output.find(options.signalAtOutput) != std::string::npos) ||
-         (!marker.empty() && access(marker.c_str(), F_OK) == 0))) {
+    if (!signalled && ((!options.signalAtOutput.empty() &&
+                        result.output.find(options.signalAtOutput) != std::string::npos) ||
+                       (!marker.empty() && access(marker.c_str(), F_OK) == 0))) {
       signalled = true;
       kill(pid, options.signal);
     }
@@ -143,10 +149,12 @@ ToolResult E2eWorld::RunHeadless(const std::vector<std::string>& args, const Run
 
 std::string ExternalProfile(const std::string& version, const std::string& more) {
   return "[Identity]\nName = external\nPcbNumber = 50000-01\nPcbCode = 2013\n"
-         "DeviceNumber = 12345\nDeviceCode = 2010\nVersion = " + version +
+         "DeviceNumber = 12345\nDeviceCode = 2010\nVersion = " +
+         version +
          "\nVersionCode = 2011\nSerialNumber = 11223344\nSerialCode = 205\n"
          "[Line]\nBaudRate = 4800\nStartCommand = A.1111\nClockReply = 31\nReplyDelayMs = 5\n"
-         "[Target]\nTarget = external\nLoaderBaud = 38400\n" + more;
+         "[Target]\nTarget = external\nLoaderBaud = 38400\n" +
+         more;
 }
 
 std::string Msp430Profile(const std::string& more) {
@@ -154,5 +162,6 @@ std::string Msp430Profile(const std::string& more) {
          "Version = 1.05,1.00\nVersionCode = 201\nSerialNumber = 87654321\nSerialCode = 25\n"
          "[Line]\nBaudRate = 4800\nReplyDelayMs = 5\n"
          "[Target]\nTarget = bsl\nBslVersion = 1.61\nAppStartMs = 200\n"
-         "AppStartReplies = ! | I.30#\nOldFirmware = yes\n" + more;
+         "AppStartReplies = ! | I.30#\nOldFirmware = yes\n" +
+         more;
 }

@@ -20,7 +20,7 @@ struct DeviceBlockSpec {
   std::string progFile3;
   std::string swKenn2;  // empty: the key of the generated firmware file
   std::string swKenn3;
-  std::string extra;    // further key=value lines
+  std::string extra;  // further key=value lines
 };
 
 struct ToolResult {
@@ -38,9 +38,9 @@ struct RunOptions {
   std::string signalAtFile;    // ... or once this file exists in the folder
   std::vector<std::pair<std::string, std::string>> environment;
   bool withStandardError = false;  // standard error into the output as well
-  bool headless = true;             // false: without --headless (the window's start)
-  std::vector<std::string> unset;   // environment variables the program must not see
-  std::string workingFolder;        // empty: the world's folder
+  bool headless = true;            // false: without --headless (the window's start)
+  std::vector<std::string> unset;  // environment variables the program must not see
+  std::string workingFolder;       // empty: the world's folder
 };
 
 class E2eWorld {

@@ -118,7 +118,6 @@ TEST(HeadlessRun, LoaderFailingTwiceWithOneIsRunAgain) {
   EXPECT_EQ(report.value("files").toArray().size(), 1) << "one image arrived";
 }
 
-
 TEST(HeadlessRun, BaudListIsTriedInOrder) {
   E2eWorld w;
   w.PrepareExternalDelivery(0, "3,2");

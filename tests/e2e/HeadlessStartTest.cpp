@@ -18,9 +18,9 @@ TEST(HeadlessStart, StartTextInTheChosenLanguageWithLineBreaks) {
   E2eWorld w;
   w.WriteProgDeviceIni({DeviceBlockSpec{}});
   w.Dir().Write("ProgDevice.ini", w.Dir().Read("ProgDevice.ini") + "\r\n" +
-                "StarttextD=Bitte das NAME anschliessen.\\rDann OK.\r\n"
-                "StarttextE=Please connect the NAME.\\rThen OK.\r\n"
-                "AbbruchtextD=x\r\nAbbruchtextE=y\r\n");
+                                      "StarttextD=Bitte das NAME anschliessen.\\rDann OK.\r\n"
+                                      "StarttextE=Please connect the NAME.\\rThen OK.\r\n"
+                                      "AbbruchtextD=x\r\nAbbruchtextE=y\r\n");
   w.WriteUpdateIni(1);
   ToolResult r = w.RunHeadless({"--delay-divisor", "50"});
   EXPECT_EQ(r.output.rfind("Please connect the device.\nThen OK.\n", 0), 0u) << r.output;

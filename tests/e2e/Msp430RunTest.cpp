@@ -47,8 +47,9 @@ TEST(Msp430Run, MainAndSensorFirmwareReachTheirProcessorsByteForByte) {
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
 
   EXPECT_EQ(FlashOf(report), ParseTiTxt(mainImage));
-  EXPECT_EQ(ParseIntelHex(report.value("sensor_flash").toObject().value("text").toString().toStdString()),
-            ParseTiTxt(sensorImage));
+  EXPECT_EQ(
+      ParseIntelHex(report.value("sensor_flash").toObject().value("text").toString().toStdString()),
+      ParseTiTxt(sensorImage));
 
   std::vector<std::string> lines;
   for (const auto& l : SimProcess::ReceivedLines(report))
@@ -66,7 +67,10 @@ TEST(Msp430Run, LoaderRefusedByTheMeterEndsWithTheAbortText) {
   ToolResult r = w.RunHeadless({"--delay-divisor", "20"});
   QJsonObject report = meter.Stop();
   EXPECT_EQ(r.exitCode, 1) << r.output;
-  EXPECT_NE(r.output.find("Bootloader im Zielger\xC3\xA4t nicht verf\xC3\xBC" "gbar!!"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Bootloader im Zielger\xC3\xA4t nicht verf\xC3\xBC"
+                          "gbar!!"),
+            std::string::npos)
+      << r.output;
   EXPECT_NE(r.output.find("Abbruch MSP Meter"), std::string::npos) << r.output;
   EXPECT_TRUE(report.value("flash").isNull());
 }
@@ -91,7 +95,8 @@ TEST(Msp430Run, FailedMainDownloadIsRetriedByOkInTheLoader) {
   run.main->OkBitBtnClick();
   ASSERT_EQ(run.view.WaitForEnd(), RunOutcome::Failed);
   ASSERT_FALSE(run.view.boxes.empty());
-  EXPECT_EQ(run.view.boxes.back(), "Error|Fehler im Bootloader !!  Programmierung wurde abgebrochen.");
+  EXPECT_EQ(run.view.boxes.back(),
+            "Error|Fehler im Bootloader !!  Programmierung wurde abgebrochen.");
   ASSERT_TRUE(run.main->OkEnabled());
 
   run.main->OkBitBtnClick();  // the retry: straight into the waiting loader
@@ -100,7 +105,8 @@ TEST(Msp430Run, FailedMainDownloadIsRetriedByOkInTheLoader) {
   QJsonObject report = meter.Stop();
   EXPECT_EQ(FlashOf(report), ParseTiTxt(mainImage));
   std::vector<std::string> lines = SimProcess::ReceivedLines(report);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.5588#QX47"), 1) << "the retry sends no command";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.5588#QX47"), 1)
+      << "the retry sends no command";
 }
 
 TEST(Msp430Run, MeterWaitingInItsLoaderGetsTheLaboratoryImage) {
@@ -117,8 +123,10 @@ TEST(Msp430Run, MeterWaitingInItsLoaderGetsTheLaboratoryImage) {
   // acknowledge starts the laboratory download without identification.
   ASSERT_TRUE(WaitForLog(run.view, "Neue Daten werden gespeichert"));
   ASSERT_FALSE(run.view.boxes.empty());
-  EXPECT_NE(run.view.boxes[0].find("Zweite Zeile\r\nBest\xE4tigen Sie dies danach mit dem Ok-Button!"),
-            std::string::npos) << run.view.boxes[0];
+  EXPECT_NE(
+      run.view.boxes[0].find("Zweite Zeile\r\nBest\xE4tigen Sie dies danach mit dem Ok-Button!"),
+      std::string::npos)
+      << run.view.boxes[0];
   run.main->Shutdown();
   QJsonObject report = meter.Stop();
   EXPECT_TRUE(report.value("violations").toArray().isEmpty());
@@ -138,7 +146,9 @@ TEST(Msp430Run, SigintDuringTheDownloadEndsItAsFailed) {
   EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos);
   EXPECT_TRUE(report.value("sensor_flash").isNull()) << "nothing after the interruption";
 
-  const QJsonObject line = QJsonDocument::fromJson(QByteArray::fromStdString(w.Dir().Read("update-runs.jsonl"))).object();
+  const QJsonObject line =
+      QJsonDocument::fromJson(QByteArray::fromStdString(w.Dir().Read("update-runs.jsonl")))
+          .object();
   EXPECT_EQ(line.value("outcome").toString(), "interrupted");
   EXPECT_EQ(line.value("exit_status").toInt(-1), 1);
   ASSERT_EQ(line.value("files").toArray().size(), 1);
@@ -160,9 +170,11 @@ TEST(Msp430Run, UnpluggedMeterEndsTheRunAsFailedNamingTheDevice) {
   EXPECT_EQ(r.exitCode, 1) << r.output;
   EXPECT_NE(r.output.find(device + " wurde getrennt"), std::string::npos) << r.output;
   EXPECT_LT(r.output.find(device + " wurde getrennt"), r.output.rfind("Abbruch MSP Meter"))
-      << "the cause comes before the abort text\n" << r.output;
+      << "the cause comes before the abort text\n"
+      << r.output;
   EXPECT_EQ(r.output.find("Download erfolgreich"), std::string::npos) << r.output;
-  EXPECT_EQ(r.output.find("antwortet nicht"), std::string::npos) << "ended by the unplug, not a time-out";
+  EXPECT_EQ(r.output.find("antwortet nicht"), std::string::npos)
+      << "ended by the unplug, not a time-out";
 
   // The figure, not a verdict: from the unplug (simulator clock, which
   // started after simStarting) to the tool's end, an upper bound.
@@ -171,7 +183,9 @@ TEST(Msp430Run, UnpluggedMeterEndsTheRunAsFailedNamingTheDevice) {
     if (event.value("text").toString() != "meter unplugged") continue;
     const auto unplugged = simStarting + std::chrono::milliseconds(
                                              static_cast<long>(event.value("t").toDouble() * 1000));
-    RecordProperty("unplug_to_end_ms", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                            ended - unplugged).count()));
+    RecordProperty(
+        "unplug_to_end_ms",
+        static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(ended - unplugged).count()));
   }
 }

@@ -22,7 +22,7 @@ std::vector<std::string> Commands(const QJsonObject& report) {
   return lines;
 }
 
-const std::vector<std::string> kUsualRun = {"A.1111", "A.1000", "A.2003", "A.2000", "A.2001",
+const std::vector<std::string> kUsualRun = {"A.1111", "A.1000", "A.2003",  "A.2000", "A.2001",
                                             "A.4001", "A.1200", "A.1600#", "A.1111"};
 
 }  // namespace

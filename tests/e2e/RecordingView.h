@@ -61,7 +61,7 @@ class RecordingView : public UpdateView, public DialogSink {
   }
 
   bool answerYes = true;
-  bool quitOnBox = false;  // WaitForEnd also returns at a message box
+  bool quitOnBox = false;           // WaitForEnd also returns at a message box
   std::vector<std::string> panels;  // "index:text" in order
   std::vector<std::string> memo;
   std::vector<std::string> log;  // every text ever added

@@ -24,7 +24,8 @@ TEST(RunLogOutcome, RefusedMeterIsRecordedWithTheMessageShown) {
   ToolResult r = w.RunHeadless({"--delay-divisor", "20", "--run-log", "runs/log.jsonl"});
   ASSERT_EQ(r.exitCode, 1) << r.output;
   // The folder of the log does not exist: a warning, the outcome stands.
-  EXPECT_NE(r.output.find("Warning: the run log runs/log.jsonl cannot be written"), std::string::npos)
+  EXPECT_NE(r.output.find("Warning: the run log runs/log.jsonl cannot be written"),
+            std::string::npos)
       << r.output;
 
   w.Dir().Write("Update.ini", w.Dir().Read("Update.ini") + "RunLog=refusals.jsonl\r\n");

@@ -40,7 +40,8 @@ TEST(Search, PortsAndBaudRatesAreProbedInOrder) {
     // The OK posted by the failure message starts the next search at once.
     ASSERT_GE(probes.size(), 3u);
     probes.resize(3);
-    EXPECT_EQ(probes, (std::vector<std::string>{"Com1-Com2@9600", "Com1-Com2@4800", "Com1-Com2@BL-Baud"}));
+    EXPECT_EQ(probes,
+              (std::vector<std::string>{"Com1-Com2@9600", "Com1-Com2@4800", "Com1-Com2@BL-Baud"}));
     main.Shutdown();
   }
   // Each port heard the start command at 9600, then at 4800 (a silent meter

@@ -23,8 +23,8 @@ struct ToolRun {
 
 // Runs the tool in `folder` with UPDATE_PORTS; with asNobody through
 // setpriv as the unprivileged user 65534.
-ToolRun RunTool(const std::string& folder, const std::string& ports, const std::vector<std::string>& args,
-            bool asNobody = false) {
+ToolRun RunTool(const std::string& folder, const std::string& ports,
+                const std::vector<std::string>& args, bool asNobody = false) {
   ToolRun run;
   int out[2];
   if (pipe(out) != 0) return run;
@@ -57,7 +57,9 @@ ToolRun RunTool(const std::string& folder, const std::string& ports, const std::
   return run;
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // Tests of refused permissions need root to drop to another user.
 bool CanDropToNobody() { return geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0; }
@@ -70,8 +72,9 @@ TEST(ListPorts, ShowsEachPortWithItsState) {
   const int holder = open(held3.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(ioctl(holder, TIOCEXCL), 0);
-  const ToolRun r = RunTool(w.Folder(), free1.SlavePath() + "::" + held3.SlavePath() + ":/dev/ttyUSB-none",
-                        {"--list-ports"});
+  const ToolRun r =
+      RunTool(w.Folder(), free1.SlavePath() + "::" + held3.SlavePath() + ":/dev/ttyUSB-none",
+              {"--list-ports"});
   ioctl(holder, TIOCNXCL);
   close(holder);
   EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -96,11 +99,13 @@ TEST(PortPermission, RefusedPortIsNamedWithTheRemedyBeforeNoDeviceFound) {
   EXPECT_EQ(list.exitCode, 0) << list.output;
   EXPECT_TRUE(Has(list.output, "refused (permission denied")) << list.output;
 
-  const ToolRun run = RunTool(w.Folder(), port.SlavePath(), {"--headless", "--delay-divisor", "50"}, true);
+  const ToolRun run =
+      RunTool(w.Folder(), port.SlavePath(), {"--headless", "--delay-divisor", "50"}, true);
   EXPECT_EQ(run.exitCode, 2) << run.output;
-  const std::string remedy = port.SlavePath() +
-                             ": Zugriff verweigert \xE2\x80\x94 f\xC3\xBCgen Sie Ihren Benutzer der Gruppe "
-                             "dialout hinzu und melden Sie sich neu an";
+  const std::string remedy =
+      port.SlavePath() +
+      ": Zugriff verweigert \xE2\x80\x94 f\xC3\xBCgen Sie Ihren Benutzer der Gruppe "
+      "dialout hinzu und melden Sie sich neu an";
   const size_t said = run.output.find(remedy);
   ASSERT_NE(said, std::string::npos) << run.output;
   EXPECT_LT(said, run.output.find("Kein Ger\xC3\xA4t gefunden !!")) << run.output;

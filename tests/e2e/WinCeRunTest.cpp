@@ -23,14 +23,17 @@ namespace {
 const std::string kSuccess = "Download erfolgreich ausgef\xC3\xBChrt !";
 const std::string kAbort = "Abbruch CE Meter";
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 std::string WinCeProfile(const std::string& more = "") {
   return "[Identity]\nName = wince\nPcbNumber = 70000-01\nPcbCode = 2013\nDeviceNumber = 61330\n"
          "DeviceCode = 2010\nVersion = 1.10\nVersionCode = 201\nSerialNumber = 55667788\n"
          "SerialCode = 205\nStartupVersion = 1.05\n"
          "[Line]\nBaudRate = 9600\nStartCommand = A.1111\nClockReply = 31\nReplyDelayMs = 2\n"
-         "[Target]\nTarget = wince\n" + more;
+         "[Target]\nTarget = wince\n" +
+         more;
 }
 
 // The delivery: the main program, a download list whose start-up program
@@ -39,7 +42,8 @@ struct Delivery {
   std::string startupVersion = "1.06";
   std::size_t dataSize = 4200;
   std::map<std::string, std::string> files;  // name -> content
-  std::vector<std::string> order{"app.exe", "other.exe", "VernixStartUp.exe", "lib.dll", "data.bin"};
+  std::vector<std::string> order{"app.exe", "other.exe", "VernixStartUp.exe", "lib.dll",
+                                 "data.bin"};
 };
 
 void WriteWinCeWorld(E2eWorld& w, Delivery& d) {
@@ -152,8 +156,10 @@ TEST_F(WinCeRun, ListFilesAreFoundInAnyCaseAndAnnouncedAsTheDeliverySpellsThem) 
   const auto commands = Commands(report);
   for (const char* announce : {"A.1205#other.exe", "A.1205#Data\\Data.bin"})
     EXPECT_NE(std::find(commands.begin(), commands.end(), announce), commands.end())
-        << announce << "\n" << SimProcess::EventLog(report);
-  ExpectFilesReceived(report, d, {"app.exe", "other.exe", "VernixStartUp.exe", "lib.dll", "Data\\Data.bin"});
+        << announce << "\n"
+        << SimProcess::EventLog(report);
+  ExpectFilesReceived(report, d,
+                      {"app.exe", "other.exe", "VernixStartUp.exe", "lib.dll", "Data\\Data.bin"});
 }
 
 TEST_F(WinCeRun, StartupProgramGroupIsLeftOutWhenTheInstrumentHasItsVersion) {
@@ -179,7 +185,8 @@ TEST_F(WinCeRun, Code261OnAFrameGetsTheIdenticalFrameAgain) {
   EXPECT_EQ(DataFrames(report), frames);
   const auto files = FilesOf(report);
   ASSERT_EQ(files.size(), d.order.size());
-  for (std::size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(files[i].data == d.files.at(d.order[i]));
+  for (std::size_t i = 0; i < files.size(); ++i)
+    EXPECT_TRUE(files[i].data == d.files.at(d.order[i]));
 }
 
 TEST_F(WinCeRun, Code260MidFileSkipsToTheNextFile) {
@@ -198,7 +205,8 @@ TEST_F(WinCeRun, Code260MidFileSkipsToTheNextFile) {
   EXPECT_TRUE(Violations(report).empty()) << Violations(report).front();
   // The run log lists every file; the skipped one as not transferred.
   const QJsonObject line =
-      QJsonDocument::fromJson(QByteArray::fromStdString(w.Dir().Read("update-runs.jsonl"))).object();
+      QJsonDocument::fromJson(QByteArray::fromStdString(w.Dir().Read("update-runs.jsonl")))
+          .object();
   const QJsonArray logged = line.value("files").toArray();
   ASSERT_EQ(logged.size(), static_cast<int>(d.order.size())) << w.Dir().Read("update-runs.jsonl");
   for (const auto& f : logged) {
@@ -233,7 +241,8 @@ TEST_F(WinCeRun, SigintDuringTheTransferEndsItAsFailed) {
   EXPECT_TRUE(files[0].data == d.files["app.exe"]);
   EXPECT_LT(files.size(), d.order.size());
   const auto lines = Commands(report);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.1203"), 0) << "the transfer did not end normally";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.1203"), 0)
+      << "the transfer did not end normally";
 }
 
 TEST_F(WinCeRun, OversizeFileIsRefusedBeforeAnythingIsSent) {
@@ -241,7 +250,9 @@ TEST_F(WinCeRun, OversizeFileIsRefusedBeforeAnythingIsSent) {
   w.Dir().Write("data.bin", std::string(3000001, 'x'));
   Run();
   EXPECT_EQ(r.exitCode, 1) << r.output;
-  EXPECT_TRUE(Has(r.output, "[Fehler]\nDie Datei data.bin ist gr\xC3\xB6\xC3\x9F" "er als 3000000 Bytes."))
+  EXPECT_TRUE(Has(r.output,
+                  "[Fehler]\nDie Datei data.bin ist gr\xC3\xB6\xC3\x9F"
+                  "er als 3000000 Bytes."))
       << r.output;
   EXPECT_TRUE(Has(r.output, kAbort)) << r.output;
   EXPECT_EQ(Commands(report), kIdentification) << "nothing of the transfer";
@@ -276,7 +287,8 @@ TEST_F(WinCeRun, EachOkAfterAFailedTransferRunsExactlyOneNewAttempt) {
   run.main->Shutdown();
   QJsonObject report = meter.Stop();
   std::vector<std::string> lines = Commands(report);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.1111"), 2) << "no new search, one final command";
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.1111"), 2)
+      << "no new search, one final command";
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "A.1300#38400"), 1);
   ExpectFilesReceived(report, d, d.order);
 }

@@ -13,7 +13,6 @@
 #include "tests/e2e/RecordingView.h"
 #include "tests/e2e/WindowRun.h"
 
-
 TEST(WindowLogic, FailedTransferIsRetriedByOkWithoutANewSearch) {
   E2eWorld w;
   w.PrepareExternalDelivery(0);

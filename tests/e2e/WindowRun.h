@@ -26,4 +26,3 @@ class WindowRun {
   RecordingView view;
   std::unique_ptr<UpdateMain> main;
 };
-

@@ -83,7 +83,8 @@ TEST(WindowServiceKeys, ShiftAndAltFormsBothReachTheWindow) {
   FormRun run(w);
   ASSERT_TRUE(run.form->Construct());
 
-  for (Qt::KeyboardModifiers mods : {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier}) {
+  for (Qt::KeyboardModifiers mods :
+       {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier}) {
     SCOPED_TRACE(mods == (Qt::ControlModifier | Qt::ShiftModifier) ? "Ctrl+Shift" : "Ctrl+Alt");
     ASSERT_TRUE(run.Main().VersionGuard());
     QTest::keyRelease(run.form.get(), Qt::Key_F10, mods);
@@ -91,7 +92,8 @@ TEST(WindowServiceKeys, ShiftAndAltFormsBothReachTheWindow) {
     QTest::keyRelease(run.form.get(), Qt::Key_F10, mods);
     EXPECT_TRUE(run.Main().VersionGuard());
 
-    const bool opened = PressForDialog(run.form.get(), Qt::Key_F9, mods, [](TV24_Dialog* d) { d->reject(); });
+    const bool opened =
+        PressForDialog(run.form.get(), Qt::Key_F9, mods, [](TV24_Dialog* d) { d->reject(); });
     EXPECT_TRUE(opened);
   }
   // F9 or F10 with Ctrl alone is no service key.
@@ -108,31 +110,37 @@ TEST(WindowServiceKeys, SettingsDialogShowsThePortReadOnlyInTheWindowLanguage) {
     const char* close;
     const char* noParity;
   };
-  for (const Case& c : {Case{0, "Einstellungen", "Schlie\xC3\x9F" "en", "keine"},
+  for (const Case& c : {Case{0, "Einstellungen",
+                             "Schlie\xC3\x9F"
+                             "en",
+                             "keine"},
                         Case{1, "Settings", "Close", "none"}}) {
     SCOPED_TRACE(c.title);
     E2eWorld w;
     w.PrepareExternalDelivery(c.language);
     w.AddSim(ExternalProfile());
     for (const char* f : {"Update.Deu", "Update.Eng", "own.lng"})
-      std::filesystem::copy_file(std::string(UPDATE_SOURCE_DIR) + "/language/files/" + f, w.Dir().File(f));
+      std::filesystem::copy_file(std::string(UPDATE_SOURCE_DIR) + "/language/files/" + f,
+                                 w.Dir().File(f));
     FormRun run(w);
     ASSERT_TRUE(run.form->Construct());
     const std::string device = w.Ports().substr(0, w.Ports().find(':'));
 
-    const bool opened = PressForDialog(run.form.get(), Qt::Key_F9, Qt::ControlModifier | Qt::ShiftModifier,
-                                       [&](TV24_Dialog* d) {
-      EXPECT_EQ(d->windowTitle().toStdString(), c.title);
-      EXPECT_FALSE(d->findChild<QGroupBox*>("V24AdjustPanel1")->title().isEmpty());
-      EXPECT_FALSE(d->findChild<QPushButton*>("V24_Adjust_okay")->isVisibleTo(d));
-      EXPECT_FALSE(d->findChild<QPushButton*>("V24_Adjust_cancel")->isVisibleTo(d));
-      auto* close = d->findChild<QPushButton*>("V24_Adjust_close");
-      EXPECT_TRUE(close->isVisibleTo(d));
-      EXPECT_EQ(close->text().toStdString(), c.close);
-      EXPECT_EQ(d->findChild<QComboBox*>("Paritaet_Box")->currentText().toStdString(), c.noParity);
-      EXPECT_EQ(d->findChild<QComboBox*>("Schnittstellen_Box")->currentText().toStdString(), "COM1  " + device);
-      close->click();
-    });
+    const bool opened = PressForDialog(
+        run.form.get(), Qt::Key_F9, Qt::ControlModifier | Qt::ShiftModifier, [&](TV24_Dialog* d) {
+          EXPECT_EQ(d->windowTitle().toStdString(), c.title);
+          EXPECT_FALSE(d->findChild<QGroupBox*>("V24AdjustPanel1")->title().isEmpty());
+          EXPECT_FALSE(d->findChild<QPushButton*>("V24_Adjust_okay")->isVisibleTo(d));
+          EXPECT_FALSE(d->findChild<QPushButton*>("V24_Adjust_cancel")->isVisibleTo(d));
+          auto* close = d->findChild<QPushButton*>("V24_Adjust_close");
+          EXPECT_TRUE(close->isVisibleTo(d));
+          EXPECT_EQ(close->text().toStdString(), c.close);
+          EXPECT_EQ(d->findChild<QComboBox*>("Paritaet_Box")->currentText().toStdString(),
+                    c.noParity);
+          EXPECT_EQ(d->findChild<QComboBox*>("Schnittstellen_Box")->currentText().toStdString(),
+                    "COM1  " + device);
+          close->click();
+        });
     EXPECT_TRUE(opened);
   }
 }
@@ -161,20 +169,21 @@ TEST(WindowServiceKeys, OkInSettingsDialogDuringATransferLeavesTheLineAlone) {
     baudBefore = port.LineBaudrate();
     opened = PressForDialog(run.form.get(), Qt::Key_F9, Qt::ControlModifier | Qt::ShiftModifier,
                             [](TV24_Dialog* d) {
-      d->findChild<QComboBox*>("Baudrate_Box")->setCurrentIndex(B__1200);
-      d->findChild<QPushButton*>("V24_Adjust_okay")->click();
-    });
+                              d->findChild<QComboBox*>("Baudrate_Box")->setCurrentIndex(B__1200);
+                              d->findChild<QPushButton*>("V24_Adjust_okay")->click();
+                            });
     stillOpen = port.IsOpen();
     portAfter = port.OpenPort();
     baudAfter = port.LineBaudrate();
   });
   watch.start(5);
   run.Main().OkBitBtnClick();
-  const bool ended = QTest::qWaitFor([&] { return run.Main().Title().find("[") != std::string::npos &&
-                                                  !run.Main().TransferActive() &&
-                                                  (run.Main().OkEnabled() ||
-                                                   run.Main().Title() == "Update [beendet]"); },
-                                     120000);
+  const bool ended = QTest::qWaitFor(
+      [&] {
+        return run.Main().Title().find("[") != std::string::npos && !run.Main().TransferActive() &&
+               (run.Main().OkEnabled() || run.Main().Title() == "Update [beendet]");
+      },
+      120000);
   watch.stop();
   QJsonObject report = meter.Stop();
 

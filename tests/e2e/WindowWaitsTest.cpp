@@ -51,8 +51,10 @@ class WatchedWindow : public TUpdateForm {
     HoldingWait& waits = Main().Waits();
     waits.onWaitingChanged = [this, shows = waits.onWaitingChanged, act](bool waiting) {
       shows(waiting);
-      if (waiting) QTimer::singleShot(0, this, act);
-      else if (loop_ && until_ && until_()) loop_->quit();
+      if (waiting)
+        QTimer::singleShot(0, this, act);
+      else if (loop_ && until_ && until_())
+        loop_->quit();
     };
   }
 
@@ -75,7 +77,6 @@ struct WorldEnvironment {
   }
 };
 
-
 std::vector<std::string> Commands(const QJsonObject& report) {
   std::vector<std::string> lines;
   for (const auto& l : SimProcess::ReceivedLines(report))
@@ -85,7 +86,7 @@ std::vector<std::string> Commands(const QJsonObject& report) {
 
 // An S-record meter with the first start command: after the loader
 // program the run waits 12 s (divided here) before the clock command.
-const std::vector<std::string> kWholeRun = {"A.1111", "A.1000", "A.2003", "A.2000", "A.2001",
+const std::vector<std::string> kWholeRun = {"A.1111", "A.1000", "A.2003",  "A.2000", "A.2001",
                                             "A.4001", "A.1200", "A.1600#", "A.1111"};
 
 void Release(QWidget& window, int key, Qt::KeyboardModifiers modifiers) {
@@ -124,7 +125,8 @@ TEST(WindowWaits, InputDuringAWaitIsNotActedOn) {
     // As the widgets deliver them, enabled or not: the window must refuse.
     emit window.findChild<QPushButton*>("OkBitBtn")->clicked();
     emit window.findChild<QToolButton*>("SpeedButton1")->clicked();
-    for (const char* entry : {"LabXXX", "DevMulti812q", "Englisch"}) emit action(entry)->triggered();
+    for (const char* entry : {"LabXXX", "DevMulti812q", "Englisch"})
+      emit action(entry)->triggered();
     Release(window, Qt::Key_F12, Qt::ShiftModifier);
     Release(window, Qt::Key_F1, Qt::ControlModifier);
     Release(window, Qt::Key_F10, Qt::ControlModifier | Qt::AltModifier);
@@ -163,7 +165,8 @@ TEST(WindowWaits, ClosingUnderTheStoringWaitAsksFirst) {
   const bool quitOnClose = QApplication::quitOnLastWindowClosed();
   QApplication::setQuitOnLastWindowClosed(false);
   for (const Case& c : cases) {
-    SCOPED_TRACE("language " + std::to_string(c.language) + (c.duringWait ? ", in the wait" : ", idle"));
+    SCOPED_TRACE("language " + std::to_string(c.language) +
+                 (c.duringWait ? ", in the wait" : ", idle"));
     E2eWorld w;
     w.PrepareExternalDelivery(c.language);
     SimProcess& meter = w.AddSim(ExternalProfile());
@@ -185,16 +188,16 @@ TEST(WindowWaits, ClosingUnderTheStoringWaitAsksFirst) {
     const std::string storing = InfoText(InfoStoring, c.language);
     bool closeTried = false;
     window.DuringEachWait([&] {
-      if (closeTried || !main.Waits().Holding() || main.Memo().empty() || main.Memo().back() != storing)
+      if (closeTried || !main.Waits().Holding() || main.Memo().empty() ||
+          main.Memo().back() != storing)
         return;
       closeTried = true;
       window.close();
     });
     main.OkBitBtnClick();
     // After Yes the run stops where it was: no ending follows the wait.
-    const std::optional<RunOutcome> end = window.WaitForEnd([&] {
-      return c.answer == MsgResult::Yes && closeTried && !main.Waits().Waiting();
-    });
+    const std::optional<RunOutcome> end = window.WaitForEnd(
+        [&] { return c.answer == MsgResult::Yes && closeTried && !main.Waits().Waiting(); });
     const QJsonObject report = meter.Stop();
 
     ASSERT_TRUE(closeTried);

@@ -38,7 +38,9 @@ struct FaultCase {
 // was not probed for its loader.
 std::string MakeLabImage() { return MakeTiTxtFirmware("9.99", 600, 77); }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 void ExpectNoBootCommand(const ToolResult&, const QJsonObject& report) {
   for (const auto& line : SimProcess::ReceivedLines(report)) EXPECT_NE(line, "A.1200");
@@ -73,8 +75,14 @@ std::vector<FaultCase> Cases() {
   // The block was written, its ACK lost: the repeated write meets flash that
   // is no longer erased, which the simulated loader refuses.
   c.push_back({"Msp430DroppedWriteReply", M, "DropReply = 0x12:2\n", Expect::Failure});
-  c.push_back({"Msp430Stall", M, "StallAfterBytes = 600\nStallMs = 8000\n", Expect::Failure, false,
-               [](E2eWorld& w) { w.Dir().Write("LabXXX.txt", MakeLabImage()); }, {}, "",
+  c.push_back({"Msp430Stall",
+               M,
+               "StallAfterBytes = 600\nStallMs = 8000\n",
+               Expect::Failure,
+               false,
+               [](E2eWorld& w) { w.Dir().Write("LabXXX.txt", MakeLabImage()); },
+               {},
+               "",
                ExpectOneDownload});
   c.push_back({"Msp430UnplugEarly", M, "UnplugAfterBytes = 30\n", Expect::Failure});
   c.push_back({"Msp430UnplugMiddle", M, "UnplugAfterBytes = 1200\n", Expect::Failure});
@@ -84,9 +92,15 @@ std::vector<FaultCase> Cases() {
   c.push_back({"Msp430GreetsAfter100ms", M, "AppStartMs = 100\nAppStartStrict = yes\n",
                Expect::Success, true});
   for (int sig : {SIGINT, SIGTERM}) {
-    c.push_back({sig == SIGINT ? "Msp430Sigint" : "Msp430Sigterm", M, "", Expect::Failure,
-                 sig == SIGTERM, [](E2eWorld& w) { w.Dir().Write("LabXXX.txt", MakeLabImage()); },
-                 {sig, "progress: 20 %", ""}, "--pace", ExpectOneDownload});
+    c.push_back({sig == SIGINT ? "Msp430Sigint" : "Msp430Sigterm",
+                 M,
+                 "",
+                 Expect::Failure,
+                 sig == SIGTERM,
+                 [](E2eWorld& w) { w.Dir().Write("LabXXX.txt", MakeLabImage()); },
+                 {sig, "progress: 20 %", ""},
+                 "--pace",
+                 ExpectOneDownload});
   }
   // --- external loader programs ------------------------------------------
   c.push_back({"ExternalNakOnce", X, "Nak = 0x44:2\n", Expect::Success});
@@ -98,57 +112,100 @@ std::vector<FaultCase> Cases() {
   c.push_back({"ExternalUnplugEarly", X, "UnplugAfterBytes = 50\n", Expect::Failure});
   c.push_back({"ExternalUnplugMiddle", X, "UnplugAfterBytes = 2000\n", Expect::Failure});
   c.push_back({"ExternalUnplugLate", X, "UnplugAfterBytes = 4150\n", Expect::Failure});
-  c.push_back({"ExternalRejectsBootCommand", X, "Reject = A.1200\n", Expect::Failure, true,
-               nullptr, {}, "", [](const ToolResult& r, const QJsonObject&) {
-                 EXPECT_TRUE(Has(r.output, "Bootloader im Zielger\xC3\xA4t nicht verf\xC3\xBC" "gbar")) << r.output;
+  c.push_back({"ExternalRejectsBootCommand",
+               X,
+               "Reject = A.1200\n",
+               Expect::Failure,
+               true,
+               nullptr,
+               {},
+               "",
+               [](const ToolResult& r, const QJsonObject&) {
+                 EXPECT_TRUE(Has(r.output,
+                                 "Bootloader im Zielger\xC3\xA4t nicht verf\xC3\xBC"
+                                 "gbar"))
+                     << r.output;
                }});
-  c.push_back({"ExternalLoaderMissing", X, "", Expect::Failure, true,
-               [](E2eWorld& w) {
-                 std::filesystem::remove(w.Folder() + "/HEXLoad_8N1.exe");
-               },
-               {}, "", [](const ToolResult& r, const QJsonObject& report) {
+  c.push_back({"ExternalLoaderMissing",
+               X,
+               "",
+               Expect::Failure,
+               true,
+               [](E2eWorld& w) { std::filesystem::remove(w.Folder() + "/HEXLoad_8N1.exe"); },
+               {},
+               "",
+               [](const ToolResult& r, const QJsonObject& report) {
                  EXPECT_TRUE(Has(r.output, "Ladeprogramm nicht gefunden")) << r.output;
                  ExpectNoBootCommand(r, report);
                }});
-  c.push_back({"ExternalLoaderIsADirectory", X, "", Expect::Failure, true,
+  c.push_back({"ExternalLoaderIsADirectory",
+               X,
+               "",
+               Expect::Failure,
+               true,
                [](E2eWorld& w) {
                  std::filesystem::remove(w.Folder() + "/HEXLoad_8N1.exe");
                  std::filesystem::create_directory(w.Folder() + "/HEXLoad_8N1.exe");
                },
-               {}, "", [](const ToolResult& r, const QJsonObject& report) {
+               {},
+               "",
+               [](const ToolResult& r, const QJsonObject& report) {
                  EXPECT_TRUE(Has(r.output, "Ladeprogramm ist ein Verzeichnis: ")) << r.output;
                  EXPECT_FALSE(Has(r.output, "Ladeprogramm nicht gefunden")) << r.output;
                  ExpectNoBootCommand(r, report);
                }});
-  c.push_back({"ExternalLoaderNotExecutable", X, "", Expect::Failure, false,
+  c.push_back({"ExternalLoaderNotExecutable",
+               X,
+               "",
+               Expect::Failure,
+               false,
                [](E2eWorld& w) {
                  std::filesystem::remove(w.Folder() + "/HEXLoad_8N1.exe");
                  w.Dir().Write("HEXLoad_8N1.exe", "not a program\n");
                },
-               {}, "", ExpectNoBootCommand});
+               {},
+               "",
+               ExpectNoBootCommand});
   c.push_back({"ExternalLoaderFailing", X, "", Expect::Failure, false,
                [](E2eWorld& w) { InstallLoaderScript(w, "exit 2\n"); }});
   c.push_back({"ExternalLoaderKilled", X, "", Expect::Failure, true,
                [](E2eWorld& w) { InstallLoaderScript(w, "kill -9 $$\n"); }});
-  c.push_back({"ExternalLoaderSucceedsWithoutTransfer", X, "", Expect::Failure, true,
-               [](E2eWorld& w) { InstallLoaderScript(w, "exit 0\n"); }, {}, "",
+  c.push_back({"ExternalLoaderSucceedsWithoutTransfer",
+               X,
+               "",
+               Expect::Failure,
+               true,
+               [](E2eWorld& w) { InstallLoaderScript(w, "exit 0\n"); },
+               {},
+               "",
                [](const ToolResult& r, const QJsonObject&) {
-                 EXPECT_TRUE(Has(r.output, "Das Ladeprogramm meldete Erfolg, aber das Ger\xC3\xA4t antwortet nicht."))
+                 EXPECT_TRUE(
+                     Has(r.output,
+                         "Das Ladeprogramm meldete Erfolg, aber das Ger\xC3\xA4t antwortet nicht."))
                      << r.output;
                }});
   for (int sig : {SIGINT, SIGTERM}) {
-    c.push_back({sig == SIGINT ? "ExternalSigint" : "ExternalSigterm", X, "", Expect::Failure,
-                 sig == SIGINT, [](E2eWorld& w) { InstallLoaderScript(w, AnnouncingLoader()); },
-                 {sig, "", "loader-started"}, "--pace"});
+    c.push_back({sig == SIGINT ? "ExternalSigint" : "ExternalSigterm",
+                 X,
+                 "",
+                 Expect::Failure,
+                 sig == SIGINT,
+                 [](E2eWorld& w) { InstallLoaderScript(w, AnnouncingLoader()); },
+                 {sig, "", "loader-started"},
+                 "--pace"});
   }
-  c.push_back({"ExternalSigtermIgnoredByLoader", X, "", Expect::Failure, false,
+  c.push_back({"ExternalSigtermIgnoredByLoader",
+               X,
+               "",
+               Expect::Failure,
+               false,
                [](E2eWorld& w) {
                  InstallLoaderScript(w, "trap '' TERM\ntouch loader-started\nexec sleep 60\n");
                },
                {SIGTERM, "", "loader-started"}});
-  c.push_back({"ExternalSignalAsTheLoaderEnds", X, "", Expect::Either, false,
-               [](E2eWorld& w) {
-                 InstallLoaderScript(w, "'" + HexLoadSim() + "' \"$@\"\nrc=$?\nkill -TERM $PPID\nexit $rc\n");
+  c.push_back({"ExternalSignalAsTheLoaderEnds", X, "", Expect::Either, false, [](E2eWorld& w) {
+                 InstallLoaderScript(
+                     w, "'" + HexLoadSim() + "' \"$@\"\nrc=$?\nkill -TERM $PPID\nexit $rc\n");
                }});
   return c;
 }
@@ -168,8 +225,8 @@ const char* OutcomeName(const ToolResult& r, Ending ending) {
 
 void RecordRow(const FaultCase& c, const ToolResult& r, Ending ending) {
   char row[256];
-  std::snprintf(row, sizeof row, "| %s | %s | %d | %.1f s |\n", c.name.c_str(), OutcomeName(r, ending),
-                r.exitCode, r.seconds);
+  std::snprintf(row, sizeof row, "| %s | %s | %d | %.1f s |\n", c.name.c_str(),
+                OutcomeName(r, ending), r.exitCode, r.seconds);
   std::fputs(row, stdout);
   if (const char* table = std::getenv("UPDATE_FAULTS_TABLE")) {
     if (std::FILE* f = std::fopen(table, "a")) {
@@ -221,4 +278,6 @@ TEST_P(FaultMatrix, RunEndsHonestly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transfer, FaultMatrix, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<FaultCase>& info) {
+                           return info.param.name;
+                         });

@@ -11,9 +11,9 @@
 inline constexpr int kFaultTimeoutDivisor = 5;
 
 struct SignalPlan {
-  int signal = 0;           // 0: none
-  std::string atOutput;     // sent once the output holds this text
-  std::string atFile;       // ... or once this file exists in the world's folder
+  int signal = 0;        // 0: none
+  std::string atOutput;  // sent once the output holds this text
+  std::string atFile;    // ... or once this file exists in the world's folder
 };
 
 // Runs the tool headless with the fault runs' time-out divisor; standard

@@ -35,7 +35,9 @@ int CompleteFiles(const QJsonObject& report, const std::string& name) {
   int n = 0;
   for (const auto& v : report.value("files").toArray()) {
     const QJsonObject f = v.toObject();
-    if (f.value("name").toString().toStdString() == name && f.value("state").toString() == "complete") ++n;
+    if (f.value("name").toString().toStdString() == name &&
+        f.value("state").toString() == "complete")
+      ++n;
   }
   return n;
 }
@@ -52,7 +54,8 @@ bool MeterHoldsFirmware(E2eWorld& world, Method method, const QJsonObject& repor
   const std::string image = world.Dir().Read("meter.mot");
   for (const auto& v : report.value("files").toArray()) {
     const QJsonObject f = v.toObject();
-    if (f.value("name").toString() != "meter.mot" || f.value("state").toString() != "complete") continue;
+    if (f.value("name").toString() != "meter.mot" || f.value("state").toString() != "complete")
+      continue;
     const QByteArray data = QByteArray::fromBase64(f.value("data_base64").toString().toLatin1());
     if (data.toStdString() == image) return true;
   }

@@ -25,7 +25,8 @@ bool WaitForStartCommands(const RecordingView& view, long count) {
   tick.start(50);
   const QDeadlineTimer deadline(60000);
   while (!deadline.hasExpired()) {
-    if (std::count(view.log.begin(), view.log.end(), std::string("A.1111\r\n")) >= count) return true;
+    if (std::count(view.log.begin(), view.log.end(), std::string("A.1111\r\n")) >= count)
+      return true;
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   return false;
@@ -97,7 +98,8 @@ TEST(FramingError, ReprobesOfALowerPortHoldTheAnswerOfAHigherOne) {
   const QJsonObject silentReport = silent.Stop();
   const QJsonObject noisyReport = noisy.Stop();
   const QJsonObject meterReport = meter.Stop();
-  EXPECT_EQ(StartCommandBauds(silentReport), std::vector<int>{4800}) << SimProcess::EventLog(silentReport);
+  EXPECT_EQ(StartCommandBauds(silentReport), std::vector<int>{4800})
+      << SimProcess::EventLog(silentReport);
   EXPECT_EQ(StartCommandBauds(noisyReport), (std::vector<int>{4800, 4800, 4800, 4800}))
       << SimProcess::EventLog(noisyReport);
   const std::vector<std::string> lines = SimProcess::ReceivedLines(meterReport);

@@ -10,7 +10,9 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 struct Case {
   int language;
@@ -19,7 +21,9 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {0, "Die \xC3\x9C" "bertragung von main.txt ist abgeschlossen; der Lauf wurde danach unterbrochen.",
+    {0,
+     "Die \xC3\x9C"
+     "bertragung von main.txt ist abgeschlossen; der Lauf wurde danach unterbrochen.",
      "Abbruch "},
     {1, "The transfer of main.txt has completed; the run was interrupted after it.", "Aborted "},
 };
@@ -35,8 +39,8 @@ TEST(InterruptedEnding, SigtermAfterLoadPcSaysTheTransferCompleted) {
     w.WriteUpdateIni(c.language);
     // The firmware greets late: the signal comes while the tool waits for it.
     SimProcess& meter = w.AddSim(MeterProfile(Method::Msp430, "AppStartMs = 4000\n"));
-    ToolResult r = RunTool(w, {"--delay-divisor", "20", "--trace"},
-                           {SIGTERM, "load PC acknowledged", ""});
+    ToolResult r =
+        RunTool(w, {"--delay-divisor", "20", "--trace"}, {SIGTERM, "load PC acknowledged", ""});
     const QJsonObject report = meter.Stop();
     ASSERT_FALSE(r.timedOut) << r.output;
     EXPECT_EQ(r.exitCode, 1) << r.output;

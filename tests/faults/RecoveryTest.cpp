@@ -17,7 +17,9 @@ namespace {
 
 const std::string kSuccess = "Download erfolgreich ausgef\xC3\xBChrt !";
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 int Count(const std::vector<std::string>& texts, const std::string& prefix) {
   int n = 0;
@@ -79,15 +81,16 @@ TEST(Recovery, RetryReachesALoaderLeftAtItsRaisedSpeed) {
 TEST(Recovery, NoiseBeforeTheRetrysSyncIsNotItsAcknowledgement) {
   E2eWorld w;
   PrepareWorld(w, Method::Msp430);
-  SimProcess& meter = w.AddSim(
-      MeterProfile(Method::Msp430, "Nak = 0x12:1, 0x12:2, 0x12:3\nLoaderNoise = 90 90\n"));
+  SimProcess& meter =
+      w.AddSim(MeterProfile(Method::Msp430, "Nak = 0x12:1, 0x12:2, 0x12:3\nLoaderNoise = 90 90\n"));
   ToolResult r = RunTool(w, {"--delay-divisor", "20", "--retries", "1"});
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 40);
   EXPECT_TRUE(Has(r.output, "retry 1 of 1")) << r.output;
   EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report));
-  EXPECT_GE(Count(EventTexts(report, "tx", "noise"), "90 90"), 1) << SimProcess::EventLog(report, 40);
+  EXPECT_GE(Count(EventTexts(report, "tx", "noise"), "90 90"), 1)
+      << SimProcess::EventLog(report, 40);
 }
 
 // Lab XXX programs the laboratory image into the waiting loader; the
@@ -97,14 +100,15 @@ TEST(Recovery, MenuLabRecoversAMeterWaitingInItsLoader) {
   E2eWorld w;
   PrepareWorld(w, Method::Msp430);
   w.Dir().Write("LabXXX.txt", LabImage());
-  SimProcess& meter = w.AddSim(
-      MeterProfile(Method::Msp430, "StartInLoader = yes\nAppStartReplies = I.30# | !\n"));
+  SimProcess& meter =
+      w.AddSim(MeterProfile(Method::Msp430, "StartInLoader = yes\nAppStartReplies = I.30# | !\n"));
   ToolResult r = RunTool(w, {"--delay-divisor", "20", "--menu", "lab"});
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 30);
   EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report));
-  EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 2) << "lab image, then main firmware";
+  EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 2)
+      << "lab image, then main firmware";
 }
 
 // The laboratory firmware greets with "!" (no reply 30), at 4800 where the
@@ -117,15 +121,17 @@ TEST(Recovery, MenuLabFindsAFirmwareThatGreetsWithAnAcknowledgeAtASpeedOfTheSett
     PrepareWorld(w, Method::Msp430);
     w.WriteUpdateIni(0, "2,4");
     w.Dir().Write("LabXXX.txt", LabImage());
-    SimProcess& meter = w.AddSim(
-        MeterProfile(Method::Msp430, "StartInLoader = yes\nBaudRate = " + std::string(baud) + "\n"));
+    SimProcess& meter = w.AddSim(MeterProfile(
+        Method::Msp430, "StartInLoader = yes\nBaudRate = " + std::string(baud) + "\n"));
     ToolResult r = RunTool(w, {"--delay-divisor", "20", "--menu", "lab"});
     const QJsonObject report = meter.Stop();
     ASSERT_FALSE(r.timedOut) << baud << r.output;
     EXPECT_EQ(r.exitCode, 0) << baud << r.output << SimProcess::EventLog(report, 30);
     EXPECT_TRUE(MeterHoldsFirmware(w, Method::Msp430, report)) << baud;
-    EXPECT_EQ(Count(SimProcess::ReceivedLines(report), "A.5588"), 1) << baud << ": enters its loader";
-    EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 2) << baud << ": lab image, then main";
+    EXPECT_EQ(Count(SimProcess::ReceivedLines(report), "A.5588"), 1)
+        << baud << ": enters its loader";
+    EXPECT_EQ(Count(EventTexts(report, "rx", "bsl"), "80 10 24 24"), 2)
+        << baud << ": lab image, then main";
   }
 }
 
@@ -187,7 +193,8 @@ TEST(Recovery, IntelHexMeterIsLoadedByThePic32Loader) {
   EXPECT_TRUE(Has(r.output, "15 Minuten")) << r.output;
   EXPECT_EQ(CompleteFiles(report, "meter.hex"), 1) << SimProcess::EventLog(report, 30);
   EXPECT_EQ(w.Dir().Read("meter.hex").size(),
-            static_cast<std::size_t>(report.value("files").toArray().at(0).toObject().value("size").toInt()));
+            static_cast<std::size_t>(
+                report.value("files").toArray().at(0).toObject().value("size").toInt()));
 }
 
 // A delivery whose first entry is an Intel-hex meter: an S-record meter of
@@ -240,9 +247,9 @@ TEST(Recovery, UsbOnlyMeterSkipsTheSensorFirmware) {
   ini.replace(ini.find("SWKenn3=\r\n"), 10, "SWKenn3=@1000\\r\\n\r\n");
   w.Dir().Write("ProgDevice.ini", ini);
   w.Dir().Write("sensor.txt", MakeTiTxtFirmware("1.10", 500, 6));
-  SimProcess& meter =
-      w.AddSim(MeterProfile(Method::Msp430, "UsbOnly = yes\n").replace(
-          MeterProfile(Method::Msp430, "").find("Version = 1.05"), 14, "Version = 1.05,1.00"));
+  SimProcess& meter = w.AddSim(MeterProfile(Method::Msp430, "UsbOnly = yes\n")
+                                   .replace(MeterProfile(Method::Msp430, "").find("Version = 1.05"),
+                                            14, "Version = 1.05,1.00"));
   ToolResult r = RunTool(w, {"--delay-divisor", "20"});
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
@@ -257,11 +264,13 @@ TEST(Recovery, UsbOnlyMeterSkipsTheSensorFirmware) {
 TEST(Recovery, Reply920ToTheBootCommandLeadsToTheBootCommandAgain) {
   E2eWorld w;
   PrepareWorld(w, Method::External);
-  SimProcess& meter = w.AddSim(MeterProfile(Method::External, "Reply.A.1200:1 = I.920#\nReply.A.1200:2 = !\n"));
+  SimProcess& meter =
+      w.AddSim(MeterProfile(Method::External, "Reply.A.1200:1 = I.920#\nReply.A.1200:2 = !\n"));
   ToolResult r = RunTool(w, {"--trace", "--delay-divisor", "20"});
   const QJsonObject report = meter.Stop();
   ASSERT_FALSE(r.timedOut) << r.output;
-  EXPECT_EQ(Count(EventTexts(report, "rx", "line"), "A.1200"), 3) << SimProcess::EventLog(report, 40);
+  EXPECT_EQ(Count(EventTexts(report, "rx", "line"), "A.1200"), 3)
+      << SimProcess::EventLog(report, 40);
   EXPECT_EQ(r.exitCode, 0) << r.output << SimProcess::EventLog(report, 40);
   EXPECT_TRUE(MeterHoldsFirmware(w, Method::External, report));
 }

@@ -19,11 +19,10 @@ inline void SplitInput(std::string_view input, std::string_view& head, std::stri
   rest = cut == std::string_view::npos ? input : input.substr(cut + 1);
 }
 
-#define FUZZ_CHECK(condition)                                                        \
-  do {                                                                               \
-    if (!(condition)) {                                                              \
-      std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, \
-                   __LINE__);                                                        \
-      std::abort();                                                                  \
-    }                                                                                \
+#define FUZZ_CHECK(condition)                                                                  \
+  do {                                                                                         \
+    if (!(condition)) {                                                                        \
+      std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+      std::abort();                                                                            \
+    }                                                                                          \
   } while (0)

@@ -16,10 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::vector<std::string> notes;
   ReadUpdateLines(lines, settings, &notes);
   FUZZ_CHECK(settings.language == 0 || settings.language == 1);
-  FUZZ_CHECK(!settings.baudList.empty() && settings.baudList.size() <= UpdateSettings::kMaxBaudEntries);
+  FUZZ_CHECK(!settings.baudList.empty() &&
+             settings.baudList.size() <= UpdateSettings::kMaxBaudEntries);
   for (uint8_t tag : settings.baudList) FUZZ_CHECK(tag <= UpdateSettings::kMaxBaudTag);
   FUZZ_CHECK(settings.version.size() <= 255);
-  FUZZ_CHECK(!settings.fixedPort || (settings.fixedPortIndex >= 0 && settings.fixedPortIndex < 256));
+  FUZZ_CHECK(!settings.fixedPort ||
+             (settings.fixedPortIndex >= 0 && settings.fixedPortIndex < 256));
 
   DeviceTable table;
   ReadProgDeviceLines(lines, table, &notes);

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       ranges.emplace_back(b.FullAddress(), b.FullAddress() + static_cast<uint32_t>(b.DataLength()));
     }
     std::sort(ranges.begin(), ranges.end());
-    for (std::size_t i = 1; i < ranges.size(); ++i) FUZZ_CHECK(ranges[i].first >= ranges[i - 1].second);
+    for (std::size_t i = 1; i < ranges.size(); ++i)
+      FUZZ_CHECK(ranges[i].first >= ranges[i - 1].second);
     if (limits.firmware) FUZZ_CHECK(ResetVector(image) >= 0);
   }
   return 0;

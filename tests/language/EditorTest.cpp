@@ -62,9 +62,8 @@ TEST(Editor, ListsTheFormsTextsAndTheFixedTextsOfTheFile) {
   // Sorted by component type: captions grouped by class (forms last),
   // hints, fixed texts. The caption of Tag -1 is left out, its hint is not.
   EXPECT_EQ(originals, (std::vector<std::string>{"One", "Two", "Name", "OK", "&OK", "Choice",
-                                                 "Sheet", "Test window", "Tagged hint",
-                                                 "The name", "Press it", "%d files", "OK",
-                                                 "Saving"}))
+                                                 "Sheet", "Test window", "Tagged hint", "The name",
+                                                 "Press it", "%d files", "OK", "Saving"}))
       << ::testing::PrintToString(originals);
   EXPECT_EQ(w.Row("Fixed"), -1);
   EXPECT_EQ(w.At(w.Row("The name")).Kind, kKindHint);
@@ -217,12 +216,14 @@ TEST(Editor, SortButtonsAndSearchMoveTheSelection) {
   EXPECT_EQ(w.ui().Edit1->text().toStdString(), "Choice");
   w.ui().EditSearch->setText("Tes");
   QTest::keyClick(w.ui().EditSearch, Qt::Key_Return);
-  EXPECT_EQ(w.ui().ListBoxTexte->currentRow(), static_cast<int>(w.editor.TargetEntries().size()) - 1);
+  EXPECT_EQ(w.ui().ListBoxTexte->currentRow(),
+            static_cast<int>(w.editor.TargetEntries().size()) - 1);
 }
 
 TEST(Editor, AutoAllTakesOverTheFirstTranslationOfTheReferenceFiles) {
   EditorWorld w;
-  w.dir.Write("ref.deu", "[X]&Choice:=Auswahl\r\n[Y]CHOICE:=Wahl\r\n[Fix]Test Window:=Testfenster\r\n");
+  w.dir.Write("ref.deu",
+              "[X]&Choice:=Auswahl\r\n[Y]CHOICE:=Wahl\r\n[Fix]Test Window:=Testfenster\r\n");
   w.dir.Write("other.deu", "[Z]Name:=Name\r\n[Z]Name:=Bezeichnung\r\n");
   ReferenceFileList() = {w.dir.File("ref.deu"), w.dir.File("other.deu")};
   QTest::mouseClick(w.ui().BitBtnAuto, Qt::LeftButton);

@@ -72,20 +72,20 @@ TEST(SortOrders, ComponentTypeGroupsByClassAndUntranslatedComeFirst) {
       Sorted({Entry("x", "X1"), Entry("d"), Entry("y", "Y1"), Entry("c")}, SortOrder::IsTranslated);
   EXPECT_EQ(Texts(translated.begin(), translated.begin() + 2), (Texts{"c", "d"}));
   // A fixed text never moves in front of a component text.
-  EXPECT_EQ(Sorted({Entry("a", "", kKindComponent), Entry("0", "", kKindFixed)},
-                   SortOrder::OriginalText),
-            (Texts{"a", "0"}));
+  EXPECT_EQ(
+      Sorted({Entry("a", "", kKindComponent), Entry("0", "", kKindFixed)}, SortOrder::OriginalText),
+      (Texts{"a", "0"}));
 }
 
 TEST(Search, FindsWholeTextsAfterTheSelectionAndEndsOnTheLast) {
-  std::vector<TextEntry> e = {Entry("OK"), Entry("&Save"), Entry("Cancel", "ok"),
-                              Entry("Ger\xE4t"), Entry("Close")};
+  std::vector<TextEntry> e = {Entry("OK"), Entry("&Save"), Entry("Cancel", "ok"), Entry("Ger\xE4t"),
+                              Entry("Close")};
   std::vector<const TextEntry*> list;
   for (auto& x : e) list.push_back(&x);
-  EXPECT_EQ(SearchNext(list, 0, "ok"), 2);   // by translation
-  EXPECT_EQ(SearchNext(list, 2, "ok"), 4);   // no further match: the last
-  EXPECT_EQ(SearchNext(list, 4, "ok"), 0);   // from the last: the top again
-  EXPECT_EQ(SearchNext(list, 0, "SAVE"), 1); // "&" left out
+  EXPECT_EQ(SearchNext(list, 0, "ok"), 2);    // by translation
+  EXPECT_EQ(SearchNext(list, 2, "ok"), 4);    // no further match: the last
+  EXPECT_EQ(SearchNext(list, 4, "ok"), 0);    // from the last: the top again
+  EXPECT_EQ(SearchNext(list, 0, "SAVE"), 1);  // "&" left out
   EXPECT_EQ(SearchNext(list, 0, "GER\xC4T"), 3);
   EXPECT_EQ(SearchNext(list, 0, "Sav"), 4);  // parts find nothing
   EXPECT_EQ(SearchNext(list, -1, "OK"), -1);
@@ -93,8 +93,9 @@ TEST(Search, FindsWholeTextsAfterTheSelectionAndEndsOnTheLast) {
 
 TEST(ReferenceFiles, KeysIgnoreAmpersandBlanksAndCase) {
   TempDir dir;
-  dir.Write("a.eng", "[Button1]&Speich ern:=&Save\r\n[Fix]Speichern:=Store\r\n"
-                     "[X]Speichern:=&Save\r\n[Y]Speichern:=\r\n[Z]Other:=No\r\n");
+  dir.Write("a.eng",
+            "[Button1]&Speich ern:=&Save\r\n[Fix]Speichern:=Store\r\n"
+            "[X]Speichern:=&Save\r\n[Y]Speichern:=\r\n[Z]Other:=No\r\n");
   dir.Write("b.eng", "[Fix]speichern:=Keep\n");
   const std::string key = ReferenceKey("Speichern");
   EXPECT_EQ(key, "SPEICHERN");

@@ -35,12 +35,13 @@ TEST(FormWalk, FirstTranslationListsTheFormsTextsAndChangesNothing) {
 TEST(FormWalk, TranslatesByExactClassAndSectionAndBackAgain) {
   TempDir dir;
   dir.Enter();
-  dir.Write("Test.Eng",
-            "[TestForm]Test window:=Window\r\n[Label1]Name:=Nom\r\n[Button1]&OK:=&Oui\r\n"
-            "[Derived1]Derived:=Changed\r\n[RadioGroup1]Choice:=Choix\r\n[Tagged1]Fixed:=Changed\r\n"
-            "[NB0]One:=Un\r\n[NB1]Two:=Deux\r\n[Sheet1]Sheet:=Feuille\r\n[Quiet1]OK:=Oui\r\n"
-            "[Hint][Label1]The name:=Le nom\r\n[Hint][Button1]Press it:=Appuyez\r\n"
-            "[Hint][Tagged1]Tagged hint:=Indice\r\n[Hint][Quiet1]hidden:=cach\xE9\r\n");
+  dir.Write(
+      "Test.Eng",
+      "[TestForm]Test window:=Window\r\n[Label1]Name:=Nom\r\n[Button1]&OK:=&Oui\r\n"
+      "[Derived1]Derived:=Changed\r\n[RadioGroup1]Choice:=Choix\r\n[Tagged1]Fixed:=Changed\r\n"
+      "[NB0]One:=Un\r\n[NB1]Two:=Deux\r\n[Sheet1]Sheet:=Feuille\r\n[Quiet1]OK:=Oui\r\n"
+      "[Hint][Label1]The name:=Le nom\r\n[Hint][Button1]Press it:=Appuyez\r\n"
+      "[Hint][Tagged1]Tagged hint:=Indice\r\n[Hint][Quiet1]hidden:=cach\xE9\r\n");
   dir.Write("Test.Deu", kTestFormEntries);
   TestForm t;
   TSprachDialog s;

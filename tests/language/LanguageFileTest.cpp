@@ -52,8 +52,7 @@ TEST(LineReader, LongLinesAreSplitAtTheBuffer) {
 }
 
 TEST(LineReader, NothingAfterCtrlZIsEverRead) {
-  EXPECT_EQ(ReadAll("[Fix]a:=b\r\n[Fix]c\x1A:=d\r\n[Fix]e:=f\r\n"),
-            (Lines{"[Fix]a:=b", "[Fix]c"}));
+  EXPECT_EQ(ReadAll("[Fix]a:=b\r\n[Fix]c\x1A:=d\r\n[Fix]e:=f\r\n"), (Lines{"[Fix]a:=b", "[Fix]c"}));
   EXPECT_EQ(ReadAll("\x1A[Fix]a:=b\n"), Lines{});
 }
 
@@ -168,7 +167,8 @@ TEST(WritingFiles, FailedSaveLeavesTheLanguageFileWhole) {
   // A full disk: the new file is larger than the file-size limit allows.
   struct rlimit old {};
   getrlimit(RLIMIT_FSIZE, &old);
-  struct sigaction ignore {}, previous {};
+  struct sigaction ignore {
+  }, previous{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &previous);
   struct rlimit small = old;

@@ -32,8 +32,9 @@ struct WindowWorld {
     dir.Enter();
     dir.Write("Update.ini", "Language=" + std::to_string(language) +
                                 "\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\nExtra=line\r\n");
-    dir.Write("ProgDevice.ini", "StarttextD=Hallo\r\nStarttextE=Hello\r\nAbbruchtextD=a\r\n"
-                                "AbbruchtextE=b\r\n");
+    dir.Write("ProgDevice.ini",
+              "StarttextD=Hallo\r\nStarttextE=Hello\r\nAbbruchtextD=a\r\n"
+              "AbbruchtextE=b\r\n");
     if (withLanguageFiles)
       for (const char* f : {"Update.Deu", "Update.Eng", "own.lng"}) dir.Write(f, Delivered(f));
     setenv("UPDATE_PORTS", "", 1);
@@ -86,13 +87,15 @@ TEST(WindowLanguage, EnglishFromTheDeliveredFileThenGermanAfterTheSwitch) {
   EXPECT_EQ(w.Caption("Englisch"), "&Englisch");
   EXPECT_EQ(w.form.windowTitle().toStdString(), "Download :");
   // Only the language value changes; the other lines stay as they were.
-  EXPECT_EQ(w.dir.Read("Update.ini"), "Language=0\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\nExtra=line\r\n");
+  EXPECT_EQ(w.dir.Read("Update.ini"),
+            "Language=0\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\nExtra=line\r\n");
   ASSERT_EQ(w.form.Main().Memo().size(), 1u);
   EXPECT_EQ(w.form.Main().Memo()[0], "Hallo");
 
   w.form.Main().LanguageClick(1);
   EXPECT_EQ(w.Caption("UpdateGroupBox"), "Device");
-  EXPECT_EQ(w.dir.Read("Update.ini"), "Language=1\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\nExtra=line\r\n");
+  EXPECT_EQ(w.dir.Read("Update.ini"),
+            "Language=1\r\nVersion=V 1.00\r\nBaud=2\r\nCom=\r\nExtra=line\r\n");
 
   // The delivered files hold every text: nothing was appended.
   for (const char* f : {"Update.Deu", "Update.Eng", "own.lng"})
@@ -114,7 +117,10 @@ TEST(WindowLanguage, AStartWithoutLanguageFilesListsTheWindowsTexts) {
   EXPECT_EQ(w.Caption("UpdateGroupBox"), "Ger\xC3\xA4t");
   const std::string deu = w.dir.Read("Update.Deu");
   EXPECT_EQ(deu.rfind("[UpdateForm]Download ::=\r\n[UpdateGroupBox]Ger\xE4t:=\r\n"
-                      "[NameLabel]Name::=\r\n", 0), 0u) << deu;
+                      "[NameLabel]Name::=\r\n",
+                      0),
+            0u)
+      << deu;
   for (const char* entry : {"[OkBitBtn]OK:=\r\n", "[Bearbeiten]&Datei:=\r\n",
                             "[SWVersion]&Version ...:=\r\n", "[WaitPanel]Bitte warten ...:=\r\n"})
     EXPECT_NE(deu.find(entry), std::string::npos) << entry;
@@ -136,8 +142,9 @@ TEST(WindowLanguage, VersionBoxReadMeFailureAndASwitchWithoutUpdateIni) {
   EXPECT_EQ(sink.boxes[0], "Info|     Version V 1.00" + std::string(27, ' '));
   EXPECT_EQ(sink.boxes[1], "Update|Unable to start the program!\r\nThe file is missing: " + readMe);
   // Said as it is: the program carries on, the language holds for this run.
-  EXPECT_EQ(sink.boxes[2], "Error|Update.ini kann nicht gelesen werden; die Sprache wird nicht "
-                           "gespeichert und gilt nur bis zum Programmende.");
+  EXPECT_EQ(sink.boxes[2],
+            "Error|Update.ini kann nicht gelesen werden; die Sprache wird nicht "
+            "gespeichert und gilt nur bis zum Programmende.");
   // The switch still holds for this run; no settings file is made up.
   EXPECT_EQ(w.Caption("UpdateGroupBox"), "Ger\xC3\xA4t");
   EXPECT_FALSE(std::filesystem::exists(w.dir.File("Update.ini")));
@@ -152,11 +159,12 @@ TEST(WindowLanguage, ReadMeFailureNamesTheFileOrTheViewerAndNoPortReadsAsSuch) {
     const char* missingViewer;
     const char* noPort;
   };
-  for (const Case& c : {Case{0, "Programm konnte nicht gestartet werden!\r\nDie Datei fehlt: ",
-                             "Programm konnte nicht gestartet werden!\r\nKein Anzeigeprogramm gefunden: xdg-open",
-                             "kein Port"},
-                        Case{1, "Unable to start the program!\r\nThe file is missing: ",
-                             "Unable to start the program!\r\nNo viewer found: xdg-open", "no port"}}) {
+  for (const Case& c :
+       {Case{0, "Programm konnte nicht gestartet werden!\r\nDie Datei fehlt: ",
+             "Programm konnte nicht gestartet werden!\r\nKein Anzeigeprogramm gefunden: xdg-open",
+             "kein Port"},
+        Case{1, "Unable to start the program!\r\nThe file is missing: ",
+             "Unable to start the program!\r\nNo viewer found: xdg-open", "no port"}}) {
     SCOPED_TRACE(c.language);
     WindowWorld w(c.language, true);
     ASSERT_TRUE(w.form.Construct());

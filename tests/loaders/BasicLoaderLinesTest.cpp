@@ -39,7 +39,11 @@ TEST(BasicLoaderLines, TwoLinesInOneReadComeInTableOrderNotArrivalOrder) {
 
 TEST(BasicLoaderLines, OnlyTheMatchedBytesAreRemoved) {
   LoaderLineBuffer b;
-  EXPECT_EQ(Feed(b, "ab" "Flash-Memory erased !" "cd"), std::vector<int32_t>{102});
+  EXPECT_EQ(Feed(b,
+                 "ab"
+                 "Flash-Memory erased !"
+                 "cd"),
+            std::vector<int32_t>{102});
   EXPECT_EQ(b.Text(), "abcd");
   EXPECT_EQ(b.Fill(), 4u);
 }
@@ -53,13 +57,22 @@ TEST(BasicLoaderLines, SameLineTwiceInOnePassIsFoundAgainInTheNextPass) {
 
 TEST(BasicLoaderLines, EverySixteenLinesMapsToItsCode) {
   const std::vector<std::pair<std::string, int32_t>> lines = {
-      {"Basic-Loader  |", 100}, {"Basic-Loader / 1.01", 101}, {"Basic-Loader / 1.02", 101},
-      {"Flash-Memory erased !", 102}, {"Flash-Memory (1/2) erased !", 103},
-      {"Flash-Memory programmed", 104}, {"Waiting for S-Record !", 105},
-      {"S-Record defect!", 108}, {"Record defekt!", 108}, {"Ready PC ?  Seg=0", 110},
-      {"Ready PC ?  Seg=1", 111}, {"Erasing Flash-Memory (1) !", 112},
-      {"Erasing Flash-Memory (2) !", 112}, {"Flash-Memory (1) programmed !", 104},
-      {"Flash-Memory (2) programmed !", 104}, {std::string("\xA1\x48\x20\x14", 4), 104}};
+      {"Basic-Loader  |", 100},
+      {"Basic-Loader / 1.01", 101},
+      {"Basic-Loader / 1.02", 101},
+      {"Flash-Memory erased !", 102},
+      {"Flash-Memory (1/2) erased !", 103},
+      {"Flash-Memory programmed", 104},
+      {"Waiting for S-Record !", 105},
+      {"S-Record defect!", 108},
+      {"Record defekt!", 108},
+      {"Ready PC ?  Seg=0", 110},
+      {"Ready PC ?  Seg=1", 111},
+      {"Erasing Flash-Memory (1) !", 112},
+      {"Erasing Flash-Memory (2) !", 112},
+      {"Flash-Memory (1) programmed !", 104},
+      {"Flash-Memory (2) programmed !", 104},
+      {std::string("\xA1\x48\x20\x14", 4), 104}};
   for (const auto& [text, code] : lines) {
     LoaderLineBuffer b;
     EXPECT_EQ(Feed(b, text + "\r\n"), std::vector<int32_t>{code}) << text;

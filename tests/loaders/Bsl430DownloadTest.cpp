@@ -24,12 +24,14 @@ namespace {
 
 const std::string kBootloaderError = "Fehler im Bootloader !!  Programmierung wurde abgebrochen.";
 const std::string kNoBootloader =
-    "Bootloader im Zielger\xE4t nicht verf\xFC" "gbar!!  Programmierung wurde abgebrochen.";
+    "Bootloader im Zielger\xE4t nicht verf\xFC"
+    "gbar!!  Programmierung wurde abgebrochen.";
 
 std::string Profile(const std::string& extra = "") {
   return "Name = bsl-test\nBaudRate = 4800\nStartCommand = A.1000\nReplyDelayMs = 1\n"
          "Target = bsl\nBslDeviceId = 0xF149\nBslVersion = 1.61\nOldFirmware = yes\n"
-         "AppStartMs = 50\n" + extra;
+         "AppStartMs = 50\n" +
+         extra;
 }
 
 class BslDownload : public ::testing::Test {
@@ -101,26 +103,26 @@ TEST_F(BslDownload, FollowsTheTypicalConversationFrameByFrame) {
   ASSERT_TRUE(Run(dir.File("fw.txt")));
   EXPECT_EQ(SimProcess::ReceivedLines(report), (std::vector<std::string>{"A.1000", "A.5588#QX47"}));
 
-  std::vector<std::string> expected = {
-      "SYNC", "80 10 24 24 FF FF FF FF (42 bytes)", "SYNC", "80 1E 04 04 58 58 58 58 (10 bytes)",
-      "SYNC", "80 20 04 04 00 C8 02 58 (10 bytes)"};
+  std::vector<std::string> expected = {"SYNC", "80 10 24 24 FF FF FF FF (42 bytes)",
+                                       "SYNC", "80 1E 04 04 58 58 58 58 (10 bytes)",
+                                       "SYNC", "80 20 04 04 00 C8 02 58 (10 bytes)"};
   char text[64];
   for (int a = 0xFC00; a >= 0x1200; a -= 0x200) {
     std::snprintf(text, sizeof text, "80 16 04 04 %02X %02X 02 A5 (10 bytes)", a & 0xFF, a >> 8);
     expected.insert(expected.end(), {"SYNC", text});
   }
-  expected.insert(expected.end(), {"SYNC", "80 16 04 04 00 11 02 A5 (10 bytes)", "SYNC",
-                                   "80 16 04 04 80 10 02 A5 (10 bytes)", "SYNC",
-                                   "80 12 14 14 00 10 10 00 (26 bytes)", "SYNC",
-                                   "80 12 F4 F4 00 11 F0 00 (250 bytes)", "SYNC",
-                                   "80 12 F4 F4 F0 11 F0 00 (250 bytes)", "SYNC",
-                                   "80 16 04 04 FF FF 02 A5 (10 bytes)", "SYNC",
-                                   "80 12 24 24 E0 FF 20 00 (42 bytes)", "SYNC",
-                                   "80 14 04 04 00 10 10 00 (10 bytes)", "SYNC",
-                                   "80 14 04 04 00 11 F0 00 (10 bytes)", "SYNC",
-                                   "80 14 04 04 F0 11 F0 00 (10 bytes)", "SYNC",
-                                   "80 14 04 04 E0 FF 20 00 (10 bytes)", "SYNC",
-                                   "80 1A 04 04 00 11 58 58 (10 bytes)"});
+  expected.insert(expected.end(), {"SYNC", "80 16 04 04 00 11 02 A5 (10 bytes)",
+                                   "SYNC", "80 16 04 04 80 10 02 A5 (10 bytes)",
+                                   "SYNC", "80 12 14 14 00 10 10 00 (26 bytes)",
+                                   "SYNC", "80 12 F4 F4 00 11 F0 00 (250 bytes)",
+                                   "SYNC", "80 12 F4 F4 F0 11 F0 00 (250 bytes)",
+                                   "SYNC", "80 16 04 04 FF FF 02 A5 (10 bytes)",
+                                   "SYNC", "80 12 24 24 E0 FF 20 00 (42 bytes)",
+                                   "SYNC", "80 14 04 04 00 10 10 00 (10 bytes)",
+                                   "SYNC", "80 14 04 04 00 11 F0 00 (10 bytes)",
+                                   "SYNC", "80 14 04 04 F0 11 F0 00 (10 bytes)",
+                                   "SYNC", "80 14 04 04 E0 FF 20 00 (10 bytes)",
+                                   "SYNC", "80 1A 04 04 00 11 58 58 (10 bytes)"});
   EXPECT_EQ(EventTexts(report, "rx", "bsl"), expected);
   ExpectFlashEquals(image);
   EXPECT_TRUE(dialogs.shown.empty());
@@ -137,7 +139,8 @@ TEST_F(BslDownload, WritesRandomImagesOfOneToFortyEightKiBExactly) {
     ASSERT_FALSE(image.empty());
     bool answered = false;
     beforeStop = [&] { answered = MeterAnswers("A.1000\r\n"); };
-    ASSERT_TRUE(Run(dir.File("fw.txt"))) << errorCode << " " << (Violations(report).empty() ? "" : Violations(report)[0]);
+    ASSERT_TRUE(Run(dir.File("fw.txt")))
+        << errorCode << " " << (Violations(report).empty() ? "" : Violations(report)[0]);
     ExpectFlashEquals(image);
     EXPECT_TRUE(HasState("new firmware started at 0x1100"));
     EXPECT_TRUE(answered) << "line not restored to the meter's speed";
@@ -178,15 +181,17 @@ TEST_F(BslDownload, KeepsTheInformationSegmentWhenOnlyOneLowBlockPrecedesHighMem
 
 TEST_F(BslDownload, LoadsThePatchForLoader110) {
   Start(Profile("BslVersion = 1.10\n"));
-  dir.Write("Patch.TXT", "@0220\r\n31 40 00 0A B2 40 80 5A 20 01 30 41 03 43 03 43\r\n"
-                         "03 43 03 43\r\nq\r\n");
+  dir.Write("Patch.TXT",
+            "@0220\r\n31 40 00 0A B2 40 80 5A 20 01 30 41 03 43 03 43\r\n"
+            "03 43 03 43\r\nq\r\n");
   ImageLayout layout;
   layout.mainBytes = 700;
   const ByteMap image = WriteTiTxtImage(dir.File("fw.txt"), layout);
   ASSERT_TRUE(Run(dir.File("fw.txt")));
   ExpectFlashEquals(image);
   const auto states = EventTexts(report, "", "state");
-  EXPECT_NE(std::find(states.begin(), states.end(), "loader restarted at 0x0C22 for its patch"), states.end());
+  EXPECT_NE(std::find(states.begin(), states.end(), "loader restarted at 0x0C22 for its patch"),
+            states.end());
   EXPECT_GE(std::count(states.begin(), states.end(), "patch run"), 8);
 }
 
@@ -256,14 +261,16 @@ TEST_F(BslDownload, RefusesSectionsThatWouldOverwriteEachOtherBeforeSending) {
   // The pad byte after 0x2000..0x2002 would be overwritten by the next
   // section: once this failed only at the read-back, after erasing.
   Start(Profile());
-  dir.Write("fw.txt", "@1000\r\n01 02\r\n@1100\r\n03 04\r\n@2000\r\n01 02 03\r\n"
-                      "@2003\r\n44 55 66 77\r\n@FFFE\r\n00 11\r\nq\r\n");
+  dir.Write("fw.txt",
+            "@1000\r\n01 02\r\n@1100\r\n03 04\r\n@2000\r\n01 02 03\r\n"
+            "@2003\r\n44 55 66 77\r\n@FFFE\r\n00 11\r\nq\r\n");
   host->language = 1;
   EXPECT_FALSE(Run(dir.File("fw.txt")));
   EXPECT_EQ(errorCode, BslError::kRefused);
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_NE(dialogs.shown[0].text.find("line 7, address 0x2003: section starts at an odd address"),
-            std::string::npos) << dialogs.shown[0].text;
+            std::string::npos)
+      << dialogs.shown[0].text;
   EXPECT_TRUE(SimProcess::ReceivedLines(report).empty());
 }
 
@@ -291,12 +298,16 @@ TEST_F(BslDownload, EndsOnEscape) {
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].text, kBootloaderError);
   const auto rx = EventTexts(report, "rx", "bsl");
-  EXPECT_EQ(std::count_if(rx.begin(), rx.end(), [](const std::string& t) { return t.rfind("80 1A", 0) == 0; }), 0);
+  EXPECT_EQ(std::count_if(rx.begin(), rx.end(),
+                          [](const std::string& t) { return t.rfind("80 1A", 0) == 0; }),
+            0);
 }
 
 TEST_F(BslDownload, RefusesABrokenImageBeforeTheMeterHearsAByte) {
   Start(Profile());
-  dir.Write("fw.txt", "@1100\r\n00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10\r\n@FFFE\r\n00 11\r\nq\r\n");
+  dir.Write(
+      "fw.txt",
+      "@1100\r\n00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10\r\n@FFFE\r\n00 11\r\nq\r\n");
   host->language = 1;
   EXPECT_FALSE(Run(dir.File("fw.txt")));
   EXPECT_EQ(errorCode, BslError::kRefused);
@@ -322,7 +333,8 @@ TEST_F(BslDownload, RefusesDataOverUnerasedFlashBeforeEnteringTheLoader) {
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_NE(dialogs.shown[0].text.find(
                 ", Adresse 0x1100: Daten in einem Segment, das vorher nicht gel\xF6scht wird."),
-            std::string::npos) << dialogs.shown[0].text;
+            std::string::npos)
+      << dialogs.shown[0].text;
   EXPECT_TRUE(SimProcess::ReceivedLines(report).empty()) << "the meter heard nothing";
 }
 
@@ -347,13 +359,15 @@ TEST_F(BslDownload, RefusesASettingsFileThatIsNotAFile) {
   EXPECT_EQ(errorCode, BslError::kRefused);
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_NE(dialogs.shown[0].text.find("BSL430.ini is not a regular file but a directory"),
-            std::string::npos) << dialogs.shown[0].text;
+            std::string::npos)
+      << dialogs.shown[0].text;
   EXPECT_TRUE(SimProcess::ReceivedLines(report).empty());
 }
 
 TEST_F(BslDownload, TakesPasswordFromSettingsOrFromTheMeter) {
   // Tool and simulator read the same BSL430.ini in the test folder.
-  dir.Write("BSL430.ini", "PasswordFill = A5\r\nDefaultVector = 0x2C3\r\nAlternativeVector = 0x1E7\r\n");
+  dir.Write("BSL430.ini",
+            "PasswordFill = A5\r\nDefaultVector = 0x2C3\r\nAlternativeVector = 0x1E7\r\n");
   Start(Profile());
   const ByteMap image = WriteTiTxtImage(dir.File("fw.txt"), ImageLayout{});
   ASSERT_TRUE(Run(dir.File("fw.txt")));

@@ -26,11 +26,13 @@ TEST(BslConstantsFile, RefusesAMissingFileOrKeyNamingTheFileAndWhy) {
     const std::string english = BslConstantsRefusal(r, 1);
     EXPECT_EQ(english.rfind(c.says, 0), 0u) << english;
     EXPECT_NE(english.find("erases the whole flash"), std::string::npos);
-    EXPECT_NE(BslConstantsRefusal(r, 0).find("l\xF6scht den ganzen Flash-Speicher"), std::string::npos);
+    EXPECT_NE(BslConstantsRefusal(r, 0).find("l\xF6scht den ganzen Flash-Speicher"),
+              std::string::npos);
   }
 
-  dir.Write("BSL430.ini", "; meter family B\r\n[Loader]\r\nPasswordFill = a5\r\n"
-                          "DefaultVector=0x1E5\r\nalternativevector=0x2F0\r\n");
+  dir.Write("BSL430.ini",
+            "; meter family B\r\n[Loader]\r\nPasswordFill = a5\r\n"
+            "DefaultVector=0x1E5\r\nalternativevector=0x2F0\r\n");
   const BslConstantsResult whole = LoadBslConstants(dir.File("BSL430.ini"));
   ASSERT_TRUE(whole.ok());
   EXPECT_EQ(BslConstantsRefusal(whole, 1), "");

@@ -35,11 +35,16 @@ TEST(BslFrames, MatchTheTypicalConversation) {
   using namespace bsl;
   EXPECT_EQ(Hex(BuildFrame(kTxBslVersion, {kIgnored, kIgnored, kIgnored, kIgnored})),
             "80 1E 04 04 58 58 58 58 7B E5");
-  EXPECT_EQ(Hex(BuildAddressFrame(kEraseSegment, 0xFC00, 0x02, 0xA5)), "80 16 04 04 00 FC 02 A5 79 B4");
-  EXPECT_EQ(Hex(BuildFrame(kChangeBaudRate, {0x00, 0xC8, 0x02, kIgnored})), "80 20 04 04 00 C8 02 58 79 4B");
-  EXPECT_EQ(Hex(BuildAddressFrame(kEraseSegment, 0xFFFF, 0x02, 0xA5)), "80 16 04 04 FF FF 02 A5 86 B7");
-  EXPECT_EQ(Hex(BuildAddressFrame(kTxDataBlock, 0x1000, 0x10, 0x00)), "80 14 04 04 00 10 10 00 6B FF");
-  EXPECT_EQ(Hex(BuildAddressFrame(kTxDataBlock, 0x1100, 0xF0, 0x00)), "80 14 04 04 00 11 F0 00 8B FE");
+  EXPECT_EQ(Hex(BuildAddressFrame(kEraseSegment, 0xFC00, 0x02, 0xA5)),
+            "80 16 04 04 00 FC 02 A5 79 B4");
+  EXPECT_EQ(Hex(BuildFrame(kChangeBaudRate, {0x00, 0xC8, 0x02, kIgnored})),
+            "80 20 04 04 00 C8 02 58 79 4B");
+  EXPECT_EQ(Hex(BuildAddressFrame(kEraseSegment, 0xFFFF, 0x02, 0xA5)),
+            "80 16 04 04 FF FF 02 A5 86 B7");
+  EXPECT_EQ(Hex(BuildAddressFrame(kTxDataBlock, 0x1000, 0x10, 0x00)),
+            "80 14 04 04 00 10 10 00 6B FF");
+  EXPECT_EQ(Hex(BuildAddressFrame(kTxDataBlock, 0x1100, 0xF0, 0x00)),
+            "80 14 04 04 00 11 F0 00 8B FE");
 }
 
 TEST(BslReplyScan, TellsAckNakAndNoise) {

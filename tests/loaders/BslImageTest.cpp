@@ -19,7 +19,8 @@ std::map<uint32_t, uint8_t> Flatten(const BslImage& image) {
   std::map<uint32_t, uint8_t> bytes;
   for (const BslBlock& block : image.blocks)
     for (int i = 0; i < block.DataLength(); ++i)
-      bytes[block.FullAddress() + static_cast<uint32_t>(i)] = block.data[static_cast<std::size_t>(i)];
+      bytes[block.FullAddress() + static_cast<uint32_t>(i)] =
+          block.data[static_cast<std::size_t>(i)];
   return bytes;
 }
 
@@ -81,7 +82,8 @@ TEST(BslImageReader, OddBlockCutKeepsEveryByteAtItsAddress) {
   for (int i = 0; i < 16; ++i) text += Line(i * 15, 15);
   BslImage image = Read(text + "q\r\n");
   auto bytes = Flatten(image);
-  for (int i = 0; i < 16 * 15; ++i) ASSERT_EQ(bytes.at(0x1000u + static_cast<uint32_t>(i)), i & 0xFF) << i;
+  for (int i = 0; i < 16 * 15; ++i)
+    ASSERT_EQ(bytes.at(0x1000u + static_cast<uint32_t>(i)), i & 0xFF) << i;
   for (const BslBlock& block : image.blocks) {
     EXPECT_EQ(block.DataLength() % 2, 0);
     EXPECT_EQ(block.address % 2, 0);
@@ -107,8 +109,8 @@ TEST(BslImageReader, MarksHighMemory) {
 }
 
 TEST(BslImageReader, MovesTopSegmentBehindHighBlocks) {
-  BslImage image = Read("@1100\r\n01 02\r\n@FFE0\r\n" + Line(0, 16) + Line(16, 16) +
-                        "@10000\r\n05 06\r\nq");
+  BslImage image =
+      Read("@1100\r\n01 02\r\n@FFE0\r\n" + Line(0, 16) + Line(16, 16) + "@10000\r\n05 06\r\nq");
   ASSERT_EQ(image.blocks.size(), 3u);
   EXPECT_EQ(image.blocks[0].address, 0x1100);
   EXPECT_TRUE(image.blocks[1].high);
@@ -140,7 +142,11 @@ TEST(BslImageReader, RandomImagesLandByteForByte) {
     std::string text;
     uint32_t address = 0x1000 + 2 * (rng() % 64);
     while (address < 0x1F000) {
-      text += "@" + [&] { char b[16]; std::snprintf(b, sizeof b, "%X", address); return std::string(b); }() + "\r\n";
+      text += "@" + [&] {
+        char b[16];
+        std::snprintf(b, sizeof b, "%X", address);
+        return std::string(b);
+      }() + "\r\n";
       const int lines = 1 + static_cast<int>(rng() % 40);
       for (int l = 0; l < lines; ++l) {
         const int count = 1 + static_cast<int>(rng() % 16);
@@ -179,7 +185,8 @@ struct Refusal {
 TEST(BslImageReader, RefusesWhatCannotBeSentSafely) {
   const std::string many(17 * 3, ' ');
   const Refusal cases[] = {
-      {"@1100\r\n00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10\r\nq", BslImageFault::LineTooLong},
+      {"@1100\r\n00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10\r\nq",
+       BslImageFault::LineTooLong},
       {"@20000\r\n00 01\r\nq", BslImageFault::AddressTooHigh},
       {"@1FFFE\r\n00 01 02 03\r\nq", BslImageFault::AddressTooHigh},
       {"00 01\r\n@1100\r\n00 01\r\nq", BslImageFault::DataBeforeSection},
@@ -216,9 +223,11 @@ TEST(BslImageReader, RefusesImagesThatCannotBeProgrammedWordByWord) {
       // Data crossing 0x10000 from 0xFFFF left a one-byte block there.
       {"@1100\r\n01 02\r\n@FFFF\r\n00 11 22\r\nq", BslImageFault::OddSectionAddress, 3, 0xFFFF},
       // Two sections at the same address: which bytes are meant?
-      {"@1100\r\n01 02\r\n@FFFE\r\n00 11\r\n@1100\r\n03 04\r\nq", BslImageFault::OverlappingSections, 5, 0x1100},
+      {"@1100\r\n01 02\r\n@FFFE\r\n00 11\r\n@1100\r\n03 04\r\nq",
+       BslImageFault::OverlappingSections, 5, 0x1100},
       // A later section reaching into an earlier one.
-      {"@1104\r\n01 02\r\n@1100\r\n" + Line(0, 6) + "@FFFE\r\n00 11\r\nq", BslImageFault::OverlappingSections, 3, 0x1104},
+      {"@1104\r\n01 02\r\n@1100\r\n" + Line(0, 6) + "@FFFE\r\n00 11\r\nq",
+       BslImageFault::OverlappingSections, 3, 0x1104},
   };
   for (const Case& c : cases) {
     BslImageResult r;
@@ -317,11 +326,16 @@ TEST(BslEraseCover, FindsDataOverFlashTheEraseLeavesAsItIs) {
   const Case cases[] = {
       {"information bytes and main flash from 0x1100", info + Section(0x1100, 1024) + reset, 0, -1},
       {"0x1100..0x11FF with the second block inside it", Section(0x1100, 256) + reset, 0, 0x1100},
-      {"the half segment bounded by a block at 0x1100", Section(0x1080, 16) + Section(0x1100, 256) + reset, 0, -1},
-      {"data above a low FlashErase", info + Section(0x1100, 64) + Section(0xA000, 32) + reset, 0x8000, 0xA000},
-      {"data up to a low FlashErase", info + Section(0x1100, 64) + Section(0x8000, 32) + reset, 0x8000, -1},
-      {"high memory below the erase start", info + Section(0x1100, 64) + Section(0x10000, 600) + reset, 0x10200, -1},
-      {"high memory above the erase start", info + Section(0x1100, 64) + Section(0x10400, 32) + reset, 0x10200, 0x10400},
+      {"the half segment bounded by a block at 0x1100",
+       Section(0x1080, 16) + Section(0x1100, 256) + reset, 0, -1},
+      {"data above a low FlashErase", info + Section(0x1100, 64) + Section(0xA000, 32) + reset,
+       0x8000, 0xA000},
+      {"data up to a low FlashErase", info + Section(0x1100, 64) + Section(0x8000, 32) + reset,
+       0x8000, -1},
+      {"high memory below the erase start",
+       info + Section(0x1100, 64) + Section(0x10000, 600) + reset, 0x10200, -1},
+      {"high memory above the erase start",
+       info + Section(0x1100, 64) + Section(0x10400, 32) + reset, 0x10200, 0x10400},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -42,7 +42,9 @@ void BslTestHost::PumpEvents() {
   }
 }
 
-void BslTestHost::WaitForMessages() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+void BslTestHost::WaitForMessages() {
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void BslTestHost::SetTitleProgress(const std::string& prefix, double percent) {
   lastPercent = percent;
@@ -68,7 +70,8 @@ namespace {
 // information reply ("I.80#0x1E5", "I.261#2") goes to text.
 int ReplyEventOf(const std::string& line, std::string& text) {
   const std::size_t at = line.find("I.");
-  if (at != std::string::npos && at + 2 < line.size() && std::isdigit(static_cast<unsigned char>(line[at + 2]))) {
+  if (at != std::string::npos && at + 2 < line.size() &&
+      std::isdigit(static_cast<unsigned char>(line[at + 2]))) {
     const std::size_t hash = line.find('#');
     text = hash == std::string::npos ? std::string() : line.substr(hash + 1);
     return std::atoi(line.c_str() + at + 2);

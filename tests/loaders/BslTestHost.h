@@ -87,7 +87,8 @@ class CapturedDialogs : public DialogSink {
  public:
   CapturedDialogs() : previous_(SetDialogSink(this)) {}
   ~CapturedDialogs() override { SetDialogSink(previous_); }
-  MsgResult Show(const std::string& caption, const std::string& text, MsgIcon, MsgButtons) override {
+  MsgResult Show(const std::string& caption, const std::string& text, MsgIcon,
+                 MsgButtons) override {
     shown.push_back({caption, text});
     return MsgResult::Ok;
   }

@@ -25,7 +25,9 @@
 
 namespace {
 
-const std::string kProgOk = "--------------------\r\nProgramm erfolgreich \xFC" "berspielt !";
+const std::string kProgOk =
+    "--------------------\r\nProgramm erfolgreich \xFC"
+    "berspielt !";
 const std::string kAbort = "Programmierung abgebrochen !";
 
 // Answers the time-out question as told and counts the questions.
@@ -81,7 +83,8 @@ class TermProgRun : public ::testing::Test {
     sim = std::make_unique<SimProcess>(
         dir.path(), "meter",
         "BaudRate = 4800\nReplyDelayMs = 1\nTarget = basic\nBasicLoaderReadRate = 0\n"
-        "BasicLoaderEraseMs = 20\n" + profile);
+        "BasicLoaderEraseMs = 20\n" +
+            profile);
     ASSERT_TRUE(sim->Started());
     ports = std::make_unique<ScopedPortTable>(sim->Slave());
     host = std::make_unique<BslTestHost>();
@@ -186,7 +189,7 @@ TEST_F(TermProgRun, FileOfWholeBlocksEndsAfterItsLastBlock) {
 // A pseudo-terminal has no CTS: the simulator holds the tool off by not
 // reading, so the tool's writes stop once the pty's buffer is full.
 TEST_F(TermProgRun, RetryAfterTheWriteTimeOutSendsEveryByteOnceInOrder) {
-  const std::string file = WriteFirmware(40000);  // ~110 KB, far more than a pty buffers
+  const std::string file = WriteFirmware(40000);           // ~110 KB, far more than a pty buffers
   Start("StallAfterBytes = 3000\nStallMs = 3500\n", 200);  // block time-out 2.2 s
   ASSERT_TRUE(WaitForTold(1, 30000)) << SimProcess::EventLog(sim->Stop());
   EXPECT_EQ(window.told, std::vector<int32_t>{TermProgEvent::kSegmentProgrammed});
@@ -247,7 +250,9 @@ TEST_F(TermProgRun, DefectiveRecordShowsTheTransmitErrorAndStops) {
   Start("BasicLoaderDefectAtRecord = 20\nBasicLoaderDefectText = Record defekt!\n");
   ASSERT_TRUE(WaitForTold(1));
   EXPECT_EQ(window.told, std::vector<int32_t>{TermProgEvent::kTransferEnded});
-  EXPECT_TRUE(MemoHas("Fehler in der Daten\xFC" "bertragung !!\r\n"));
+  EXPECT_TRUE(
+      MemoHas("Fehler in der Daten\xFC"
+              "bertragung !!\r\n"));
   EXPECT_TRUE(MemoHas(kAbort));
   EXPECT_TRUE(loader->Stopped());
   EXPECT_FALSE(MemoHas(kProgOk));
@@ -259,7 +264,9 @@ TEST_F(TermProgRun, MissingFileNamesTheVariantsFileAndSendsNothing) {
   ASSERT_TRUE(WaitForTold(1));
   EXPECT_EQ(window.told, std::vector<int32_t>{TermProgEvent::kTransferEnded});
   ASSERT_EQ(answers.boxes.size(), 1u);
-  EXPECT_EQ(answers.boxes[0], " Error |L3_TermH.A37 konnte nicht ge\xF6" "ffnet werden");
+  EXPECT_EQ(answers.boxes[0],
+            " Error |L3_TermH.A37 konnte nicht ge\xF6"
+            "ffnet werden");
   EXPECT_FALSE(loader->Stopped());  // the loader keeps waiting
   const std::vector<std::string> streams = Streams();
   ASSERT_EQ(streams.size(), 1u);
@@ -317,7 +324,10 @@ TEST_F(TermProgRun, FileLargerThanTheImageIsRefusedBeforeAnythingIsSent) {
   ASSERT_TRUE(WaitForTold(1));
   EXPECT_EQ(window.told, std::vector<int32_t>{TermProgEvent::kTransferEnded});
   ASSERT_EQ(answers.boxes.size(), 1u);
-  EXPECT_EQ(answers.boxes[0].rfind(" Error |L3_TermH.A37 ist gr\xF6\xDF" "er als 2500000 Bytes", 0), 0u)
+  EXPECT_EQ(answers.boxes[0].rfind(" Error |L3_TermH.A37 ist gr\xF6\xDF"
+                                   "er als 2500000 Bytes",
+                                   0),
+            0u)
       << answers.boxes[0];
   const std::vector<std::string> streams = Streams();
   ASSERT_EQ(streams.size(), 1u);

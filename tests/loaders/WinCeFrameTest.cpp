@@ -117,7 +117,8 @@ TEST(DosFileTime, PacksLocalDateHighAndTimeLow) {
   SetModificationTime(dir.File("leap.exe"), 1709210278);
   SetModificationTime(dir.File("summer.exe"), 1719784801);
   EXPECT_EQ(DosFileTime(dir.File("leap.exe")), 1482517693u);
-  EXPECT_EQ(DosFileTime(dir.File("summer.exe")), 1491140608u) << "local summer time, two-second steps";
+  EXPECT_EQ(DosFileTime(dir.File("summer.exe")), 1491140608u)
+      << "local summer time, two-second steps";
 
   std::tm tm{};
   tm.tm_year = 2024 - 1900;

@@ -26,7 +26,8 @@ namespace {
 
 std::string Profile(const std::string& extra = "") {
   return "Name = wince-test\nBaudRate = 9600\nStartCommand = A.1000\nReplyDelayMs = 1\n"
-         "Target = wince\n" + extra;
+         "Target = wince\n" +
+         extra;
 }
 
 std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
@@ -114,7 +115,8 @@ TEST_F(WinCeTransfer, SendsEveryFileOfTheListInFramesAndReturnsToTheFoundSpeed) 
             (std::vector<std::string>{"A.1000", "A.1300#38400", "A.1201#app.exe,T,4500", "A.1202",
                                       "A.1201#lib.dll,T,2000", "A.1202", "A.1201#empty.dat,T,0",
                                       "A.1202", "A.1203", "A.1300#9600"}));
-  EXPECT_EQ(DataFrames(report), Concat({ExpectedFrames(app), ExpectedFrames(lib), ExpectedFrames(empty)}));
+  EXPECT_EQ(DataFrames(report),
+            Concat({ExpectedFrames(app), ExpectedFrames(lib), ExpectedFrames(empty)}));
   const auto files = FilesOf(report);
   ASSERT_EQ(files.size(), 3u);
   EXPECT_EQ(files[0].data, app);
@@ -178,7 +180,8 @@ TEST_F(WinCeTransfer, Code260AbandonsTheFileAndAnnouncesTheNext) {
   // The ending stays a success, but the skipped file is named and recorded.
   EXPECT_EQ(skipped, std::vector<std::string>{"app.exe"});
   EXPECT_NE(std::find(host->memo.begin(), host->memo.end(),
-                      "Das Ger\xE4t hat die Datei app.exe \xFC" "bersprungen.\r\n"),
+                      "Das Ger\xE4t hat die Datei app.exe \xFC"
+                      "bersprungen.\r\n"),
             host->memo.end());
 }
 
@@ -242,23 +245,42 @@ TEST_F(WinCeTransfer, RefusesAnyUnusableFileBeforeAnythingIsSent) {
     int language;
     std::string text;
   };
-  const std::string aborted = "\r\nDie \xDC" "bertragung wurde abgebrochen.";
+  const std::string aborted =
+      "\r\nDie \xDC"
+      "bertragung wurde abgebrochen.";
   const Case cases[] = {
       {"oversize list file",
        [](TempDir& d) { d.Write("big.dll", std::string(TWinCEProg::kFileBufferSize + 1, 'x')); },
-       {"ok.dll", "big.dll"}, "app.exe", 0,
-       "Die Datei big.dll ist gr\xF6\xDF" "er als 3000000 Bytes." + aborted},
-      {"missing main file", [](TempDir&) {}, {}, "gone.exe", 1,
+       {"ok.dll", "big.dll"},
+       "app.exe",
+       0,
+       "Die Datei big.dll ist gr\xF6\xDF"
+       "er als 3000000 Bytes." +
+           aborted},
+      {"missing main file",
+       [](TempDir&) {},
+       {},
+       "gone.exe",
+       1,
        "The file gone.exe does not exist.\r\nThe transfer was aborted."},
-      {"missing last list file", [](TempDir&) {}, {"ok.dll", "gone.dat"}, "app.exe", 0,
+      {"missing last list file",
+       [](TempDir&) {},
+       {"ok.dll", "gone.dat"},
+       "app.exe",
+       0,
        "Die Datei gone.dat ist nicht vorhanden." + aborted},
       {"FIFO in the list",
        [](TempDir& d) { ASSERT_EQ(mkfifo(d.File("pipe.dat").c_str(), 0644), 0); },
-       {"pipe.dat", "ok.dll"}, "app.exe", 1,
+       {"pipe.dat", "ok.dll"},
+       "app.exe",
+       1,
        "The file pipe.dat is not a regular file but a FIFO.\r\nThe transfer was aborted."},
       {"folder in the list",
        [](TempDir& d) { ASSERT_EQ(mkdir(d.File("sub").c_str(), 0755), 0); },
-       {"sub"}, "app.exe", 0, ""},
+       {"sub"},
+       "app.exe",
+       0,
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -304,12 +326,12 @@ TEST(WinCeTransferEarlyConfirmation, CountsOnceTheSpeedWaitIsOver) {
       pty.Send("!\r\n");
     };
     take("A.1000\r\n");
-    take("A.1300#38400\r\n");     // confirmed during the wait
-    take("\r\n");                 // the announce
-    take("#abc");                 // the frame
+    take("A.1300#38400\r\n");  // confirmed during the wait
+    take("\r\n");              // the announce
+    take("#abc");              // the frame
     take("A.1202\r\n");
     take("A.1203\r\n");
-    take("A.1300#9600\r\n");      // confirmed during the wait
+    take("A.1300#9600\r\n");  // confirmed during the wait
     heard.push_back({pty.Drain(std::chrono::milliseconds(300)), pty.SlaveBaud()});
   });
   TWinCEProg transfer(host);

@@ -16,8 +16,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 long ElapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<milliseconds>(Clock::now() - since).count());
+  return static_cast<long>(std::chrono::duration_cast<milliseconds>(Clock::now() - since).count());
 }
 
 std::string Pattern(size_t n) {
@@ -81,11 +80,15 @@ TEST_F(ComPortTransfer, KvxFramingWrapsEveryBlockInXoffAndXon) {
   OpenWith(NoHandshake, 0, 1000);
   port->ChangeHandShake(KVX_XonXoff);
   EXPECT_EQ(port->Write("abc", 3, false), 5);
-  EXPECT_EQ(peer.Receive(5), "\x13" "abc\x11");
+  EXPECT_EQ(peer.Receive(5),
+            "\x13"
+            "abc\x11");
   // A line change keeps the framing.
   port->ChangeV24Parameter(B__9600, S_2, NoParity, true);
   EXPECT_EQ(port->Write("de", 2, true), 4);
-  EXPECT_EQ(peer.Receive(4), "\x13" "de\x11");
+  EXPECT_EQ(peer.Receive(4),
+            "\x13"
+            "de\x11");
   ASSERT_TRUE(port->WaitWriteIdle(5000));
   port->ChangeHandShake(XonXoff);
   EXPECT_EQ(port->Write("f", 1, false), 1);

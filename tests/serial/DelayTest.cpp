@@ -27,8 +27,7 @@ long ThreadCpuMs() {
 
 uint8_t Crc8(const char* text, uint8_t start) {
   uint8_t crc = start;
-  for (size_t i = 0; i < std::strlen(text); ++i)
-    Crc8Update(&crc, static_cast<uint8_t>(text[i]), 8);
+  for (size_t i = 0; i < std::strlen(text); ++i) Crc8Update(&crc, static_cast<uint8_t>(text[i]), 8);
   return crc;
 }
 

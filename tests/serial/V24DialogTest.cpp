@@ -37,8 +37,12 @@ V24ParameterTag Record() {
 }
 
 // Controls are found by the names the form gives them.
-QComboBox* Box(const QWidget& dialog, const char* name) { return dialog.findChild<QComboBox*>(name); }
-QPushButton* Button(const QWidget& dialog, const char* name) { return dialog.findChild<QPushButton*>(name); }
+QComboBox* Box(const QWidget& dialog, const char* name) {
+  return dialog.findChild<QComboBox*>(name);
+}
+QPushButton* Button(const QWidget& dialog, const char* name) {
+  return dialog.findChild<QPushButton*>(name);
+}
 QLabel* Label(const QWidget& dialog, const char* name) { return dialog.findChild<QLabel*>(name); }
 
 bool SameRecord(const V24ParameterTag& a, const V24ParameterTag& b) {
@@ -63,8 +67,9 @@ TEST(V24Dialog, AllFlagsOffShowsTheValuesGreyedAndOkKeepsThem) {
   V24ParameterTag record = Record();
   const V24ParameterTag before = record;
   dialog.Prepare(kAllOff, &record);
-  for (const char* name : {"Datenbit_Box", "Paritaet_Box", "StopBit_Box", "Baudrate_Box", "Handshake_Box",
-                           "RX_Timeout_Box", "TX_Timeout_Box", "Schnittstellen_Box"}) {
+  for (const char* name :
+       {"Datenbit_Box", "Paritaet_Box", "StopBit_Box", "Baudrate_Box", "Handshake_Box",
+        "RX_Timeout_Box", "TX_Timeout_Box", "Schnittstellen_Box"}) {
     ASSERT_NE(Box(dialog, name), nullptr) << name;
     EXPECT_FALSE(Box(dialog, name)->isEnabled()) << name;
   }

@@ -35,7 +35,8 @@ std::vector<uint8_t> ReadBytes(const std::string& name) {
 
 void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 V24ParameterTag SampleRecord() {
@@ -56,8 +57,8 @@ V24ParameterTag SampleRecord() {
 
 TEST(V24Parameter, ImageIsLittleEndianWithZeroPadding) {
   const V24Image image = EncodeV24Image(SampleRecord());
-  const V24Image expected = {0, 4, 2, 7, 3, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF,
-                             4, 3, 2, 1, 255, 1, 0, 0};
+  const V24Image expected = {0,    4,    2, 7, 3, 0, 0,   0, 0xFE, 0xFF,
+                             0xFF, 0xFF, 4, 3, 2, 1, 255, 1, 0,    0};
   EXPECT_EQ(image, expected);
 }
 

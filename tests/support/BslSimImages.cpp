@@ -10,8 +10,9 @@
 namespace {
 
 void WriteBinary(const std::string& file, const std::vector<uint8_t>& bytes) {
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -74,7 +75,9 @@ ByteMap ParseTiTxt(const std::string& text) {
   uint32_t address = 0;
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto hex = [&](std::size_t at) { return std::isxdigit(static_cast<unsigned char>(text[at])) != 0; };
+    const auto hex = [&](std::size_t at) {
+      return std::isxdigit(static_cast<unsigned char>(text[at])) != 0;
+    };
     if (text[i] == '@') {
       address = static_cast<uint32_t>(std::stoul(text.substr(i + 1, 8), nullptr, 16));
       i = text.find('\n', i);
@@ -102,7 +105,8 @@ std::vector<std::string> EventTexts(const QJsonObject& report, const std::string
   std::vector<std::string> texts;
   for (const auto& v : report.value("events").toArray()) {
     const QJsonObject e = v.toObject();
-    if (e.value("dir").toString().toStdString() == dir && e.value("kind").toString().toStdString() == kind)
+    if (e.value("dir").toString().toStdString() == dir &&
+        e.value("kind").toString().toStdString() == kind)
       texts.push_back(e.value("text").toString().toStdString());
   }
   return texts;

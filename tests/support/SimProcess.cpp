@@ -23,8 +23,9 @@ SimProcess::SimProcess(const std::string& folder, const std::string& name,
     close(out[0]);
     close(out[1]);
     if (chdir(folder.c_str()) != 0) _exit(126);
-    const std::string command = std::string("exec ") + UPDATE_BINARY_DIR + "/instrument-sim --profile '" +
-                                profilePath + "' --report '" + reportPath_ + "' " + extraArgs;
+    const std::string command = std::string("exec ") + UPDATE_BINARY_DIR +
+                                "/instrument-sim --profile '" + profilePath + "' --report '" +
+                                reportPath_ + "' " + extraArgs;
     execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -73,7 +74,8 @@ std::string SimProcess::EventLog(const QJsonObject& report, std::size_t count) {
   std::string log;
   for (std::size_t i = size > count ? size - count : 0; i < size; ++i) {
     const QJsonObject e = events[static_cast<qsizetype>(i)].toObject();
-    log += e.value("dir").toString().toStdString() + " " + e.value("kind").toString().toStdString() + " " +
+    log += e.value("dir").toString().toStdString() + " " +
+           e.value("kind").toString().toStdString() + " " +
            e.value("text").toString().toStdString() + "\n";
   }
   return log;

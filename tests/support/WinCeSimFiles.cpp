@@ -32,7 +32,8 @@ std::vector<std::string> ExpectedFrames(const std::string& content) {
     unsigned crc = 0xFF;
     for (unsigned char b : piece) {
       crc ^= b;
-      for (int i = 0; i < 8; ++i) crc = (crc & 0x80) ? ((crc << 1) ^ 0x1D) & 0xFF : (crc << 1) & 0xFF;
+      for (int i = 0; i < 8; ++i)
+        crc = (crc & 0x80) ? ((crc << 1) ^ 0x1D) & 0xFF : (crc << 1) & 0xFF;
     }
     if (crc == 0) crc = 1;
     if (crc == 'D' || crc == ',' || crc == '#') ++crc;

@@ -36,7 +36,8 @@ std::string MakeSRecordFirmware(const std::string& version, std::size_t size, ui
   std::mt19937 rng(seed);
   for (std::size_t at = 0; at < size; at += 16) {
     std::vector<uint8_t> data;
-    for (std::size_t i = at; i < size && i < at + 16; ++i) data.push_back(static_cast<uint8_t>(rng()));
+    for (std::size_t i = at; i < size && i < at + 16; ++i)
+      data.push_back(static_cast<uint8_t>(rng()));
     out += Record('1', static_cast<uint32_t>(0x1000 + at), data);
   }
   return out + Record('9', 0x1000, {});
@@ -107,8 +108,9 @@ std::string MakeProgramWithVersionResource(
 }
 
 std::string MakeWinCeProgram(const std::string& version, std::size_t size, uint32_t seed) {
-  std::string out = MakeProgramWithVersionResource(
-      {{"CompanyName", "Lab Instruments"}, {"FileVersion", "V" + version}, {"ProductVersion", "9.99"}});
+  std::string out = MakeProgramWithVersionResource({{"CompanyName", "Lab Instruments"},
+                                                    {"FileVersion", "V" + version},
+                                                    {"ProductVersion", "9.99"}});
   std::mt19937 rng(seed);
   for (std::size_t i = 0; i < size; ++i) out += static_cast<char>(rng());
   return out;

@@ -27,9 +27,12 @@ int main(int argc, char** argv) {
   if (program)
     out << MakeWinCeProgram(argv[1], size, seed);
   else
-    out << (tiTxt ? MakeTiTxtFirmware(argv[1], size, seed) : MakeSRecordFirmware(argv[1], size, seed));
+    out << (tiTxt ? MakeTiTxtFirmware(argv[1], size, seed)
+                  : MakeSRecordFirmware(argv[1], size, seed));
   if (!out) return 1;
   // As ProgDevice.ini writes it: the four characters \r\n end a key.
-  std::printf("%s\n", program ? "FileVersion" : tiTxt ? "@1000\\r\\n" : SRecordVersionKey(argv[1]).c_str());
+  std::printf("%s\n", program ? "FileVersion"
+                      : tiTxt ? "@1000\\r\\n"
+                              : SRecordVersionKey(argv[1]).c_str());
   return 0;
 }

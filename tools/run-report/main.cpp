@@ -19,10 +19,11 @@ int main(int argc, char** argv) {
     } else if (a == "--csv-runs") {
       mode = kCsvRuns;
     } else if (a == "--help" || a == "-h") {
-      std::puts("usage: run-report [--csv | --csv-runs] [RUN-LOG...]\n"
-                "  (no option)  runs per day and device with success rate, then the failures\n"
-                "  --csv        the per-day, per-device table as CSV\n"
-                "  --csv-runs   one CSV row per run");
+      std::puts(
+          "usage: run-report [--csv | --csv-runs] [RUN-LOG...]\n"
+          "  (no option)  runs per day and device with success rate, then the failures\n"
+          "  --csv        the per-day, per-device table as CSV\n"
+          "  --csv-runs   one CSV row per run");
       return 0;
     } else {
       std::ifstream in(a, std::ios::binary);
@@ -34,11 +35,15 @@ int main(int argc, char** argv) {
       anyFile = true;
     }
   }
-  if (!anyFile) text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  if (!anyFile)
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   int skipped = 0;
   const auto runs = ReadRunLog(text, &skipped);
-  if (skipped) std::fprintf(stderr, "run-report: %d line(s) are not run records, left out\n", skipped);
-  const std::string out = mode == kCsv ? CsvSummary(runs) : mode == kCsvRuns ? CsvRuns(runs) : TextReport(runs);
+  if (skipped)
+    std::fprintf(stderr, "run-report: %d line(s) are not run records, left out\n", skipped);
+  const std::string out = mode == kCsv       ? CsvSummary(runs)
+                          : mode == kCsvRuns ? CsvRuns(runs)
+                                             : TextReport(runs);
   std::fputs(out.c_str(), stdout);
   return 0;
 }

@@ -13,29 +13,29 @@
 namespace sim {
 
 class BasicLoader {
-public:
-    static constexpr unsigned kBaud = 19200;
+ public:
+  static constexpr unsigned kBaud = 19200;
 
-    BasicLoader(const Profile& profile, InstrumentLine& line);
-    void enter();
-    void received(std::string_view bytes);
-    bool finished() const { return state_ == State::Done; }
+  BasicLoader(const Profile& profile, InstrumentLine& line);
+  void enter();
+  void received(std::string_view bytes);
+  bool finished() const { return state_ == State::Done; }
 
-private:
-    enum class State { Idle, Erasing, Receiving, Failed, Done };
-    void sendLine(const std::string& text, int delayMs);
-    void eraseSegment(int delayMs);
-    void onRecord(const std::string& text);
-    void segmentProgrammed();
-    void reportDefect(const std::string& why);
+ private:
+  enum class State { Idle, Erasing, Receiving, Failed, Done };
+  void sendLine(const std::string& text, int delayMs);
+  void eraseSegment(int delayMs);
+  void onRecord(const std::string& text);
+  void segmentProgrammed();
+  void reportDefect(const std::string& why);
 
-    const Profile& profile_;
-    InstrumentLine& line_;
-    State state_ = State::Idle;
-    std::string buffer_;
-    long records_ = 0;
-    int segment_ = 0;
-    int streamIndex_ = -1;  // report file of the current segment's bytes
+  const Profile& profile_;
+  InstrumentLine& line_;
+  State state_ = State::Idle;
+  std::string buffer_;
+  long records_ = 0;
+  int segment_ = 0;
+  int streamIndex_ = -1;  // report file of the current segment's bytes
 };
 
 }  // namespace sim

@@ -6,9 +6,9 @@
 namespace sim {
 
 struct Bsl430Settings {
-    unsigned char passwordFill = 0xFF;       // PasswordFill
-    unsigned defaultVector = 0x1E5;          // DefaultVector
-    unsigned alternativeVector = 0x1E7;      // AlternativeVector
+  unsigned char passwordFill = 0xFF;   // PasswordFill
+  unsigned defaultVector = 0x1E5;      // DefaultVector
+  unsigned alternativeVector = 0x1E7;  // AlternativeVector
 };
 
 // Missing file or key: the built-in default. Returns false only when a

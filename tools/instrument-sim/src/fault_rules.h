@@ -9,26 +9,26 @@
 namespace sim {
 
 class FaultRule {
-public:
-    static FaultRule parse(const std::string& text);
-    bool matches(const std::string& what, unsigned occurrence) const;
-    bool empty() const { return entries_.empty(); }
+ public:
+  static FaultRule parse(const std::string& text);
+  bool matches(const std::string& what, unsigned occurrence) const;
+  bool empty() const { return entries_.empty(); }
 
-private:
-    struct Entry {
-        std::string what;     // normalised (lower case)
-        unsigned occurrence;  // 0 = every time
-    };
-    std::vector<Entry> entries_;
+ private:
+  struct Entry {
+    std::string what;     // normalised (lower case)
+    unsigned occurrence;  // 0 = every time
+  };
+  std::vector<Entry> entries_;
 };
 
 // Counts occurrences per selector so that all fault kinds see the same n.
 class OccurrenceCounter {
-public:
-    unsigned bump(const std::string& what) { return ++counts_[what]; }
+ public:
+  unsigned bump(const std::string& what) { return ++counts_[what]; }
 
-private:
-    std::map<std::string, unsigned> counts_;
+ private:
+  std::map<std::string, unsigned> counts_;
 };
 
 std::string selectorForByte(unsigned char command);

@@ -7,9 +7,9 @@
 namespace sim {
 
 struct HexLoadRequest {
-    std::string image;
-    int portIndex = -1;      // 0 = COM1
-    unsigned baud = 38400;
+  std::string image;
+  int portIndex = -1;  // 0 = COM1
+  unsigned baud = 38400;
 };
 
 // Exit codes, as the tool reads them.

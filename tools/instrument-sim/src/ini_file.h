@@ -8,17 +8,17 @@
 namespace sim {
 
 class IniFile {
-public:
-    bool load(const std::string& path);
-    void parse(const std::string& text);
+ public:
+  bool load(const std::string& path);
+  void parse(const std::string& text);
 
-    // Keys are matched without regard to case or surrounding blanks.
-    std::optional<std::string> get(const std::string& key) const;
-    std::string get(const std::string& key, const std::string& fallback) const;
-    const std::map<std::string, std::string>& entries() const { return entries_; }
+  // Keys are matched without regard to case or surrounding blanks.
+  std::optional<std::string> get(const std::string& key) const;
+  std::string get(const std::string& key, const std::string& fallback) const;
+  const std::map<std::string, std::string>& entries() const { return entries_; }
 
-private:
-    std::map<std::string, std::string> entries_;  // lower-case key -> value
+ private:
+  std::map<std::string, std::string> entries_;  // lower-case key -> value
 };
 
 std::string trim(const std::string& s);

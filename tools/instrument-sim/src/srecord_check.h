@@ -7,11 +7,11 @@
 namespace sim {
 
 struct SRecord {
-    char type = 0;  // '0'..'9'
-    uint32_t address = 0;
-    std::string data;
-    bool isData() const { return type >= '1' && type <= '3'; }
-    bool isEnd() const { return type >= '7' && type <= '9'; }
+  char type = 0;  // '0'..'9'
+  uint32_t address = 0;
+  std::string data;
+  bool isData() const { return type >= '1' && type <= '3'; }
+  bool isEnd() const { return type >= '7' && type <= '9'; }
 };
 
 // line without its line end. False with a reason when the record is defective.
