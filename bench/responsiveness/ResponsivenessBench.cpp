@@ -143,15 +143,7 @@ Figures ExternalLoaderRun() {
 // before the sensor's bootstrap loader is reached.
 Figures Msp430RunWithSensorPhase() {
   E2eWorld w;
-  w.WriteUpdateIni(0);
-  DeviceBlockSpec d;
-  d.deviceNr = "52000";
-  d.deviceName = "MSP Meter";
-  d.progFile2 = "main.txt";
-  d.progFile3 = "sensor.txt";
-  d.swKenn2 = "@1000\\r\\n";
-  d.swKenn3 = "@1000\\r\\n";
-  w.WriteProgDeviceIni({d});
+  w.WriteMsp430Settings(0);
   w.Dir().Write("main.txt", MakeTiTxtFirmware("1.30", 7000, 11));
   w.Dir().Write("sensor.txt", MakeTiTxtFirmware("1.10", 1500, 12));
   std::string profile = Msp430Profile();

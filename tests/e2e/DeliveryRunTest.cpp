@@ -38,15 +38,7 @@ bool Sent(const QJsonObject& report, const std::string& command) {
 
 // An MSP430 instrument: main.txt and sensor.txt through its bootstrap loaders.
 void PrepareMsp430(E2eWorld& w, int language) {
-  w.WriteUpdateIni(language);
-  DeviceBlockSpec d;
-  d.deviceNr = "52000";
-  d.deviceName = "MSP Meter";
-  d.progFile2 = "main.txt";
-  d.progFile3 = "sensor.txt";
-  d.swKenn2 = "@1000\\r\\n";
-  d.swKenn3 = "@1000\\r\\n";
-  w.WriteProgDeviceIni({d});
+  w.WriteMsp430Settings(language);
   w.Dir().Write("main.txt", MakeTiTxtFirmware("1.30", 3000, 11));
   w.Dir().Write("sensor.txt", MakeTiTxtFirmware("1.10", 1000, 12));
 }

@@ -18,6 +18,18 @@ void E2eWorld::WriteUpdateIni(int language, const std::string& baud) {
                                "\r\nVersion=V 1.00\r\nBaud=" + baud + "\r\nCom=\r\n");
 }
 
+void E2eWorld::WriteMsp430Settings(int language) {
+  WriteUpdateIni(language);
+  DeviceBlockSpec d;
+  d.deviceNr = "52000";
+  d.deviceName = "MSP Meter";
+  d.progFile2 = "main.txt";
+  d.progFile3 = "sensor.txt";
+  d.swKenn2 = "@1000\\r\\n";
+  d.swKenn3 = "@1000\\r\\n";
+  WriteProgDeviceIni({d});
+}
+
 void E2eWorld::WriteProgDeviceIni(const std::vector<DeviceBlockSpec>& devices) {
   std::string text;
   for (const auto& d : devices) {

@@ -52,6 +52,9 @@ class E2eWorld {
 
   void WriteUpdateIni(int language, const std::string& baud = "2");
   void WriteProgDeviceIni(const std::vector<DeviceBlockSpec>& devices);
+  // Settings for one MSP430 meter (device number 52000) with main.txt and
+  // sensor.txt, both versions read behind "@1000\r\n".
+  void WriteMsp430Settings(int language);
   // An S-record firmware file with the version text; returns its key.
   std::string WriteFirmware(const std::string& name, const std::string& version,
                             std::size_t size = 4096);

@@ -15,19 +15,7 @@
 namespace {
 
 void WriteMsp430World(E2eWorld& w, const std::string& mainImage, const std::string& sensorImage) {
-  w.WriteUpdateIni(0);
-  DeviceBlockSpec d;
-  d.deviceNr = "52000";
-  d.deviceName = "MSP Meter";
-  d.progFile2 = "main.txt";
-  d.progFile3 = "sensor.txt";
-  d.swKenn2 = "@1000\\r\\n";
-  d.extra = "";
-  w.WriteProgDeviceIni({d});
-  // The sensor file's version is read with SWKenn3.
-  std::string ini = w.Dir().Read("ProgDevice.ini");
-  ini.replace(ini.find("SWKenn3=\r\n"), 10, "SWKenn3=@1000\\r\\n\r\n");
-  w.Dir().Write("ProgDevice.ini", ini);
+  w.WriteMsp430Settings(0);
   w.Dir().Write("main.txt", mainImage);
   w.Dir().Write("sensor.txt", sensorImage);
 }

@@ -57,17 +57,7 @@ bool PressForDialog(QWidget* window, Qt::Key key, Qt::KeyboardModifiers mods,
 }
 
 void WriteMsp430World(E2eWorld& w) {
-  w.WriteUpdateIni(0);
-  DeviceBlockSpec d;
-  d.deviceNr = "52000";
-  d.deviceName = "MSP Meter";
-  d.progFile2 = "main.txt";
-  d.progFile3 = "sensor.txt";
-  d.swKenn2 = "@1000\\r\\n";
-  w.WriteProgDeviceIni({d});
-  std::string ini = w.Dir().Read("ProgDevice.ini");
-  ini.replace(ini.find("SWKenn3=\r\n"), 10, "SWKenn3=@1000\\r\\n\r\n");
-  w.Dir().Write("ProgDevice.ini", ini);
+  w.WriteMsp430Settings(0);
   w.Dir().Write("main.txt", MakeTiTxtFirmware("1.30", 12000, 21));
   w.Dir().Write("sensor.txt", MakeTiTxtFirmware("1.10", 1500, 22));
 }
