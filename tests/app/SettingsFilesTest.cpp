@@ -7,6 +7,7 @@
 #include "app/DeviceTable.h"
 #include "core/IniLines.h"
 #include "app/Settings.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -106,21 +107,13 @@ TEST(UpdateIni, FailedLanguageWriteLeavesTheFileWholeAndNoTemporary) {
   const std::string before =
       "; site settings\r\nLanguage=0\r\nVersion=V 1\r\n" + std::string(200, ';') + "\r\n";
   dir.Write("Update.ini", before);
-  // A full disk, made by a file-size limit smaller than the new file.
-  struct rlimit old {};
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct sigaction ignore {
-  }, previous{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &previous);
-  struct rlimit small = old;
-  small.rlim_cur = 16;
-  setrlimit(RLIMIT_FSIZE, &small);
   UpdateSettings s;
   s.language = 1;
-  const SettingsWrite result = WriteUpdateIni(dir.File("Update.ini"), s);
-  setrlimit(RLIMIT_FSIZE, &old);
-  sigaction(SIGXFSZ, &previous, nullptr);
+  SettingsWrite result;
+  {
+    const FileSizeLimit fullDisk(16);  // smaller than the new file
+    result = WriteUpdateIni(dir.File("Update.ini"), s);
+  }
 
   EXPECT_EQ(result, SettingsWrite::NotWritten);
   EXPECT_EQ(dir.Read("Update.ini"), before);

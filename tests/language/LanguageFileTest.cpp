@@ -15,6 +15,7 @@
 #include "language/LineReader.h"
 #include "language/LookupEngine.h"
 #include "language/ResultRing.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -164,19 +165,11 @@ TEST(WritingFiles, FailedSaveLeavesTheLanguageFileWhole) {
   dir.Enter();
   const std::string before = "[Fix]a:=deu\r\n";
   dir.Write("Update.Deu", before);
-  // A full disk: the new file is larger than the file-size limit allows.
-  struct rlimit old {};
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct sigaction ignore {
-  }, previous{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGXFSZ, &ignore, &previous);
-  struct rlimit small = old;
-  small.rlim_cur = 64;
-  setrlimit(RLIMIT_FSIZE, &small);
-  const bool saved = WriteLanguageFile("Update.Deu", {std::string(100, 'x')});
-  setrlimit(RLIMIT_FSIZE, &old);
-  sigaction(SIGXFSZ, &previous, nullptr);
+  bool saved;
+  {
+    const FileSizeLimit fullDisk(64);  // smaller than the new file
+    saved = WriteLanguageFile("Update.Deu", {std::string(100, 'x')});
+  }
 
   EXPECT_FALSE(saved);
   EXPECT_EQ(dir.Read("Update.Deu"), before);
