@@ -36,22 +36,27 @@ docs: build-demo
 	scripts/screenshots docs/images
 
 # Every test, built with AddressSanitizer and UndefinedBehaviorSanitizer
-# (the end-to-end tests run that build of the tool too), then the serial
-# tests under ThreadSanitizer, then each fuzz target for 10 s. The plain
+# (the end-to-end tests run that build of the tool too), one test per
+# processor at a time, then the serial tests under ThreadSanitizer, then
+# each fuzz target for 10 s. The plain
 # build is the one `make run` uses; `make test-plain` runs every test on it.
 test: asan tsan fuzz-smoke
 
+# Sanitizer builds: no optimisation, line tables only (reports keep file
+# and line).
+SANITIZE_BUILD := -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1
+
 test-plain: build
-	cd build && $(CTEST)
+	cd build && $(CTEST) -j$(JOBS)
 
 asan: bootstrap
-	$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DUPDATE_SANITIZE=address,undefined
+	$(CMAKE) -S . -B build-asan $(SANITIZE_BUILD) -DUPDATE_SANITIZE=address,undefined
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 $(CTEST)
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 $(CTEST) -j$(JOBS)
 
 tsan: bootstrap
-	$(CMAKE) -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DUPDATE_SANITIZE=thread
+	$(CMAKE) -S . -B build-tsan $(SANITIZE_BUILD) -DUPDATE_SANITIZE=thread
 	cmake --build build-tsan -j$(JOBS) --target test_serial
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/serial/tsan.supp" \
 	  $(CTEST) -R '^serial\.'

@@ -128,7 +128,7 @@ ComHandle TComPort::Open(QObject* owner, int port, bool showError) {
   handle_ = nextHandle_++;
   if (nextHandle_ == INVALID_COM_HANDLE) nextHandle_ = 1;
 
-  writeThread_ = std::make_unique<TV24Write_Thread>(false, index, device_, owner, record.TXTimeOut);
+  writeThread_ = std::make_unique<TV24Write_Thread>(false, device_, record.TXTimeOut);
   readThread_ = std::make_unique<TV24Read_Thread>(true, index, device_, owner);
 
   handshake_ = record.Handshake;
@@ -187,7 +187,7 @@ bool TComPort::TakeOver(TComPort& from, QObject* owner) {
   from.nullDiscard_ = false;
 
   writeThread_ =
-      std::make_unique<TV24Write_Thread>(false, port_, device_, owner, record->TXTimeOut);
+      std::make_unique<TV24Write_Thread>(false, device_, record->TXTimeOut);
   readThread_ = std::make_unique<TV24Read_Thread>(true, port_, device_, owner);
   writeThread_->WaitUntilIdle(std::chrono::milliseconds(2000));
   // Input that is already queued is announced to the new owner at once.

@@ -128,11 +128,8 @@ void TV24Read_Thread::Execute() {
 
 // --------------------------------------------------------------- transmit
 
-TV24Write_Thread::TV24Write_Thread(bool createSuspended, int portIndex, SerialDevice& device,
-                                   QObject* owner, long txTimeOut)
+TV24Write_Thread::TV24Write_Thread(bool createSuspended, SerialDevice& device, long txTimeOut)
     : device_(device),
-      owner_(owner),
-      comNumber_(static_cast<unsigned>(portIndex) + 1),
       txTimeOut_(txTimeOut),
       buffer_(kComBlockSize, '\0') {
   if (!createSuspended) Resume();

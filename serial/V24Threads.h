@@ -54,9 +54,9 @@ class TV24Read_Thread {
 
 class TV24Write_Thread {
  public:
-  // txTimeOut: constant part of the write time-out (n + txTimeOut ms).
-  TV24Write_Thread(bool createSuspended, int portIndex, SerialDevice& device, QObject* owner,
-                   long txTimeOut);
+  // txTimeOut: constant part of the write time-out (n + txTimeOut ms). The
+  // transmitter tells its results through Submit/SendNow, never by message.
+  TV24Write_Thread(bool createSuspended, SerialDevice& device, long txTimeOut);
   ~TV24Write_Thread();  // terminates and joins
   TV24Write_Thread(const TV24Write_Thread&) = delete;
   TV24Write_Thread& operator=(const TV24Write_Thread&) = delete;
@@ -89,8 +89,6 @@ class TV24Write_Thread {
   int Transmit();
 
   SerialDevice& device_;
-  QObject* const owner_;
-  const unsigned comNumber_;
   const long txTimeOut_;
   std::vector<char> buffer_;
   size_t count_ = 0;  // handed over by the idle/busy protocol
