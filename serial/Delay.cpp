@@ -15,7 +15,11 @@ void TDelay::DelayTime(long ms, bool processMessages) {
   if (!enable_) return;
   const long d = ms / (dividend_ < 1 ? 1 : dividend_);
   if (d <= 0) return;
-  const uint32_t wanted = static_cast<uint32_t>(d);
+  // The counter counts whole milliseconds, and the one it reads at the start
+  // may be nearly over: waiting for one tick more than asked never ends a
+  // wait early (a timer that fires a little before its time included).
+  const uint32_t wanted =
+      d >= static_cast<long>(0xFFFFFFFEu) ? 0xFFFFFFFFu : static_cast<uint32_t>(d) + 1u;
   const auto now = [this] { return tickSource ? tickSource() : GetTickCount(); };
   const uint32_t start = now();
   const bool useLoop = processMessages && QCoreApplication::instance() != nullptr;
