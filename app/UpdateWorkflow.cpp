@@ -455,6 +455,10 @@ void UpdateMain::FinishAbort(int code) {
   clock_.loaderSilence.stop();
   guards_.bootCommandPending = false;
   MemoClear();
+  // A loader can meet the hang-up before its notice is delivered: the lost
+  // line is taken from the port now, so that the cause still comes first
+  // (the notice then finds it told).
+  if (guards_.lostDevice.empty()) guards_.lostDevice = UpdateCom.TakeLostDevice();
   // The cause first: the abort text tells what to do about it.
   if (!guards_.lostDevice.empty())
     MemoAdd(PortDisconnectedText(guards_.lostDevice, settings_.language));
