@@ -93,7 +93,7 @@ UpdateMain::UpdateMain(UpdateView* view, QObject* parent)
   rec->DatenBits = D_8;
   rec->StopBits = S_2;
   rec->Baudrate = B__4800;
-  rec->TXTimeOut = 10000;
+  rec->TXTimeOut = 10'000;  // ms
   rec->KeinNullZeichen = true;
   UpdateCom.SetDatei("ComData.cfg");
   wait.SetEnable(true);

@@ -227,7 +227,7 @@ class UpdateMain : public QObject, public LoaderHost {
   // From the laboratory image's load PC to the search for its firmware,
   // unless its greeting comes first.
   QTimer labStart_;
-  static constexpr int kLabStartMs = 10000;
+  static constexpr int kLabStartMs = 10'000;
   TComPort UpdateCom;
   TDelay wait;
   // The transfer methods use the port, the delay and the queue above.
